@@ -1,0 +1,122 @@
+// Writes a small set of example drawings into a folder, for the quick start: drawings
+// of several versions with texts whose spacing is negative, and files the converter
+// skips.
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include "jww/jwwunit.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace plm;
+
+TEntAttr Attr(uint16_t color, uint8_t style = 1) {
+  TEntAttr a;
+  a.PenStyle = style;
+  a.PenColor = color;
+  a.Layer = 1;
+  return a;
+}
+
+// Code page 932 bytes of a few Japanese words.
+const std::string kFloorPlan = "\x95\xbd\x96\xca\x90\x7d";  // 平面図
+const std::string kKitchen = "\x91\xe4\x8f\x8a";           // 台所
+const std::string kGothic = "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e";  // ＭＳ ゴシック
+
+TEntMoji Text(double x, double y, const std::string& text, uint32_t type, double spacing) {
+  TEntMoji m;
+  m.Attr = Attr(type == 0 ? 2 : 1);
+  m.StartX = x;
+  m.StartY = y;
+  m.EndX = x + 10.0 * static_cast<double>(text.size());
+  m.EndY = y;
+  m.TextTypeCode = type;
+  m.SizeX = m.SizeY = 5.0;
+  m.Spacing = spacing;
+  m.FontName = kGothic;
+  m.Text = text;
+  return m;
+}
+
+void AddLine(JwwDocument& d, double x0, double y0, double x1, double y1) {
+  TEntSen s;
+  s.Attr = Attr(1);
+  s.StartX = x0, s.StartY = y0, s.EndX = x1, s.EndY = y1;
+  d.SenList.push_back(s);
+  d.EntityOrder.push_back({kKindSen, static_cast<int32_t>(d.SenList.size() - 1)});
+}
+
+void AddText(JwwDocument& d, const TEntMoji& m) {
+  d.MojiList.push_back(m);
+  d.EntityOrder.push_back({kKindMoji, static_cast<int32_t>(d.MojiList.size() - 1)});
+}
+
+JwwDocument Drawing(int32_t version, const std::string& memo) {
+  JwwDocument d;
+  InitJwwData(d);
+  d.Header.Signature = "JwwData.";
+  d.Header.Version = version;
+  d.Header.Memo = memo;
+  for (int i = 0; i < 10; ++i) {
+    d.TextTypeSettings[i] = {2.0 + i, 2.0 + i, i % 3 == 0 ? -0.5 : 0.0, i + 1};
+  }
+  for (int g = 0; g < 16; ++g) d.LayerGroups[g].Scale = 100.0;
+  AddLine(d, 0, 0, 1000, 0);
+  AddLine(d, 1000, 0, 1000, 800);
+  AddText(d, Text(10, 10, kFloorPlan, 0, -1.5));
+  AddText(d, Text(10, 40, kKitchen, 3, -0.25));
+  AddText(d, Text(10, 70, "A-101", 2003, 0.5));
+  TEntSunpo dim;
+  dim.Attr = Attr(1);
+  dim.Line.Attr = Attr(1);
+  dim.Line.EndX = 1000;
+  dim.Text = Text(500, -20, "1000", 0, -0.75);
+  d.SunpoList.push_back(dim);
+  d.EntityOrder.push_back({kKindSunpo, 0});
+  TEntBlockDef_ block;
+  block.Attr = Attr(1);
+  block.Number = 1;
+  block.Time = 1;
+  block.Name = "door";
+  block.Texts.push_back(Text(0, 0, "D1", 0, -0.5));
+  block.Order.push_back({kKindMoji, 0});
+  block.EntityCount = 1;
+  d.BlockDefList.push_back(block);
+  TEntBlock insert;
+  insert.Attr = Attr(1);
+  insert.ScaleX = insert.ScaleY = 1.0;
+  insert.BlockNumber = 1;
+  d.BlockList.push_back(insert);
+  d.EntityOrder.push_back({kKindBlock, 0});
+  d.EntityCount = static_cast<uint32_t>(d.EntityOrder.size());
+  return d;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "usage: plmexamples FOLDER\n";
+    return 2;
+  }
+  const fs::path folder = argv[1];
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  TempImages images;
+  images.TempFolder = folder;
+  bool ok = true;
+  for (int32_t version : {300, 420, 600}) {
+    const JwwDocument d = Drawing(version, "example drawing, version " + std::to_string(version));
+    ok &= SaveJwwFile(d, images, folder / ("plan" + std::to_string(version) + ".jww"), version);
+  }
+  std::ofstream(folder / "readme.txt") << "not a drawing\n";
+  std::ofstream(folder / "fake.jww") << "this file only carries a drawing's extension\n";
+  if (!ok) {
+    std::cerr << "plmexamples: cannot write into " << folder << "\n";
+    return 1;
+  }
+  std::cout << "example drawings written to " << folder.string() << "\n";
+  return 0;
+}

@@ -1,0 +1,172 @@
+#pragma once
+// Records shared by the JWW and JWS documents: entity records, order lists, block
+// definitions, bound images, and the conversion switches the rules read.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace plm {
+
+// The four conversion switches, index 1 to 4; 0 is off, any other value on.
+struct ConvertOptions {
+  int32_t ZeroTypeSpacing = 0;
+  int32_t ZeroFreeSpacing = 0;
+  int32_t ChangeDimensionValues = 0;
+  int32_t ChangeBlockTexts = 0;
+
+  int32_t& operator[](int n);  // n = 1..4
+  int32_t operator[](int n) const;
+};
+
+enum EntKind : int32_t {
+  kKindNone = 0,
+  kKindSen = 1,
+  kKindEnko = 2,
+  kKindTen = 3,
+  kKindMoji = 4,
+  kKindSunpo = 5,
+  kKindSolid = 6,
+  kKindBlock = 7,
+  kKindBlockDef = 8,  // attribute check of a block definition
+};
+
+struct TEntAttr {
+  uint32_t GroupNo = 0;
+  uint8_t PenStyle = 0;
+  uint16_t PenColor = 0;
+  uint16_t PenWidth = 0;
+  uint16_t Layer = 0;
+  uint16_t LayerGroup = 0;
+  uint16_t Flags = 0;
+  bool operator==(const TEntAttr&) const = default;
+};
+
+inline TEntAttr CopyEntAttr(const TEntAttr& source) { return source; }
+
+struct TEntSen {
+  TEntAttr Attr;
+  double StartX = 0, StartY = 0, EndX = 0, EndY = 0;
+};
+
+struct TEntEnko {
+  TEntAttr Attr;
+  double CenterX = 0, CenterY = 0, Radius = 0, StartAngle = 0, ArcAngle = 0, TiltAngle = 0, Flatness = 0;
+  uint32_t FullCircle = 0;
+};
+
+constexpr uint8_t kPenStyleCodedPoint = 100;  // a point that carries Code, Angle and Scale
+
+struct TEntTen {
+  TEntAttr Attr;
+  double X = 0, Y = 0;
+  uint32_t Temporary = 0;
+  uint32_t Code = 0;
+  double Angle = 0, Scale = 0;
+};
+
+struct TEntMoji {
+  TEntAttr Attr;
+  double StartX = 0, StartY = 0, EndX = 0, EndY = 0;
+  uint32_t TextTypeCode = 0;
+  double SizeX = 0, SizeY = 0, Spacing = 0, Angle = 0;
+  std::string FontName;
+  std::string Text;
+};
+
+struct TEntSunpo {
+  TEntAttr Attr;
+  TEntSen Line;
+  TEntMoji Text;
+  uint16_t AuxMode = 0;
+  TEntSen AuxLine1, AuxLine2;
+  TEntTen Point1, Point2, Point3, Point4;
+};
+
+constexpr uint16_t kPenColorRgbSolid = 10;  // a solid that carries an explicit RGB Color
+
+struct TEntSolid {
+  TEntAttr Attr;
+  double Corner1X = 0, Corner1Y = 0, Corner2X = 0, Corner2Y = 0;
+  double Corner3X = 0, Corner3Y = 0, Corner4X = 0, Corner4Y = 0;
+  uint32_t Color = 0;
+};
+
+struct TEntBlock {
+  TEntAttr Attr;
+  double X = 0, Y = 0, ScaleX = 0, ScaleY = 0, Angle = 0;
+  int32_t BlockNumber = 0;
+};
+
+struct TEntRef {
+  int32_t Kind = kKindNone;
+  int32_t Index = 0;
+  bool operator==(const TEntRef&) const = default;
+};
+
+struct TEntBlockDef_ {
+  TEntAttr Attr;
+  int32_t Number = 0;
+  int32_t Referenced = 0;
+  int32_t Time = 0;
+  std::string Name;
+  uint32_t EntityCount = 0;
+  std::vector<TEntRef> Order;
+  std::vector<TEntSen> Lines;
+  std::vector<TEntEnko> Arcs;
+  std::vector<TEntTen> Points;
+  std::vector<TEntMoji> Texts;
+  std::vector<TEntSunpo> Dims;
+  std::vector<TEntSolid> Solids;
+  std::vector<TEntBlock> Blocks;
+};
+
+// One entity list seen through its order list and its seven kind lists, so the same
+// reader and writer serve a document's main list and every block definition.
+struct EntityLists {
+  std::vector<TEntRef>* Order;
+  std::vector<TEntSen>* Sen;
+  std::vector<TEntEnko>* Enko;
+  std::vector<TEntTen>* Ten;
+  std::vector<TEntMoji>* Moji;
+  std::vector<TEntSunpo>* Sunpo;
+  std::vector<TEntSolid>* Solid;
+  std::vector<TEntBlock>* Block;
+};
+
+inline EntityLists ListsOf(TEntBlockDef_& d) {
+  return {&d.Order, &d.Lines, &d.Arcs, &d.Points, &d.Texts, &d.Dims, &d.Solids, &d.Blocks};
+}
+inline EntityLists ListsOf(const TEntBlockDef_& d) { return ListsOf(const_cast<TEntBlockDef_&>(d)); }
+
+struct TBindImageType {
+  std::string Name;
+  int32_t Size = 0;
+  bool Used = false;
+};
+
+// The image folder and the list of images extracted into it from the last drawing
+// of version 700 or later. The reader fills both; the writer reads the files back.
+struct TempImages {
+  std::filesystem::path TempFolder;
+  std::vector<TBindImageType> TempImageFiles;
+};
+
+void ClearTempImageFiles(TempImages& images);
+// Deletes TempFolder + Name of every entry, ignoring errors; the list stays.
+void DeleteTempImageFiles(const TempImages& images);
+
+// How many Spacing values a run of the rule changed, by where they stand.
+struct SpacingChanges {
+  uint64_t TypeTable = 0;
+  uint64_t Texts = 0;
+  uint64_t DimTexts = 0;
+  uint64_t BlockTexts = 0;
+  uint64_t BlockDimTexts = 0;
+  uint64_t Total() const { return TypeTable + Texts + DimTexts + BlockTexts + BlockDimTexts; }
+};
+
+// Text-type class of a text: the code modulo 1000, 0 for a free-size text.
+inline uint32_t TextTypeClass(uint32_t textTypeCode) { return textTypeCode % 1000u; }
+
+}  // namespace plm

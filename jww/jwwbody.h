@@ -1,0 +1,61 @@
+#pragma once
+// The body shared by JWW drawings and JWS figures: the tagged entity list and the
+// block definition list, read and written with one running ClassIndex, plus the
+// JWW bound-image section.
+#include <cstdint>
+#include <vector>
+
+#include "jww/jwtype.h"
+#include "jww/jwwio.h"
+
+namespace plm {
+
+// Where the two formats' bodies differ.
+struct BodyFormat {
+  size_t ClassNameLimit;          // longest class name accepted when reading
+  bool RewriteImagePrefixInTexts; // JWS: "^@BM%temp%" becomes "^@BM" in TEntMoji texts
+};
+
+constexpr BodyFormat kJwwBody{2048, false};
+
+// Reads the entity list and the block definition list. Every tag in an entity list
+// must resolve to one of the seven entity classes; anything else fails the read.
+bool ReadBody(ByteCursor& in, int32_t version, const BodyFormat& format, uint32_t& entityCount,
+              EntityLists main, std::vector<TEntBlockDef_>& blockDefs);
+
+// Steps 1 to 4 of the body writer: entity count, entities in stored order, block
+// definitions. Class tags are declared where the stored order first meets each class.
+void WriteBodyLists(ByteSink& out, int32_t version, const BodyFormat& format, uint32_t entityCount,
+                    EntityLists main, const std::vector<TEntBlockDef_>& blockDefs);
+
+// The bound-image section: reading extracts each image into images.TempFolder.
+bool ReadImageSection(ByteCursor& in, TempImages& images);
+// Marks the images texts refer to and writes them with their data from TempFolder.
+void WriteImageSection(ByteSink& out, const std::vector<TEntMoji>& texts,
+                       const std::vector<TEntBlockDef_>& blockDefs, TempImages& images);
+
+// The attribute check applied on a copy of `attr` for the part's kind, then written.
+void WriteEntAttr(ByteSink& out, int32_t version, int32_t kind, const TEntAttr& attr);
+TEntAttr CheckEntAttr(int32_t version, int32_t kind, TEntAttr attr);
+TEntAttr ReadEntAttr(ByteCursor& in, int32_t version);
+
+// True when a bound image's name is a plain file name that stays inside the image
+// folder: no '/', '\' or ':' outside double-byte characters, no zero byte, not "."
+// or "..". The empty name is handled apart (it never names a file).
+bool IsSafeImageName(const std::string& name);
+
+// The image name a text refers to, upper-cased; empty when the text refers to none.
+std::string ImageReferenceOf(const std::string& text);
+
+constexpr char kImagePrefix[] = "^@BM%temp%";
+constexpr size_t kImagePrefixLength = 10;
+
+}  // namespace plm
+
+namespace plm {
+// The text steps of the spacing rule, shared by JWW and JWS (JWW adds its text-type
+// table). Adds the number of values it changed to `changes`.
+void ApplySpacingRuleToBody(std::vector<TEntMoji>& texts, std::vector<TEntSunpo>& dims,
+                            std::vector<TEntBlockDef_>& blockDefs, const ConvertOptions& options,
+                            SpacingChanges& changes);
+}  // namespace plm

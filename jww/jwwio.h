@@ -1,0 +1,166 @@
+#pragma once
+// Byte-level input and output of the JWW family: a buffered, strictly sequential
+// reader and writer with the format's primitive encodings (little-endian integers,
+// IEEE doubles carried bit for bit, length-prefixed strings, counts with a 32-bit
+// escape, class tags). Both remember their first failure; later calls do nothing,
+// so a whole section can be read or written and checked once.
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plm {
+
+// What a read was for, formatted only when a read fails ("the name of layer 37").
+struct What {
+  const char* text;
+  int64_t index = -1;
+};
+
+// Why a file was refused, with the byte offset at which it happened.
+struct ReadFailure {
+  uint64_t Offset = 0;
+  std::string Reason;  // complete sentence fragment, e.g. "ends at byte 12 while reading the version"
+};
+
+constexpr uint16_t NewClassTag = 0xFFFF;
+constexpr uint16_t BigClassTag = 0x7FFF;
+constexpr uint32_t kMaxShortClassIndex = 0x7FFE;  // largest index of the 16-bit reference form
+constexpr size_t kMaxJwwStringLength = 0xFFFF;
+
+// A class tag as read: either the definition of a new class, or a reference to the
+// class with the given ClassIndex (0 when the tag names no class).
+struct ClassTag {
+  bool IsNew = false;
+  uint32_t Index = 0;
+  std::string Name;
+};
+
+class ByteCursor {
+ public:
+  ByteCursor() = default;
+  ~ByteCursor();
+  ByteCursor(const ByteCursor&) = delete;
+  ByteCursor& operator=(const ByteCursor&) = delete;
+
+  // Opens a regular file read-only. On failure the cursor is broken with the reason.
+  bool OpenFile(const std::filesystem::path& path);
+  // Reads from memory that outlives the cursor.
+  void OpenMemory(std::span<const uint8_t> data);
+  void Close();
+
+  bool Ok() const { return !failed_; }
+  const ReadFailure& Failure() const { return failure_; }
+  uint64_t Offset() const { return bufferStart_ + static_cast<uint64_t>(pos_); }
+  uint64_t Remaining() const { return size_ > Offset() ? size_ - Offset() : 0; }
+
+  bool Read(void* dst, size_t n, What what);
+  bool Skip(uint64_t n, What what);
+  uint8_t U8(What what);
+  uint16_t U16(What what);
+  uint32_t U32(What what);
+  int32_t I32(What what) { return static_cast<int32_t>(U32(what)); }
+  double F64(What what);
+
+  // ReadJwwString: a length byte, 0xFF escaping to a 16-bit length, then the bytes.
+  std::string JwwString(What what);
+  // A count (16-bit, 0xFFFF escaping to 32-bit). Fails unless count * minElementSize
+  // bytes can still follow, so no hostile count ever reserves memory.
+  uint32_t Count(uint64_t minElementSize, What what);
+  // A class tag; a class name longer than maxNameLength fails the read.
+  ClassTag Tag(size_t maxNameLength, What what);
+
+  // Hands n bytes to `out(data, size)` in pieces of 2048 bytes; false when the input fails.
+  template <class Sink>
+  bool CopyTo(Sink&& out, uint64_t n, What what) {
+    uint8_t piece[2048];
+    while (n > 0) {
+      const size_t chunk = n < sizeof piece ? static_cast<size_t>(n) : sizeof piece;
+      if (!Read(piece, chunk, what)) return false;
+      out(piece, chunk);
+      n -= chunk;
+    }
+    return true;
+  }
+
+  // Breaks the cursor with a reason of the caller's (a rule the format imposes).
+  void Fail(const std::string& reason);
+  void FailAt(uint64_t offset, const std::string& reason);
+
+ private:
+  bool Refill(size_t need, What what);
+  void FailShort(What what);
+
+  int fd_ = -1;
+  std::unique_ptr<uint8_t[]> storage_;
+  const uint8_t* data_ = nullptr;
+  size_t pos_ = 0;
+  size_t end_ = 0;
+  uint64_t bufferStart_ = 0;  // file offset of data_[0]
+  uint64_t size_ = 0;
+  bool failed_ = false;
+  ReadFailure failure_;
+};
+
+std::string DescribeWhat(What what);
+
+// Buffered writer. Writes into memory (tests) or into a temporary file beside the
+// destination that replaces the destination only once everything is on disk, so a
+// failed or interrupted write never leaves a partial file under the output name.
+class ByteSink {
+ public:
+  ByteSink();
+  ~ByteSink();
+  ByteSink(const ByteSink&) = delete;
+  ByteSink& operator=(const ByteSink&) = delete;
+
+  bool CreateFile(const std::filesystem::path& path);
+  // Flushes, syncs and renames the temporary file to the destination. False (and no
+  // file left behind) on any failure.
+  bool Commit();
+  // Drops the temporary file.
+  void Abort();
+
+  bool Ok() const { return !failed_; }
+  void Fail(const std::string& reason);
+  const std::string& FailureReason() const { return reason_; }
+  uint64_t Written() const { return flushed_ + buffer_.size(); }
+  // Everything written, for a memory sink.
+  const std::vector<uint8_t>& Bytes() const { return buffer_; }
+
+  void Raw(const void* data, size_t n);
+  void U8(uint8_t v) { Raw(&v, 1); }
+  void U16(uint16_t v);
+  void U32(uint32_t v);
+  void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
+  void F64(double v);
+  // WriteJwwString: short form up to 254 bytes, long form up to 65535; longer
+  // strings cannot be encoded and fail the write.
+  void JwwString(std::string_view s);
+  // WriteJwwCount
+  void Count(uint32_t count);
+  // WriteClassRef
+  void ClassRef(uint32_t index);
+  // A class definition: NewClassTag, schema, name length, name.
+  void NewClass(uint16_t schema, std::string_view name);
+
+ private:
+  void Flush();
+
+  int fd_ = -1;
+  bool memory_ = true;
+  bool failed_ = false;
+  std::string reason_;
+  std::vector<uint8_t> buffer_;
+  uint64_t flushed_ = 0;
+  std::filesystem::path target_;
+  std::filesystem::path temp_;
+};
+
+// The string filter applied to every name and text the writers write.
+std::string CleanString(std::string_view s);
+
+}  // namespace plm

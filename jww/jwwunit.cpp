@@ -1,0 +1,167 @@
+#include "jww/jwwunit.h"
+
+#include "jww/jwwbody.h"
+#include "jww/jwwheader.h"
+
+namespace plm {
+
+int32_t& ConvertOptions::operator[](int n) {
+  switch (n) {
+    case 1: return ZeroTypeSpacing;
+    case 2: return ZeroFreeSpacing;
+    case 3: return ChangeDimensionValues;
+    default: return ChangeBlockTexts;
+  }
+}
+
+int32_t ConvertOptions::operator[](int n) const { return (*const_cast<ConvertOptions*>(this))[n]; }
+
+void InitJwwData(JwwDocument& doc) {
+  doc.Header = THeader{};
+  doc.LayerGroups = {};
+  doc.Layers = {};
+  doc.PenSettings = {};
+  doc.LineTypes = {};
+  doc.RandomLines = {};
+  doc.DoubleLineTypes = {};
+  doc.TextTypeSettings = {};
+  doc.ExtColors = {};
+  doc.ExtLineTypes = {};
+  doc.EntityCount = 0;
+  doc.EntityOrder = {};
+  doc.SenList = {};
+  doc.EnkoList = {};
+  doc.TenList = {};
+  doc.MojiList = {};
+  doc.SunpoList = {};
+  doc.SolidList = {};
+  doc.BlockList = {};
+}
+
+void ClearJwwData(JwwDocument& doc) {
+  doc.BlockDefList = {};
+  InitJwwData(doc);
+}
+
+namespace {
+
+bool LoadJww(JwwDocument& doc, TempImages& images, ByteCursor& in) {
+  ReadJwwSignatureAndVersion(in, doc.Header);
+  if (!in.Ok()) return false;
+  if (doc.Header.Version < kVerOldest) {
+    in.FailAt(8, "has version " + std::to_string(doc.Header.Version) + ", older than " +
+                     std::to_string(kVerOldest) + ", the oldest this program reads");
+    return false;
+  }
+  ReadJwwHeaderBlocks(in, doc, false);
+  if (!in.Ok()) return false;
+  if (!ReadBody(in, doc.Header.Version, kJwwBody, doc.EntityCount, MainListsOf(doc), doc.BlockDefList)) return false;
+  if (doc.Header.Version >= kVerImages && !ReadImageSection(in, images)) return false;
+  return in.Ok();
+}
+
+bool Finish(ByteCursor& in, bool ok, ReadFailure* failure) {
+  in.Close();
+  if (!ok && failure) *failure = in.Failure();
+  return ok;
+}
+
+}  // namespace
+
+bool LoadJwwFile(JwwDocument& doc, TempImages& images, const std::filesystem::path& path, ReadFailure* failure) {
+  InitJwwData(doc);
+  doc.BlockDefList.clear();
+  ByteCursor in;
+  const bool ok = in.OpenFile(path) && LoadJww(doc, images, in);
+  return Finish(in, ok, failure);
+}
+
+bool LoadJwwBytes(JwwDocument& doc, TempImages& images, std::span<const uint8_t> bytes, ReadFailure* failure) {
+  InitJwwData(doc);
+  doc.BlockDefList.clear();
+  ByteCursor in;
+  in.OpenMemory(bytes);
+  const bool ok = LoadJww(doc, images, in);
+  return Finish(in, ok, failure);
+}
+
+void WriteJwwBody(ByteSink& out, const JwwDocument& doc, TempImages& images, int32_t version) {
+  auto& d = const_cast<JwwDocument&>(doc);  // the writer only reads the lists
+  WriteBodyLists(out, version, kJwwBody, doc.EntityCount, MainListsOf(d), doc.BlockDefList);
+  if (version >= kVerImages && out.Ok()) WriteImageSection(out, doc.MojiList, doc.BlockDefList, images);
+}
+
+bool SaveJwwFile(const JwwDocument& doc, TempImages& images, const std::filesystem::path& path, int32_t version,
+                 std::string* why) {
+  ByteSink out;
+  if (out.CreateFile(path)) {
+    WriteJwwHeader(out, doc, version);
+    WriteJwwBody(out, doc, images, version);
+  }
+  const bool ok = out.Commit();
+  if (!ok && why) *why = out.FailureReason();
+  return ok;
+}
+
+namespace {
+
+// +0.0 for a negative or NaN spacing; +0.0, -0.0 and positive values stay.
+void ZeroWhenNegative(double& spacing, uint64_t& changed) {
+  if (!(spacing >= 0.0)) {
+    spacing = 0.0;
+    ++changed;
+  }
+}
+
+// Text-type texts are treated by switch 1, free-size texts when `freeSizeOn`.
+void ApplyToText(TEntMoji& text, const ConvertOptions& o, bool freeSizeOn, uint64_t& changed) {
+  const bool typed = TextTypeClass(text.TextTypeCode) != 0;
+  if (typed ? o.ZeroTypeSpacing != 0 : freeSizeOn) ZeroWhenNegative(text.Spacing, changed);
+}
+
+}  // namespace
+
+void ApplySpacingRuleToBody(std::vector<TEntMoji>& texts, std::vector<TEntSunpo>& dims,
+                            std::vector<TEntBlockDef_>& blockDefs, const ConvertOptions& o, SpacingChanges& changes) {
+  const bool freeTexts = o.ZeroFreeSpacing != 0;
+  const bool freeDims = freeTexts && o.ChangeDimensionValues != 0;
+  const bool freeBlockTexts = freeTexts && o.ChangeBlockTexts != 0;
+  const bool freeBlockDims = freeDims && o.ChangeBlockTexts != 0;
+  for (TEntMoji& m : texts) ApplyToText(m, o, freeTexts, changes.Texts);
+  for (TEntSunpo& s : dims) ApplyToText(s.Text, o, freeDims, changes.DimTexts);
+  for (TEntBlockDef_& d : blockDefs) {
+    for (TEntMoji& m : d.Texts) ApplyToText(m, o, freeBlockTexts, changes.BlockTexts);
+    for (TEntSunpo& s : d.Dims) ApplyToText(s.Text, o, freeBlockDims, changes.BlockDimTexts);
+  }
+}
+
+SpacingChanges ApplyJwwSpacingRule(JwwDocument& doc, const ConvertOptions& options) {
+  SpacingChanges changes;
+  if (options.ZeroTypeSpacing != 0)
+    for (TTextTypeSetting& t : doc.TextTypeSettings) ZeroWhenNegative(t.Spacing, changes.TypeTable);
+  ApplySpacingRuleToBody(doc.MojiList, doc.SunpoList, doc.BlockDefList, options, changes);
+  return changes;
+}
+
+bool IsJwwFile(const std::filesystem::path& path) {
+  ByteCursor in;
+  char signature[8];
+  const bool ok = in.OpenFile(path) && in.Read(signature, 8, {"the signature"}) &&
+                  std::string_view(signature, 8) == "JwwData.";
+  in.Close();
+  return ok;
+}
+
+bool ReadJwwMemo(JwwDocument& doc, const std::filesystem::path& path, ReadFailure* failure) {
+  InitJwwData(doc);
+  ByteCursor in;
+  bool ok = in.OpenFile(path);
+  if (ok) {
+    ReadJwwSignatureAndVersion(in, doc.Header);
+    ReadJwwHeaderBlocks(in, doc, true);
+    ok = in.Ok();
+  }
+  return Finish(in, ok, failure);
+}
+
+}  // namespace plm

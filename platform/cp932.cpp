@@ -1,0 +1,57 @@
+#include "platform/cp932.h"
+
+#include <cerrno>
+#include <iconv.h>
+
+namespace plm {
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+class Converter {
+ public:
+  Converter() : cd_(iconv_open("UTF-8", "CP932")) {}
+  ~Converter() {
+    if (Valid()) iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+  bool Valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t Handle() const { return cd_; }
+
+ private:
+  iconv_t cd_;
+};
+
+}  // namespace
+
+std::string Cp932ToUtf8(std::string_view bytes) {
+  std::string out;
+  Converter conv;
+  if (!conv.Valid()) {  // no converter: show ASCII, replace the rest
+    for (unsigned char c : bytes) {
+      if (c < 0x80) out.push_back(static_cast<char>(c));
+      else out.append(kReplacement);
+    }
+    return out;
+  }
+  char* in = const_cast<char*>(bytes.data());
+  size_t inLeft = bytes.size();
+  char buffer[1024];
+  while (inLeft > 0) {
+    char* outPtr = buffer;
+    size_t outLeft = sizeof buffer;
+    const size_t rc = iconv(conv.Handle(), &in, &inLeft, &outPtr, &outLeft);
+    out.append(buffer, static_cast<size_t>(outPtr - buffer));
+    if (rc != static_cast<size_t>(-1)) break;
+    if (errno == E2BIG) continue;
+    // EILSEQ or EINVAL: one byte that does not decode
+    out.append(kReplacement);
+    ++in;
+    --inLeft;
+    iconv(conv.Handle(), nullptr, nullptr, nullptr, nullptr);
+  }
+  return out;
+}
+
+}  // namespace plm

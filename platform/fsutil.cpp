@@ -1,0 +1,48 @@
+#include "platform/fsutil.h"
+
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace plm {
+
+bool IsSameFolder(const std::filesystem::path& a, const std::filesystem::path& b) {
+  struct stat sa {}, sb {};
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+  if (!S_ISDIR(sa.st_mode) || !S_ISDIR(sb.st_mode)) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool IsExistingFolder(const std::filesystem::path& p) {
+  struct stat st {};
+  return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsExistingFile(const std::filesystem::path& p) {
+  struct stat st {};
+  return ::stat(p.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+void DeleteFileQuietly(const std::filesystem::path& p) { ::unlink(p.c_str()); }
+
+std::string ErrnoText(int err) { return std::strerror(err); }
+
+}  // namespace plm
+
+namespace plm {
+
+ScopedTempFolder::ScopedTempFolder(const std::string& prefix) {
+  std::error_code ec;
+  std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+  if (ec) base = "/tmp";
+  std::string pattern = (base / (prefix + "XXXXXX")).string();
+  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+}
+
+ScopedTempFolder::~ScopedTempFolder() {
+  if (path_.empty()) return;
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+}  // namespace plm

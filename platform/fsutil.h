@@ -1,0 +1,41 @@
+#pragma once
+// File-system helpers the formats and the shell share.
+#include <filesystem>
+#include <string>
+
+namespace plm {
+
+// True when both paths name one and the same existing directory, however they are
+// spelled (letter case on a case-insensitive file system, links, "..", doubled or
+// trailing separators). False when either does not exist.
+bool IsSameFolder(const std::filesystem::path& a, const std::filesystem::path& b);
+
+bool IsExistingFolder(const std::filesystem::path& p);
+bool IsExistingFile(const std::filesystem::path& p);
+
+// Deletes a file, ignoring every error (the design ignores such failures).
+void DeleteFileQuietly(const std::filesystem::path& p);
+
+// The text of the last OS error, for failure reasons.
+std::string ErrnoText(int err);
+
+}  // namespace plm
+
+namespace plm {
+
+// A private folder under the system's temporary folder, removed with its contents
+// when the object goes away.
+class ScopedTempFolder {
+ public:
+  explicit ScopedTempFolder(const std::string& prefix);
+  ~ScopedTempFolder();
+  ScopedTempFolder(const ScopedTempFolder&) = delete;
+  ScopedTempFolder& operator=(const ScopedTempFolder&) = delete;
+  bool Ok() const { return !path_.empty(); }
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace plm

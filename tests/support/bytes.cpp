@@ -1,0 +1,40 @@
+#include "tests/support/bytes.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace plmtest {
+
+std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t>& data) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "plmtest-XXXXXX").string();
+  if (::mkdtemp(pattern.data())) path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  if (!path_.empty()) {
+    // Restore write permission first, so folders a test made read-only can be removed.
+    for (auto& e : std::filesystem::recursive_directory_iterator(path_, ec))
+      std::filesystem::permissions(e.path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+  }
+}
+
+std::filesystem::path CorpusFolder() {
+  const std::filesystem::path p = std::filesystem::path(PLM_SOURCE_DIR) / ".." / "shared" / "corpus";
+  std::error_code ec;
+  return std::filesystem::is_directory(p, ec) ? p : std::filesystem::path();
+}
+
+}  // namespace plmtest
