@@ -5,6 +5,7 @@
 #include <optional>
 #include <ostream>
 
+#include "jws/jwsunit.h"
 #include "jww/jwwunit.h"
 #include "platform/ansi.h"
 #include "platform/cp932.h"
@@ -23,8 +24,9 @@ constexpr char kUsage[] =
     "\n"
     "convert  Sets negative character spacing to zero and writes each corrected drawing under\n"
     "         its own name into SAVE_FOLDER, in the version it was read in. Files whose\n"
-    "         upper-cased extension is .JWW are converted when they carry the JWW signature;\n"
-    "         every other file is skipped. One line per file: converted, skipped or failed.\n"
+    "         upper-cased extension is .JWW or .JWS are converted when they carry that\n"
+    "         format's signature; every other file is skipped. One line per file:\n"
+    "         converted, skipped (with why) or failed (with why).\n"
     "  --type-spacing      texts that use one of the drawing's ten text types, and the\n"
     "                      text-type table itself\n"
     "  --free-spacing      free-size texts\n"
@@ -74,22 +76,8 @@ void PrintChanges(std::ostream& out, const SpacingChanges& c) {
       << ", block dimension texts " << c.BlockDimTexts << ")";
 }
 
-// Converts one drawing; prints its line and says whether it failed.
-bool ConvertOne(const fs::path& file, const ConvertArgs& a, TempImages& images, std::ostream& out) {
-  out << file.string() << ": ";
-  const std::string ext = UpperExtension(file);
-  if (ext != ".JWW") {
-    out << "skipped (not a drawing extension)\n";
-    return true;
-  }
-  if (auto problem = OpenProblem(file)) {
-    out << "failed (" << *problem << ")\n";
-    return false;
-  }
-  if (!IsJwwFile(file)) {
-    out << "skipped (not a JWW drawing: the signature does not match)\n";
-    return true;
-  }
+// Loads, corrects and saves (or, for a dry run, only counts) one JWW drawing.
+bool ConvertJww(const fs::path& file, const ConvertArgs& a, TempImages& images, std::ostream& out) {
   JwwDocument doc;
   ReadFailure failure;
   bool ok = LoadJwwFile(doc, images, file, &failure);
@@ -110,6 +98,51 @@ bool ConvertOne(const fs::path& file, const ConvertArgs& a, TempImages& images, 
   if (doc.Header.Version >= kVerImages) DeleteTempImageFiles(images);
   ClearJwwData(doc);
   return ok;
+}
+
+bool ConvertJws(const fs::path& file, const ConvertArgs& a, std::ostream& out) {
+  JwsDocument doc;
+  ReadFailure failure;
+  bool ok = LoadJwsFile(doc, file, &failure);
+  if (!ok) {
+    out << "failed (" << failure.Reason << ")\n";
+  } else {
+    const SpacingChanges changes = ApplyJwsSpacingRule(doc, a.options);
+    if (a.dryRun) {
+      PrintChanges(out, changes);
+      out << "\n";
+    } else {
+      std::string why;
+      ok = SaveJwsFile(doc, *a.saveFolder / file.filename(), doc.Version, &why);
+      if (ok) out << "converted\n";
+      else out << "failed (the output " << why << ")\n";
+    }
+  }
+  ClearJwsData(doc);
+  return ok;
+}
+
+// Decides as the batch command does: the upper-cased extension picks the format, the
+// format's probe must pass. Prints the file's line; false when the file failed.
+bool ConvertOne(const fs::path& file, const ConvertArgs& a, TempImages& images, std::ostream& out) {
+  out << file.string() << ": ";
+  const std::string ext = UpperExtension(file);
+  if (ext != ".JWW" && ext != ".JWS") {
+    out << "skipped (not a drawing extension)\n";
+    return true;
+  }
+  if (auto problem = OpenProblem(file)) {
+    out << "failed (" << *problem << ")\n";
+    return false;
+  }
+  if (ext == ".JWW") {
+    if (IsJwwFile(file)) return ConvertJww(file, a, images, out);
+    out << "skipped (not a JWW drawing: the signature does not match)\n";
+  } else {
+    if (IsJwsFile(file)) return ConvertJws(file, a, out);
+    out << "skipped (not a JWS figure: the signature does not match)\n";
+  }
+  return true;
 }
 
 int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -160,20 +193,14 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   return anyFailed ? kExitFailed : kExitOk;
 }
 
-void PrintInfo(const fs::path& file, const JwwDocument& doc, const TempImages& images, std::ostream& out) {
-  const THeader& h = doc.Header;
-  out << "  version: " << h.Version << "\n";
-  out << "  memo: " << Cp932ToUtf8(h.Memo) << "\n";
+// Counts and negative spacings shared by both formats.
+template <class Doc>
+void PrintBodyInfo(const Doc& doc, std::ostream& out) {
   out << "  entities: " << doc.EntityCount << " (lines " << doc.SenList.size() << ", arcs " << doc.EnkoList.size()
       << ", points " << doc.TenList.size() << ", texts " << doc.MojiList.size() << ", dimensions "
       << doc.SunpoList.size() << ", solids " << doc.SolidList.size() << ", block insertions "
       << doc.BlockList.size() << ")\n";
   out << "  block definitions: " << doc.BlockDefList.size() << "\n";
-  if (h.Version >= kVerImages) {
-    out << "  bound images: " << images.TempImageFiles.size() << "\n";
-    for (const TBindImageType& image : images.TempImageFiles)
-      out << "    " << Cp932ToUtf8(image.Name) << " (" << image.Size << " bytes)\n";
-  }
   struct Negatives { uint64_t freeSize = 0, typed = 0; } texts, dims;
   auto count = [](const TEntMoji& m, Negatives& n) {
     if (!(m.Spacing >= 0.0)) ++(TextTypeClass(m.TextTypeCode) == 0 ? n.freeSize : n.typed);
@@ -184,12 +211,61 @@ void PrintInfo(const fs::path& file, const JwwDocument& doc, const TempImages& i
     for (const TEntMoji& m : d.Texts) count(m, texts);
     for (const TEntSunpo& s : d.Dims) count(s.Text, dims);
   }
-  uint64_t table = 0;
-  for (const TTextTypeSetting& t : doc.TextTypeSettings) table += !(t.Spacing >= 0.0);
-  out << "  negative spacing: text-type table " << table << ", texts " << texts.freeSize << " free-size and "
-      << texts.typed << " text-type, dimension texts " << dims.freeSize << " free-size and " << dims.typed
-      << " text-type\n";
-  (void)file;
+  out << "  negative spacing: texts " << texts.freeSize << " free-size and " << texts.typed
+      << " text-type, dimension texts " << dims.freeSize << " free-size and " << dims.typed << " text-type\n";
+}
+
+// The memo on one line per memo line, indented under its label.
+std::string MemoForDisplay(const std::string& memo) {
+  std::string text = Cp932ToUtf8(memo);
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    if (text[i] == '\r' || text[i] == '\n') out += "\n        ";
+    else out += text[i];
+  }
+  return out;
+}
+
+void PrintJwwInfo(const fs::path& file, TempImages& images, std::ostream& out, bool& anyFailed) {
+  out << "  format: JWW\n";
+  JwwDocument doc;
+  ReadFailure failure;
+  if (LoadJwwFile(doc, images, file, &failure)) {
+    out << "  version: " << doc.Header.Version << "\n  memo: " << MemoForDisplay(doc.Header.Memo) << "\n";
+    PrintBodyInfo(doc, out);
+    uint64_t table = 0;
+    for (const TTextTypeSetting& t : doc.TextTypeSettings) table += !(t.Spacing >= 0.0);
+    out << "  negative spacing in the text-type table: " << table << "\n";
+    if (doc.Header.Version >= kVerImages) {
+      out << "  bound images: " << images.TempImageFiles.size() << "\n";
+      for (const TBindImageType& image : images.TempImageFiles)
+        out << "    " << Cp932ToUtf8(image.Name) << " (" << image.Size << " bytes)\n";
+    }
+  } else {
+    // A drawing that does not load in full may still show its memo.
+    JwwDocument memo;
+    if (ReadJwwMemo(memo, file))
+      out << "  version: " << memo.Header.Version << "\n  memo: " << MemoForDisplay(memo.Header.Memo) << "\n";
+    out << "  failed (" << failure.Reason << ")\n";
+    anyFailed = true;
+  }
+  if (doc.Header.Version >= kVerImages) DeleteTempImageFiles(images);
+  ClearJwwData(doc);
+}
+
+void PrintJwsInfo(const fs::path& file, std::ostream& out, bool& anyFailed) {
+  out << "  format: JWS\n";
+  JwsDocument doc;
+  ReadFailure failure;
+  if (LoadJwsFile(doc, file, &failure)) {
+    out << "  version: " << doc.Version << "\n";
+    PrintBodyInfo(doc, out);
+  } else {
+    out << "  failed (" << failure.Reason << ")\n";
+    anyFailed = true;
+  }
+  ClearJwsData(doc);
 }
 
 int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -204,28 +280,13 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     if (auto problem = OpenProblem(file)) {
       out << "  failed (" << *problem << ")\n";
       anyFailed = true;
-      continue;
-    }
-    if (!IsJwwFile(file)) {
-      out << "  format: unknown\n";
-      continue;
-    }
-    out << "  format: JWW\n";
-    JwwDocument doc;
-    ReadFailure failure;
-    if (LoadJwwFile(doc, images, file, &failure)) {
-      PrintInfo(file, doc, images, out);
+    } else if (IsJwwFile(file)) {
+      PrintJwwInfo(file, images, out, anyFailed);
+    } else if (IsJwsFile(file)) {
+      PrintJwsInfo(file, out, anyFailed);
     } else {
-      // A drawing that does not load in full may still show its memo.
-      JwwDocument memo;
-      if (ReadJwwMemo(memo, file)) {
-        out << "  version: " << memo.Header.Version << "\n  memo: " << Cp932ToUtf8(memo.Header.Memo) << "\n";
-      }
-      out << "  failed (" << failure.Reason << ")\n";
-      anyFailed = true;
+      out << "  format: unknown\n";
     }
-    if (doc.Header.Version >= kVerImages) DeleteTempImageFiles(images);
-    ClearJwwData(doc);
   }
   return anyFailed ? kExitFailed : kExitOk;
 }

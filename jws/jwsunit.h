@@ -1,0 +1,66 @@
+#pragma once
+// The JWS figure file: a short header of its own, then the body of a JWW drawing.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "jww/jwtype.h"
+#include "jww/jwwio.h"
+#include "jww/jwwunit.h"
+
+namespace plm {
+
+constexpr size_t kJwsSignatureLength = 7;
+constexpr size_t kJwsFillerLength = 193;
+constexpr size_t kJwsClassNameLimit = 200;
+
+// One loaded JWS figure, kept apart from the JWW document.
+struct JwsDocument {
+  std::string Signature;  // the 7 header bytes as read
+  int32_t Version = 0;
+  std::array<double, 2> LeadReals{};
+  std::array<TLayerGroup, 16> LayerGroups{};  // only Scale is carried
+  std::array<int32_t, 6> HeaderInts{};
+  std::array<double, 10> HeaderReals{};
+  uint32_t EntityCount = 0;
+  std::vector<TEntRef> EntityOrder;
+  std::vector<TEntSen> SenList;
+  std::vector<TEntEnko> EnkoList;
+  std::vector<TEntTen> TenList;
+  std::vector<TEntMoji> MojiList;
+  std::vector<TEntSunpo> SunpoList;
+  std::vector<TEntSolid> SolidList;
+  std::vector<TEntBlock> BlockList;
+  uint32_t BlockDefCount = 0;
+  std::vector<TEntBlockDef_> BlockDefList;
+};
+
+inline EntityLists MainListsOf(JwsDocument& d) {
+  return {&d.EntityOrder, &d.SenList, &d.EnkoList, &d.TenList, &d.MojiList, &d.SunpoList, &d.SolidList, &d.BlockList};
+}
+
+// Releases everything and sets every header field to zero.
+void ClearJwsData(JwsDocument& doc);
+// Reads header, entity list and block definition list. On false, `failure` (when
+// given) says why; the document then holds what was read so far.
+bool LoadJwsFile(JwsDocument& doc, const std::filesystem::path& path, ReadFailure* failure = nullptr);
+bool LoadJwsBytes(JwsDocument& doc, std::span<const uint8_t> bytes, ReadFailure* failure = nullptr);
+
+// The version a figure of `version` is written in: 230 and below become 230, 300
+// becomes 351.
+int32_t JwsOutputVersion(int32_t version);
+// Writes the figure in JwsOutputVersion(version). A failed write leaves no file.
+bool SaveJwsFile(const JwsDocument& doc, const std::filesystem::path& path, int32_t version,
+                 std::string* why = nullptr);
+void WriteJwsFile(ByteSink& out, const JwsDocument& doc, int32_t version);
+
+// The text steps of the spacing rule (a JWS figure has no text-type table).
+SpacingChanges ApplyJwsSpacingRule(JwsDocument& doc, const ConvertOptions& options);
+
+// True when the file's first 7 bytes are "JwsData".
+bool IsJwsFile(const std::filesystem::path& path);
+
+}  // namespace plm

@@ -1,0 +1,8 @@
+# GUI-free core: per-file conversion, file-list model, settings file, ConvertOptions,
+# text helpers. Never includes a Qt header.
+set(PLM_SHELLCORE_SOURCES
+  ${CMAKE_CURRENT_SOURCE_DIR}/shellcore_placeholder.cpp
+)
+add_library(plm_shellcore STATIC ${PLM_SHELLCORE_SOURCES})
+target_include_directories(plm_shellcore PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(plm_shellcore PUBLIC plm_jww plm_jws plm_legacy plm_platform)
