@@ -1,0 +1,27 @@
+#pragma once
+// The documents and shared state the shell owns: one instance per format, the image
+// folder with its list, the conversion switches and the status text sink.
+#include <functional>
+#include <string>
+
+#include "jws/jwsunit.h"
+#include "jww/jwwunit.h"
+#include "legacy/jwcunit.h"
+#include "legacy/jwkunit.h"
+#include "shell/UnitVal.h"
+
+namespace plm {
+
+struct ShellState {
+  JwwDocument Jww;
+  JwsDocument Jws;
+  jwc::THeader Jwc;
+  jwk::THeader Jwk;
+  TempImages Images;  // Images.TempFolder is the image folder
+  ConvertOptions Options;
+  // Sets the one-line status text and repaints it at once (the window's status bar,
+  // or a printer for the command line). May be empty.
+  std::function<void(const std::string&)> Status;
+};
+
+}  // namespace plm
