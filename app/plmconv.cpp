@@ -1,15 +1,19 @@
 #include "app/plmconv.h"
 
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <ostream>
 
 #include "jws/jwsunit.h"
 #include "jww/jwwunit.h"
-#include "platform/ansi.h"
 #include "platform/cp932.h"
 #include "platform/fsutil.h"
+#include "shell/conversion.h"
+#include "shell/filelist.h"
+#include "shell/shellstate.h"
 
 namespace plm {
 namespace {
@@ -18,7 +22,8 @@ namespace fs = std::filesystem;
 
 constexpr char kUsage[] =
     "usage: plmconv convert [--type-spacing] [--free-spacing] [--dimension-values] [--block-texts]\n"
-    "                       [--all] [--dry-run] -o SAVE_FOLDER FILE...\n"
+    "                       [--all] [--dry-run] [-v] -o SAVE_FOLDER FILE...\n"
+    "       plmconv list [--type 0|1|2|3] [-v] FOLDER\n"
     "       plmconv info FILE...\n"
     "       plmconv --help\n"
     "\n"
@@ -34,13 +39,26 @@ constexpr char kUsage[] =
     "  --block-texts       with --free-spacing: also free-size texts in block definitions\n"
     "  --all               all four of the above\n"
     "  --dry-run           load and apply the switches, write nothing, and report how many\n"
-    "                      spacing values would change\n"
+    "                      spacing values would change; no backup is made\n"
     "  -o, --output DIR    the save folder; it must exist and must not be the folder of an\n"
-    "                      input file\n"
+    "                      input file. An output that is already there is kept as\n"
+    "                      the one backup: its extension becomes .BAK, replacing an\n"
+    "                      older .BAK of the same name\n"
+    "  -v, --verbose       print each progress sentence to standard error\n"
+    "list     Prints the file list of FOLDER as the window shows it: a header row, then\n"
+    "         one row per file in the order the file system returns them, six\n"
+    "         tab-separated cells (name, size, extension, memo, last-write time,\n"
+    "         attributes). Folders and names starting with a dot are not listed; the\n"
+    "         attribute R marks a file its owner may not write (A is never shown). The\n"
+    "         closing status sentence goes to standard error.\n"
+    "  --type N            0 all files (*.*), 1 *.jw?, 2 *.jww, 3 *.jws; letter case\n"
+    "                      does not matter\n"
+    "  -v, --verbose       also print the status sentence set when the listing starts\n"
     "info     Prints each file's format, version, memo, entity counts, block definitions,\n"
     "         bound images and the texts with negative spacing.\n"
     "\n"
-    "Exit status: 0 when no file failed, 1 when a file failed, 2 for a usage error.\n";
+    "Exit status: 0 when no file failed, 1 when a file failed (or the folder could not\n"
+    "be read), 2 for a usage error.\n";
 
 int Usage(std::ostream& err, const std::string& message) {
   err << "plmconv: " << message << "\n" << kUsage;
@@ -49,9 +67,7 @@ int Usage(std::ostream& err, const std::string& message) {
 
 // Upper-cased extension of a file name, from its last dot on ("" without a dot).
 std::string UpperExtension(const fs::path& file) {
-  const std::string name = file.filename().string();
-  const size_t dot = name.rfind('.');
-  return dot == std::string::npos ? std::string() : AnsiUpper(name.substr(dot));
+  return UpperExtensionOf(file.filename().string());
 }
 
 fs::path FolderOf(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
@@ -66,6 +82,7 @@ std::optional<std::string> OpenProblem(const fs::path& file) {
 struct ConvertArgs {
   ConvertOptions options;
   bool dryRun = false;
+  bool verbose = false;
   std::optional<fs::path> saveFolder;
   std::vector<fs::path> files;
 };
@@ -76,55 +93,18 @@ void PrintChanges(std::ostream& out, const SpacingChanges& c) {
       << ", block dimension texts " << c.BlockDimTexts << ")";
 }
 
-// Loads, corrects and saves (or, for a dry run, only counts) one JWW drawing.
-bool ConvertJww(const fs::path& file, const ConvertArgs& a, TempImages& images, std::ostream& out) {
-  JwwDocument doc;
-  ReadFailure failure;
-  bool ok = LoadJwwFile(doc, images, file, &failure);
-  if (!ok) {
-    out << "failed (" << failure.Reason << ")\n";
-  } else {
-    const SpacingChanges changes = ApplyJwwSpacingRule(doc, a.options);
-    if (a.dryRun) {
-      PrintChanges(out, changes);
-      out << "\n";
-    } else {
-      std::string why;
-      ok = SaveJwwFile(doc, images, *a.saveFolder / file.filename(), doc.Header.Version, &why);
-      if (ok) out << "converted\n";
-      else out << "failed (the output " << why << ")\n";
-    }
+void PrintResult(std::ostream& out, const ConvertResult& r) {
+  switch (r.Outcome) {
+    case ConvertOutcome::Converted: out << "converted\n"; break;
+    case ConvertOutcome::Checked: PrintChanges(out, r.Changes); out << "\n"; break;
+    default: out << "failed (" << r.Reason << ")\n"; break;
   }
-  if (doc.Header.Version >= kVerImages) DeleteTempImageFiles(images);
-  ClearJwwData(doc);
-  return ok;
-}
-
-bool ConvertJws(const fs::path& file, const ConvertArgs& a, std::ostream& out) {
-  JwsDocument doc;
-  ReadFailure failure;
-  bool ok = LoadJwsFile(doc, file, &failure);
-  if (!ok) {
-    out << "failed (" << failure.Reason << ")\n";
-  } else {
-    const SpacingChanges changes = ApplyJwsSpacingRule(doc, a.options);
-    if (a.dryRun) {
-      PrintChanges(out, changes);
-      out << "\n";
-    } else {
-      std::string why;
-      ok = SaveJwsFile(doc, *a.saveFolder / file.filename(), doc.Version, &why);
-      if (ok) out << "converted\n";
-      else out << "failed (the output " << why << ")\n";
-    }
-  }
-  ClearJwsData(doc);
-  return ok;
 }
 
 // Decides as the batch command does: the upper-cased extension picks the format, the
-// format's probe must pass. Prints the file's line; false when the file failed.
-bool ConvertOne(const fs::path& file, const ConvertArgs& a, TempImages& images, std::ostream& out) {
+// format's probe must pass, and the per-file driver converts. Prints the file's line;
+// false when the file failed.
+bool ConvertOne(const fs::path& file, const ConvertArgs& a, ShellState& state, std::ostream& out) {
   out << file.string() << ": ";
   const std::string ext = UpperExtension(file);
   if (ext != ".JWW" && ext != ".JWS") {
@@ -135,14 +115,31 @@ bool ConvertOne(const fs::path& file, const ConvertArgs& a, TempImages& images, 
     out << "failed (" << *problem << ")\n";
     return false;
   }
+  const std::string input = file.string();
+  const std::string output = (*a.saveFolder / file.filename()).string();
+  const ConvertMode mode = a.dryRun ? ConvertMode::DryRun : ConvertMode::Write;
+  ConvertResult r;
   if (ext == ".JWW") {
-    if (IsJwwFile(file)) return ConvertJww(file, a, images, out);
-    out << "skipped (not a JWW drawing: the signature does not match)\n";
+    if (!IsJwwFile(file)) {
+      out << "skipped (not a JWW drawing: the signature does not match)\n";
+      return true;
+    }
+    r = ConvertJwwFile(state, input, output, mode);
   } else {
-    if (IsJwsFile(file)) return ConvertJws(file, a, out);
-    out << "skipped (not a JWS figure: the signature does not match)\n";
+    if (!IsJwsFile(file)) {
+      out << "skipped (not a JWS figure: the signature does not match)\n";
+      return true;
+    }
+    r = ConvertJwsFile(state, input, output, mode);
   }
-  return true;
+  PrintResult(out, r);
+  return r.Ok();
+}
+
+// Status texts as the drivers set them, one line each, when asked for.
+std::function<void(const std::string&)> StatusPrinter(bool verbose, std::ostream& err) {
+  if (!verbose) return {};
+  return [&err](const std::string& text) { err << text << "\n" << std::flush; };
 }
 
 int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -160,6 +157,8 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
       for (int n = 1; n <= 4; ++n) a.options[n] = 1;
     } else if (!optionsDone && arg == "--dry-run") {
       a.dryRun = true;
+    } else if (!optionsDone && (arg == "-v" || arg == "--verbose")) {
+      a.verbose = true;
     } else if (!optionsDone && (arg == "-o" || arg == "--output")) {
       if (i + 1 >= args.size()) return Usage(err, "option " + arg + " needs a folder");
       a.saveFolder = args[++i];
@@ -185,12 +184,75 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     err << "plmconv: cannot create a temporary folder for bound images\n";
     return kExitFailed;
   }
-  TempImages images;
-  images.TempFolder = imageFolder.Path();
+  auto state = std::make_unique<ShellState>();
+  state->Images.TempFolder = imageFolder.Path();
+  state->Options = a.options;
+  state->Status = StatusPrinter(a.verbose, err);
   bool anyFailed = false;
-  for (const fs::path& file : a.files) anyFailed |= !ConvertOne(file, a, images, out);
+  for (const fs::path& file : a.files) anyFailed |= !ConvertOne(file, a, *state, out);
   out.flush();
   return anyFailed ? kExitFailed : kExitOk;
+}
+
+// The rows the window's file list shows for a folder and type filter, tab-separated,
+// the memo decoded to UTF-8; the closing status sentence goes to standard error.
+int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  int filterIndex = 0;
+  bool verbose = false;
+  std::optional<std::string> folder;
+  bool optionsDone = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (!optionsDone && arg == "--") {
+      optionsDone = true;
+    } else if (!optionsDone && (arg == "--type" || arg.starts_with("--type="))) {
+      std::string value;
+      if (arg == "--type") {
+        if (i + 1 >= args.size()) return Usage(err, "option --type needs 0, 1, 2 or 3");
+        value = args[++i];
+      } else {
+        value = arg.substr(7);
+      }
+      if (value.size() != 1 || value[0] < '0' || value[0] > '3')
+        return Usage(err, "option --type needs 0, 1, 2 or 3, not " + value);
+      filterIndex = value[0] - '0';
+    } else if (!optionsDone && (arg == "-v" || arg == "--verbose")) {
+      verbose = true;
+    } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
+      return Usage(err, "unknown option " + arg);
+    } else if (folder) {
+      return Usage(err, "list takes one folder");
+    } else {
+      folder = arg;
+    }
+  }
+  if (!folder) return Usage(err, "no folder given");
+  if (folder->empty() || !IsExistingFolder(*folder)) return Usage(err, "the folder " + *folder + " does not exist");
+  // Folder paths of the list end in a separator; file paths are folder + name.
+  std::string folderPath = *folder;
+  if (folderPath.back() != '/') folderPath += '/';
+
+  auto state = std::make_unique<ShellState>();
+  std::string lastStatus;
+  state->Status = [&](const std::string& text) {
+    lastStatus = text;
+    if (verbose) err << text << "\n" << std::flush;
+  };
+  const ListFilesResult listing = ListFiles(*state, folderPath, filterIndex, kDefaultColumnWidth);
+  const auto& header = FileListHeader();
+  for (int c = 0; c < kFileListColumns; ++c) out << (c ? "\t" : "") << header[static_cast<size_t>(c)];
+  out << "\n";
+  for (const FileRow& row : listing.Rows) {
+    for (int c = 0; c < kFileListColumns; ++c) out << (c ? "\t" : "") << CellDisplayText(row, c);
+    out << "\n";
+  }
+  out.flush();
+  if (!verbose) err << lastStatus << "\n";
+  if (!listing.Error.empty()) {
+    err << "plmconv: cannot list " << folderPath << ": " << listing.Error << "\n";
+    return kExitFailed;
+  }
+  return kExitOk;
 }
 
 // Counts and negative spacings shared by both formats.
@@ -303,6 +365,7 @@ int PlmconvMain(const std::vector<std::string>& args, std::ostream& out, std::os
   }
   if (command == "convert") return Convert(rest, out, err);
   if (command == "info") return Info(rest, out, err);
+  if (command == "list") return List(rest, out, err);
   return Usage(err, "unknown command " + command);
 }
 

@@ -1,0 +1,221 @@
+#include "shell/filelist.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "jww/jwwunit.h"
+#include "legacy/jwcunit.h"
+#include "legacy/jwkunit.h"
+#include "platform/ansi.h"
+#include "platform/cp932.h"
+#include "shell/Func_.h"
+
+namespace plm {
+namespace {
+
+void SetStatus(const ShellState& state, const std::string& text) {
+  if (state.Status) state.Status(text);
+}
+
+std::string JwcMemo(ShellState& state, const std::string& path) {
+  if (!ReadJwcMemo(state.Jwc, path)) return {};
+  return CleanMemoText(state.Jwc.MemoPart1 + " " + state.Jwc.MemoPart2);
+}
+
+std::string JwwMemo(ShellState& state, const std::string& path) {
+  if (!ReadJwwMemo(state.Jww, path)) return {};
+  return CleanMemoText(state.Jww.Header.Memo);
+}
+
+// Unsigned byte order, a prefix before the longer text.
+int CompareBytes(std::string_view a, std::string_view b) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+}  // namespace
+
+const std::array<std::string_view, kFileListColumns>& FileListHeader() {
+  static const std::array<std::string_view, kFileListColumns> header = {"ファイル名", "Bytes", "種類",
+                                                                         "図面メモ",   "更新日時", "属性"};
+  return header;
+}
+
+std::string_view FilterPattern(int filterIndex) {
+  switch (filterIndex) {
+    case 1: return "*.jw?";
+    case 2: return "*.jww";
+    case 3: return "*.jws";
+    default: return "*.*";
+  }
+}
+
+int SizeFieldWidth(int columnWidthPx, int pixelsPerChar) {
+  if (pixelsPerChar <= 0) pixelsPerChar = 1;
+  return std::max(columnWidthPx / pixelsPerChar, kMinSizeField);
+}
+
+std::string PadSize(uint64_t size, int fieldWidth) {
+  std::string digits = std::to_string(size);
+  if (fieldWidth > 0 && digits.size() < static_cast<size_t>(fieldWidth))
+    digits.insert(0, static_cast<size_t>(fieldWidth) - digits.size(), ' ');
+  return digits;
+}
+
+uint64_t ParseSizeText(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  if (i == text.size()) return 0;
+  uint64_t value = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') return 0;
+    const uint64_t digit = static_cast<uint64_t>(c - '0');
+    if (value > (UINT64_MAX - digit) / 10) return 0;
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+std::string UpperLetters(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
+std::string UpperExtensionOf(std::string_view fileName) {
+  const size_t dot = fileName.rfind('.');
+  return dot == std::string_view::npos ? std::string() : UpperLetters(fileName.substr(dot));
+}
+
+std::string LastWriteText(const LocalDateTime& t) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour, t.Minute,
+                t.Second);
+  return text;
+}
+
+std::string AttributeText(bool archive, bool readOnly) {
+  std::string text;
+  if (archive) text += "A ";
+  if (readOnly) text += "R ";
+  return text;
+}
+
+std::string ReadFileMemo(ShellState& state, const std::string& filePath) {
+  const size_t slash = filePath.rfind('/');
+  const std::string ext =
+      UpperExtensionOf(slash == std::string::npos ? std::string_view(filePath) : std::string_view(filePath).substr(slash + 1));
+  if (ext == ".JWC") return JwcMemo(state, filePath);
+  if (ext == ".JWK") {
+    if (!ReadJwkMemo(state.Jwk, filePath)) return {};
+    return CleanMemoText(state.Jwk.MemoPart1 + " " + state.Jwk.MemoPart2);
+  }
+  if (ext == ".JWW" || ext == ".JW$") return JwwMemo(state, filePath);
+  if (ext == ".BAK" || ext.starts_with(".BK")) {
+    // A backup name does not tell the format: the JWC probe first, then the JWW one.
+    if (IsJwcFile(filePath)) return JwcMemo(state, filePath);
+    if (IsJwwFile(filePath)) return JwwMemo(state, filePath);
+  }
+  return {};
+}
+
+FileRow MakeFileRow(ShellState& state, const std::string& folderPath, const FoundFile& file, int sizeField) {
+  FileRow row;
+  row[kColName] = file.Name;
+  row[kColSize] = PadSize(file.Size, sizeField);
+  row[kColType] = UpperExtensionOf(file.Name);
+  row[kColMemo] = ReadFileMemo(state, folderPath + file.Name);
+  row[kColTime] = LastWriteText(file.LastWrite);
+  row[kColAttr] = AttributeText(file.Archive, file.ReadOnly);
+  return row;
+}
+
+std::string CellDisplayText(const FileRow& row, int column) {
+  if (column < 0 || column >= kFileListColumns) return {};
+  return column == kColMemo ? Cp932ToUtf8(row[kColMemo]) : row[static_cast<size_t>(column)];
+}
+
+ListFilesResult ListFiles(ShellState& state, const std::string& folderPath, int filterIndex, int sizeColumnWidthPx,
+                          const std::function<bool()>& abortRequested) {
+  ListFilesResult result;
+  SetStatus(state, "フォルダ「" + folderPath + "」を検索中(ESC:中断)");
+  const int sizeField = SizeFieldWidth(sizeColumnWidthPx, kListingPixelsPerChar);
+  FileSearch search;
+  if (search.Open(folderPath, std::string(FilterPattern(filterIndex)))) {
+    FoundFile file;
+    while (search.Next(file)) {
+      if (abortRequested && abortRequested()) {
+        result.Aborted = true;
+        break;
+      }
+      result.Rows.push_back(MakeFileRow(state, folderPath, file, sizeField));
+    }
+  }
+  result.Error = search.Error();
+  search.Close();
+  SetStatus(state, result.Aborted ? std::string("検索を中断しました。")
+                                  : std::to_string(result.Rows.size()) + " Files  パス名「" + folderPath + "」");
+  result.FileListShown = !result.Rows.empty();
+  return result;
+}
+
+void RepadSizeColumn(std::vector<FileRow>& rows, int columnWidthPx, int digitWidthPx) {
+  const int field = SizeFieldWidth(columnWidthPx, std::max(digitWidthPx, kMinSizeField));
+  for (FileRow& row : rows) {
+    if (!row[kColSize].empty()) row[kColSize] = PadSize(ParseSizeText(row[kColSize]), field);
+  }
+}
+
+std::string SortKey(const FileRow& row, int column) {
+  const std::string& cell = row[static_cast<size_t>(column)];
+  return column == kColMemo ? AnsiUpper(cell) : UpperLetters(cell);
+}
+
+void SortFileRows(std::vector<FileRow>& rows, int column, bool descending) {
+  if (column < 0 || column >= kFileListColumns || rows.size() < 2) return;
+  std::vector<std::string> keys;
+  keys.reserve(rows.size());
+  for (const FileRow& row : rows) keys.push_back(SortKey(row, column));
+  for (size_t a = 0; a + 1 < rows.size(); ++a) {
+    size_t best = a;
+    const std::string* key = &keys[a];
+    for (size_t r = a + 1; r < rows.size(); ++r) {
+      const int order = CompareBytes(keys[r], *key);
+      if (descending ? order > 0 : order < 0) {
+        best = r;
+        key = &keys[r];
+      }
+    }
+    if (best != a) {
+      std::swap(rows[a], rows[best]);
+      std::swap(keys[a], keys[best]);
+    }
+  }
+}
+
+HeaderClickAction HeaderClickSort(std::vector<FileRow>& rows, int column, bool fileListShown, bool& sortDescending) {
+  if (!fileListShown || column < 0 || column >= kFileListColumns) return HeaderClickAction::None;
+  if (column == kColAttr) return HeaderClickAction::Relist;
+  SortFileRows(rows, column, sortDescending);
+  sortDescending = !sortDescending;
+  return HeaderClickAction::Sorted;
+}
+
+int HeaderColumnAt(const std::vector<int>& widths, int firstVisible, int x, int gridLineWidth) {
+  int left = 0;
+  for (size_t c = static_cast<size_t>(std::max(firstVisible, 0)); c < widths.size(); ++c) {
+    if (x > left && x < left + widths[c]) return static_cast<int>(c);
+    left += widths[c] + gridLineWidth;
+  }
+  return -1;
+}
+
+}  // namespace plm

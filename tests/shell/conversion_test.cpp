@@ -1,0 +1,157 @@
+#include "shell/conversion.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/bytes.h"
+#include "tests/support/jwwheader_model.h"
+
+namespace plm {
+namespace {
+
+namespace fs = std::filesystem;
+using plmtest::Bytes;
+using plmtest::ReadFileBytes;
+using plmtest::WriteFileBytes;
+
+Bytes JwwDrawing(const std::string& memo) {
+  plmtest::DistinctValues values;
+  values.SetStr("Memo", -1, memo);
+  return plmtest::BuildEmptyJwwDrawing(600, values);
+}
+
+// A JWS figure with empty lists: signature, 193 filler bytes, version, the header
+// reals and integers, entity count 0, block definition count 0.
+Bytes JwsFigure(int32_t version) {
+  Bytes b;
+  b.raw("JwsData").fill(193, '.').i32(version);
+  for (int i = 0; i < 2 + 16; ++i) b.f64(1.5 * i);
+  for (int i = 0; i < 6; ++i) b.i32(i);
+  for (int i = 0; i < 10; ++i) b.f64(-2.0 * i);
+  return b.count(0).count(0);
+}
+
+std::unique_ptr<ShellState> NewState(const plmtest::TempDir& dir) {
+  auto state = std::make_unique<ShellState>();
+  fs::create_directory(dir / "TEMP");
+  state->Images.TempFolder = dir / "TEMP";
+  return state;
+}
+
+const std::vector<uint8_t> kOldOutput = {'o', 'l', 'd'};
+
+TEST(ConversionTest, BackupPathReplacesTheExtensionOfTheName) {
+  EXPECT_EQ(BackupPathOf("/s/A.JWW"), fs::path("/s/A.BAK"));
+  EXPECT_EQ(BackupPathOf("/s/a.b.jws"), fs::path("/s/a.b.BAK"));
+  EXPECT_EQ(BackupPathOf("/s.d/noext"), fs::path("/s.d/noext.BAK"));
+}
+
+TEST(ConversionTest, BackupKeepsOneGenerationAndNeverLosesAFile) {
+  plmtest::TempDir dir;
+  EXPECT_TRUE(BackupExistingOutput(dir / "A.JWW"));  // nothing there
+  EXPECT_FALSE(fs::exists(dir / "A.BAK"));
+
+  WriteFileBytes(dir / "A.JWW", {'n', 'e', 'w'});
+  WriteFileBytes(dir / "A.BAK", {'o', 'l', 'd', 'e', 'r'});
+  EXPECT_TRUE(BackupExistingOutput(dir / "A.JWW"));
+  EXPECT_FALSE(fs::exists(dir / "A.JWW"));
+  EXPECT_EQ(ReadFileBytes(dir / "A.BAK"), (std::vector<uint8_t>{'n', 'e', 'w'}));
+
+  // A backup name that cannot be replaced: the output stays, and the failure says so.
+  WriteFileBytes(dir / "B.JWW", kOldOutput);
+  fs::create_directory(dir / "B.BAK");
+  std::string why;
+  EXPECT_FALSE(BackupExistingOutput(dir / "B.JWW", &why));
+  EXPECT_NE(why.find("B.BAK"), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(dir / "B.JWW"), kOldOutput);
+}
+
+TEST(ConversionTest, NothingIsWrittenOrMovedUnlessTheConversionCanComplete) {
+  plmtest::TempDir in, out;
+  std::vector<uint8_t> truncated = JwwDrawing("m").data();
+  truncated.resize(truncated.size() / 2);
+  WriteFileBytes(in / "T.JWW", truncated);
+  std::vector<uint8_t> shortJws = JwsFigure(420).data();
+  shortJws.resize(300);
+  WriteFileBytes(in / "T.JWS", shortJws);
+  WriteFileBytes(in / "D.JWW", JwwDrawing("m").data());
+  WriteFileBytes(in / "B.JWW", JwwDrawing("m").data());
+  WriteFileBytes(out / "T.JWW", kOldOutput);
+  WriteFileBytes(out / "B.JWW", kOldOutput);
+  fs::create_directory(out / "B.BAK");
+  auto state = NewState(out);
+  struct Case {
+    const char* name;
+    ConvertResult result;
+    ConvertOutcome expected;
+  };
+  const Case cases[] = {
+      {"truncated JWW", ConvertJwwFile(*state, (in / "T.JWW").string(), (out / "T.JWW").string()),
+       ConvertOutcome::LoadFailed},
+      {"truncated JWS", ConvertJwsFile(*state, (in / "T.JWS").string(), (out / "T.JWS").string()),
+       ConvertOutcome::LoadFailed},
+      {"missing input", ConvertJwwFile(*state, (in / "none.JWW").string(), (out / "none.JWW").string()),
+       ConvertOutcome::LoadFailed},
+      {"dry run", ConvertJwwFile(*state, (in / "D.JWW").string(), (out / "D.JWW").string(), ConvertMode::DryRun),
+       ConvertOutcome::Checked},
+      {"backup impossible", ConvertJwwFile(*state, (in / "B.JWW").string(), (out / "B.JWW").string()),
+       ConvertOutcome::BackupFailed},
+      {"save impossible", ConvertJwwFile(*state, (in / "D.JWW").string(), (out / "no/D.JWW").string()),
+       ConvertOutcome::SaveFailed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.result.Outcome, c.expected);
+    EXPECT_EQ(c.result.Ok(), c.expected == ConvertOutcome::Checked);
+    EXPECT_EQ(c.result.Reason.empty(), c.result.Ok());
+  }
+  // Only the files put there before remain, unchanged.
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(out.path())) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"B.BAK", "B.JWW", "T.JWW", "TEMP"}));
+  EXPECT_EQ(ReadFileBytes(out / "T.JWW"), kOldOutput);
+  EXPECT_EQ(ReadFileBytes(out / "B.JWW"), kOldOutput);
+  EXPECT_TRUE(fs::is_empty(out / "B.BAK"));
+  EXPECT_EQ(state->Jww.Header.Version, 0);
+  EXPECT_TRUE(state->Jws.EntityOrder.empty());
+}
+
+// The same folder by another route: the input is read in full before it is moved to
+// its backup, so it survives under that name and the converted file takes its place.
+TEST(ConversionTest, ConvertingOntoTheInputKeepsItAsTheBackup) {
+  plmtest::TempDir dir;
+  const std::vector<uint8_t> original = JwwDrawing("self").data();
+  WriteFileBytes(dir / "S.JWW", original);
+  auto state = NewState(dir);
+  const std::string path = (dir / "S.JWW").string();
+  EXPECT_EQ(ConvertJwwFile(*state, path, path).Outcome, ConvertOutcome::Converted);
+  EXPECT_EQ(ReadFileBytes(dir / "S.BAK"), original);
+  EXPECT_TRUE(IsJwwFile(dir / "S.JWW"));
+}
+
+TEST(ConversionTest, CorpusDrawingsConvertAndTheirImagesAreRemoved) {
+  const fs::path corpus = plmtest::CorpusFolder();
+  if (corpus.empty()) GTEST_SKIP() << "no corpus";
+  plmtest::TempDir out;
+  auto state = NewState(out);
+  for (int n = 1; n <= 4; ++n) state->Options[n] = 1;
+  int converted = 0;
+  for (const auto& e : fs::directory_iterator(corpus)) {
+    const std::string ext = e.path().extension().string();
+    const bool jww = ext == ".jww" || ext == ".JWW";
+    const bool jws = ext == ".jws" || ext == ".JWS";
+    if (!jww && !jws) continue;
+    SCOPED_TRACE(e.path().string());
+    const std::string output = (out / e.path().filename().string()).string();
+    const ConvertResult r = jww ? ConvertJwwFile(*state, e.path().string(), output)
+                                : ConvertJwsFile(*state, e.path().string(), output);
+    EXPECT_EQ(r.Outcome, ConvertOutcome::Converted) << r.Reason;
+    EXPECT_TRUE(fs::is_empty(out / "TEMP"));
+    ++converted;
+    if (converted >= 12) break;
+  }
+  EXPECT_GT(converted, 0);
+}
+
+}  // namespace
+}  // namespace plm
