@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "jws/jwsunit.h"
 #include "jww/jwwunit.h"
 
 namespace {
@@ -53,6 +54,23 @@ void AddText(JwwDocument& d, const TEntMoji& m) {
   d.EntityOrder.push_back({kKindMoji, static_cast<int32_t>(d.MojiList.size() - 1)});
 }
 
+// The image a drawing refers to, made in a private folder for the writer to pack.
+struct ScopedImageFolder {
+  explicit ScopedImageFolder(const fs::path& beside) {
+    Images.TempFolder = beside / ".images";
+    std::error_code ec;
+    fs::create_directories(Images.TempFolder, ec);
+    std::ofstream(Images.TempFolder / "logo.bmp", std::ios::binary) << std::string("BM") + std::string(62, '\x01');
+    Images.TempImageFiles.push_back({"logo.bmp", 64, false});
+  }
+  ~ScopedImageFolder() {
+    std::error_code ec;
+    fs::remove_all(Images.TempFolder, ec);
+  }
+  bool Ok() const { return fs::exists(Images.TempFolder / "logo.bmp"); }
+  TempImages Images;
+};
+
 JwwDocument Drawing(int32_t version, const std::string& memo) {
   JwwDocument d;
   InitJwwData(d);
@@ -94,6 +112,33 @@ JwwDocument Drawing(int32_t version, const std::string& memo) {
   return d;
 }
 
+// A version 700 drawing whose text refers to a bound image.
+bool WriteDrawingWithImage(const fs::path& folder) {
+  JwwDocument d = Drawing(700, "example drawing with a bound image");
+  AddText(d, Text(10, 100, "^@BM%temp%logo.bmp,0,0,100,50", 0, 0.0));
+  d.EntityCount = static_cast<uint32_t>(d.EntityOrder.size());
+  ScopedImageFolder images(folder);
+  return images.Ok() && SaveJwwFile(d, images.Images, folder / "plan700.jww", 700);
+}
+
+// A figure file with the same texts.
+bool WriteFigure(const fs::path& folder, int32_t version) {
+  const JwwDocument d = Drawing(version, "");
+  JwsDocument f;
+  f.Signature = "JwsData";
+  f.Version = version;
+  for (auto& g : f.LayerGroups) g.Scale = 1.0;
+  f.EntityCount = d.EntityCount;
+  f.EntityOrder = d.EntityOrder;
+  f.SenList = d.SenList;
+  f.MojiList = d.MojiList;
+  f.SunpoList = d.SunpoList;
+  f.BlockList = d.BlockList;
+  f.BlockDefList = d.BlockDefList;
+  f.BlockDefCount = static_cast<uint32_t>(f.BlockDefList.size());
+  return SaveJwsFile(f, folder / ("part" + std::to_string(version) + ".jws"), version);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,12 +150,14 @@ int main(int argc, char** argv) {
   std::error_code ec;
   fs::create_directories(folder, ec);
   TempImages images;
-  images.TempFolder = folder;
   bool ok = true;
   for (int32_t version : {300, 420, 600}) {
     const JwwDocument d = Drawing(version, "example drawing, version " + std::to_string(version));
     ok &= SaveJwwFile(d, images, folder / ("plan" + std::to_string(version) + ".jww"), version);
   }
+  ok &= WriteDrawingWithImage(folder);
+  ok &= WriteFigure(folder, 351);
+  ok &= WriteFigure(folder, 600);
   std::ofstream(folder / "readme.txt") << "not a drawing\n";
   std::ofstream(folder / "fake.jww") << "this file only carries a drawing's extension\n";
   if (!ok) {

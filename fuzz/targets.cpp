@@ -1,0 +1,194 @@
+#include "fuzz/targets.h"
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <span>
+#include <string>
+
+#include "jws/jwsunit.h"
+#include "jww/jwwbody.h"
+#include "jww/jwwunit.h"
+#include "legacy/jwcunit.h"
+#include "legacy/jwkunit.h"
+#include "platform/fsutil.h"
+
+namespace plmfuzz {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace plm;
+
+// One private folder per process: image folders and the file the path-based readers open.
+const fs::path& WorkFolder() {
+  static ScopedTempFolder folder("plmfuzz-");
+  return folder.Path();
+}
+
+fs::path Subfolder(const char* name) {
+  const fs::path p = WorkFolder() / name;
+  std::error_code ec;
+  fs::create_directories(p, ec);
+  return p;
+}
+
+void EmptyFolder(const fs::path& folder) {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) fs::remove_all(entry.path(), ec);
+}
+
+fs::path AsFile(const uint8_t* data, size_t size) {
+  const fs::path file = WorkFolder() / "input";
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  return file;
+}
+
+// Nothing may appear outside the image folder while loading.
+bool OnlyImageFolderWritten() {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(WorkFolder(), ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name != "input" && name != "images" && name != "images2") return false;
+  }
+  return true;
+}
+
+std::vector<int32_t> KindsOf(const std::vector<TEntRef>& order) {
+  std::vector<int32_t> kinds;
+  kinds.reserve(order.size());
+  for (const TEntRef& r : order) kinds.push_back(r.Kind);
+  return kinds;
+}
+
+template <class Doc>
+bool SameBlockDefs(const Doc& before, const Doc& after) {
+  if (before.BlockDefList.size() != after.BlockDefList.size()) return false;
+  for (size_t i = 0; i < before.BlockDefList.size(); ++i) {
+    const TEntBlockDef_& a = before.BlockDefList[i];
+    const TEntBlockDef_& b = after.BlockDefList[i];
+    if (CleanString(a.Name) != b.Name || a.Number != b.Number || a.EntityCount != b.EntityCount ||
+        KindsOf(a.Order) != KindsOf(b.Order))
+      return false;
+  }
+  return true;
+}
+
+ConvertOptions AllOn() {
+  ConvertOptions o;
+  for (int n = 1; n <= 4; ++n) o[n] = 1;
+  return o;
+}
+
+}  // namespace
+
+bool LoadJww(const uint8_t* data, size_t size) {
+  TempImages images;
+  images.TempFolder = Subfolder("images");
+  JwwDocument doc;
+  const bool loaded = LoadJwwBytes(doc, images, std::span(data, size));
+  ReadFailure failure;
+  JwwDocument again;
+  TempImages images2 = images;
+  const bool ok = OnlyImageFolderWritten() &&
+                  (loaded || (!LoadJwwBytes(again, images2, std::span(data, size), &failure) && !failure.Reason.empty()));
+  EmptyFolder(images.TempFolder);
+  return ok;
+}
+
+bool LoadJws(const uint8_t* data, size_t size) {
+  JwsDocument doc;
+  ReadFailure failure;
+  const bool loaded = LoadJwsBytes(doc, std::span(data, size), &failure);
+  return loaded || !failure.Reason.empty();
+}
+
+bool JwwMemo(const uint8_t* data, size_t size) {
+  JwwDocument doc;
+  ReadJwwMemo(doc, AsFile(data, size));
+  return doc.EntityCount == 0 && doc.BlockDefList.empty();
+}
+
+bool JwcMemo(const uint8_t* data, size_t size) {
+  jwc::THeader header;
+  const bool ok = ReadJwcMemo(header, AsFile(data, size));
+  return !ok || (header.MemoPart1.size() == 32 && header.MemoPart2.size() == 32 && size >= 800);
+}
+
+bool JwkMemo(const uint8_t* data, size_t size) {
+  jwk::THeader header;
+  const bool ok = ReadJwkMemo(header, AsFile(data, size));
+  return !ok || (header.MemoPart1.size() == 32 && header.MemoPart2.size() == 32 && size >= 400);
+}
+
+bool Probes(const uint8_t* data, size_t size) {
+  const fs::path file = AsFile(data, size);
+  const bool jww = IsJwwFile(file);
+  const bool jws = IsJwsFile(file);
+  const bool jwc = IsJwcFile(file);
+  // The three signatures exclude each other.
+  return (jww ? 1 : 0) + (jws ? 1 : 0) + (jwc ? 1 : 0) <= 1 &&
+         jww == (size >= 8 && std::memcmp(data, "JwwData.", 8) == 0) &&
+         jws == (size >= 7 && std::memcmp(data, "JwsData", 7) == 0);
+}
+
+bool RoundTripJww(const uint8_t* data, size_t size) {
+  TempImages images;
+  images.TempFolder = Subfolder("images");
+  JwwDocument doc;
+  bool ok = true;
+  if (LoadJwwBytes(doc, images, std::span(data, size))) {
+    ApplyJwwSpacingRule(doc, AllOn());
+    ByteSink out;
+    WriteJwwHeader(out, doc, doc.Header.Version);
+    WriteJwwBody(out, doc, images, doc.Header.Version);
+    TempImages reloadedImages;
+    reloadedImages.TempFolder = Subfolder("images2");
+    JwwDocument again;
+    ok = out.Ok() && LoadJwwBytes(again, reloadedImages, std::span(out.Bytes().data(), out.Bytes().size())) &&
+         again.Header.Version == doc.Header.Version && again.EntityCount == doc.EntityCount &&
+         KindsOf(again.EntityOrder) == KindsOf(doc.EntityOrder) && SameBlockDefs(doc, again);
+    if (ok && doc.Header.Version >= kVerImages) {
+      // The images written are exactly the used ones, in list order, with their data.
+      size_t next = 0;
+      for (const TBindImageType& image : images.TempImageFiles) {
+        if (!image.Used) continue;
+        if (next >= reloadedImages.TempImageFiles.size()) return false;
+        const TBindImageType& back = reloadedImages.TempImageFiles[next++];
+        std::error_code ec;
+        const auto length = back.Size > 0 ? fs::file_size(reloadedImages.TempFolder / back.Name, ec) : 0;
+        ok = ok && back.Name == image.Name && !ec && length == static_cast<uintmax_t>(std::max(back.Size, 0));
+      }
+      ok = ok && next == reloadedImages.TempImageFiles.size();
+    }
+    EmptyFolder(reloadedImages.TempFolder);
+  }
+  EmptyFolder(images.TempFolder);
+  return ok;
+}
+
+bool RoundTripJws(const uint8_t* data, size_t size) {
+  JwsDocument doc;
+  if (!LoadJwsBytes(doc, std::span(data, size))) return true;
+  ApplyJwsSpacingRule(doc, AllOn());
+  ByteSink out;
+  WriteJwsFile(out, doc, doc.Version);
+  JwsDocument again;
+  return out.Ok() && LoadJwsBytes(again, std::span(out.Bytes().data(), out.Bytes().size())) &&
+         again.Version == JwsOutputVersion(doc.Version) && again.EntityCount == doc.EntityCount &&
+         KindsOf(again.EntityOrder) == KindsOf(doc.EntityOrder) && SameBlockDefs(doc, again);
+}
+
+Target TargetNamed(const char* name) {
+  static const struct {
+    const char* name;
+    Target target;
+  } kTargets[] = {{"load_jww", LoadJww},   {"load_jws", LoadJws},         {"jww_memo", JwwMemo},
+                  {"jwc_memo", JwcMemo},   {"jwk_memo", JwkMemo},         {"probes", Probes},
+                  {"roundtrip_jww", RoundTripJww}, {"roundtrip_jws", RoundTripJws}};
+  for (const auto& t : kTargets)
+    if (std::strcmp(t.name, name) == 0) return t.target;
+  return nullptr;
+}
+
+}  // namespace plmfuzz
