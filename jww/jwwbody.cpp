@@ -1,5 +1,6 @@
 #include "jww/jwwbody.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -242,9 +243,10 @@ bool ReadBlockDefList(ListReader& r, std::vector<TEntBlockDef_>& defs) {
   const uint32_t count = r.in.Count(kMinBlockDef, {"the block definition count"});
   defs.clear();
   if (!r.in.Ok()) return false;
-  defs.resize(count);
+  // Grown as definitions are read, so memory follows the bytes actually present.
+  defs.reserve(std::min<uint32_t>(count, 1024));
   for (uint32_t p = 1; p <= count && r.in.Ok(); ++p) {
-    TEntBlockDef_& d = defs[p - 1];
+    TEntBlockDef_& d = defs.emplace_back();
     const What what{"block definition", p};
     const ClassTag tag = r.in.Tag(r.nameLimit, what);  // any class: a definition follows
     if (tag.IsNew) ++r.classIndex;
@@ -446,9 +448,9 @@ bool ReadImageSection(ByteCursor& in, TempImages& images) {
                       " that the bytes left cannot hold");
     return false;
   }
-  images.TempImageFiles.resize(static_cast<size_t>(count));
+  images.TempImageFiles.reserve(std::min<size_t>(static_cast<size_t>(count), 1024));
   for (int32_t i = 0; i < count; ++i) {
-    TBindImageType& image = images.TempImageFiles[static_cast<size_t>(i)];
+    TBindImageType& image = images.TempImageFiles.emplace_back();
     const What what{"bound image", i + 1};
     const uint64_t nameAt = in.Offset();
     image.Name = in.JwwString(what);

@@ -1,5 +1,6 @@
 #include "jww/jwwio.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -13,13 +14,10 @@ namespace plm {
 namespace {
 
 constexpr size_t kReadBuffer = size_t{1} << 16;
-constexpr size_t kWriteBuffer = size_t{1} << 16;
-
-uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t LoadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
+// The first read of a file asks for no more than this: the probes and the memo reader
+// need only the first few KB of a drawing, and a whole load hardly notices.
+constexpr size_t kFirstRead = size_t{1} << 13;
+constexpr size_t kWriteBuffer = ByteSink::kBufferSize;
 
 }  // namespace
 
@@ -35,7 +33,9 @@ bool ByteCursor::OpenFile(const std::filesystem::path& path) {
   Close();
   failed_ = false;
   failure_ = {};
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking open, so a FIFO or device given as a drawing cannot stall the open;
+  // anything but a regular file is refused right after.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd_ < 0) {
     Fail("cannot be opened: " + ErrnoText(errno));
     return false;
@@ -51,8 +51,9 @@ bool ByteCursor::OpenFile(const std::filesystem::path& path) {
     Close();
     return false;
   }
+  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
   size_ = static_cast<uint64_t>(st.st_size);
-  storage_ = std::make_unique<uint8_t[]>(kReadBuffer);
+  if (!storage_) storage_ = std::make_unique_for_overwrite<uint8_t[]>(kReadBuffer);
   data_ = storage_.get();
   pos_ = end_ = 0;
   bufferStart_ = 0;
@@ -102,7 +103,8 @@ bool ByteCursor::Refill(size_t need, What what) {
   pos_ = 0;
   end_ = have;
   while (end_ < need) {
-    const ssize_t got = ::read(fd_, storage_.get() + end_, kReadBuffer - end_);
+    const size_t want = bufferStart_ + end_ == 0 ? std::max(need, kFirstRead) : kReadBuffer - end_;
+    const ssize_t got = ::read(fd_, storage_.get() + end_, want);
     if (got < 0) {
       if (errno == EINTR) continue;
       FailAt(Offset() + end_, "cannot be read at byte " + std::to_string(Offset() + end_) +
@@ -149,42 +151,25 @@ bool ByteCursor::Skip(uint64_t n, What what) {
   return true;
 }
 
-uint8_t ByteCursor::U8(What what) {
-  if (pos_ < end_ && !failed_) return data_[pos_++];
+// Reads across the end of the buffer, or after a failure (which gives 0).
+uint8_t ByteCursor::SlowU8(What what) {
   uint8_t b = 0;
   return Read(&b, 1, what) ? b : 0;
 }
 
-uint16_t ByteCursor::U16(What what) {
-  if (end_ - pos_ >= 2 && !failed_) {
-    pos_ += 2;
-    return LoadU16(data_ + pos_ - 2);
-  }
+uint16_t ByteCursor::SlowU16(What what) {
   uint8_t b[2] = {};
-  return Read(b, 2, what) ? LoadU16(b) : 0;
+  return Read(b, 2, what) ? LittleEndian<uint16_t>(b) : 0;
 }
 
-uint32_t ByteCursor::U32(What what) {
-  if (end_ - pos_ >= 4 && !failed_) {
-    pos_ += 4;
-    return LoadU32(data_ + pos_ - 4);
-  }
+uint32_t ByteCursor::SlowU32(What what) {
   uint8_t b[4] = {};
-  return Read(b, 4, what) ? LoadU32(b) : 0;
+  return Read(b, 4, what) ? LittleEndian<uint32_t>(b) : 0;
 }
 
-double ByteCursor::F64(What what) {
+uint64_t ByteCursor::SlowU64(What what) {
   uint8_t b[8] = {};
-  if (end_ - pos_ >= 8 && !failed_) {
-    std::memcpy(b, data_ + pos_, 8);
-    pos_ += 8;
-  } else if (!Read(b, 8, what)) {
-    return 0.0;
-  }
-  const uint64_t bits = static_cast<uint64_t>(LoadU32(b)) | (static_cast<uint64_t>(LoadU32(b + 4)) << 32);
-  double v;
-  std::memcpy(&v, &bits, 8);
-  return v;
+  return Read(b, 8, what) ? LittleEndian<uint64_t>(b) : 0;
 }
 
 std::string ByteCursor::JwwString(What what) {
@@ -194,6 +179,11 @@ std::string ByteCursor::JwwString(What what) {
   if (length > Remaining()) {
     FailShort(what);
     return {};
+  }
+  if (end_ - pos_ >= length) {  // the usual case: the whole string is in the buffer
+    std::string s(reinterpret_cast<const char*>(data_ + pos_), length);
+    pos_ += length;
+    return s;
   }
   std::string s(length, '\0');
   if (!Read(s.data(), length, what)) return {};
@@ -252,6 +242,8 @@ bool ByteSink::CreateFile(const std::filesystem::path& path) {
   failed_ = false;
   reason_.clear();
   buffer_.clear();
+  if (!fileBuffer_) fileBuffer_ = std::make_unique_for_overwrite<uint8_t[]>(kWriteBuffer);
+  used_ = 0;
   flushed_ = 0;
   target_ = path;
   // A hidden temporary beside the destination, so the final rename stays on one file system.
@@ -276,53 +268,45 @@ void ByteSink::Fail(const std::string& reason) {
   reason_ = reason;
 }
 
-void ByteSink::Flush() {
-  if (memory_ || failed_) return;
+void ByteSink::WriteThrough(const uint8_t* data, size_t n) {
   size_t done = 0;
-  while (done < buffer_.size()) {
-    const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-    if (n < 0) {
+  while (done < n) {
+    const ssize_t got = ::write(fd_, data + done, n - done);
+    if (got < 0) {
       if (errno == EINTR) continue;
       Fail("cannot be written: " + ErrnoText(errno));
       return;
     }
-    done += static_cast<size_t>(n);
+    done += static_cast<size_t>(got);
   }
-  flushed_ += buffer_.size();
-  buffer_.clear();
+  flushed_ += n;
 }
 
+void ByteSink::Flush() {
+  if (memory_ || failed_) return;
+  WriteThrough(fileBuffer_.get(), used_);
+  used_ = 0;
+}
+
+// Fields are a few bytes each: they are copied into a fixed buffer that goes to the
+// file in pieces of kWriteBuffer bytes.
 void ByteSink::Raw(const void* data, size_t n) {
   if (failed_) return;
   const auto* p = static_cast<const uint8_t*>(data);
-  if (!memory_ && buffer_.size() + n > kWriteBuffer) {
+  if (memory_) {
+    buffer_.insert(buffer_.end(), p, p + n);
+    return;
+  }
+  if (n > kWriteBuffer - used_) {
     Flush();
     if (failed_) return;
     if (n >= kWriteBuffer) {  // large pieces go straight through
-      buffer_.assign(p, p + n);
-      Flush();
+      WriteThrough(p, n);
       return;
     }
   }
-  buffer_.insert(buffer_.end(), p, p + n);
-}
-
-void ByteSink::U16(uint16_t v) {
-  const uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
-  Raw(b, 2);
-}
-
-void ByteSink::U32(uint32_t v) {
-  const uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-                        static_cast<uint8_t>(v >> 24)};
-  Raw(b, 4);
-}
-
-void ByteSink::F64(double v) {
-  uint64_t bits;
-  std::memcpy(&bits, &v, 8);
-  U32(static_cast<uint32_t>(bits));
-  U32(static_cast<uint32_t>(bits >> 32));
+  std::memcpy(fileBuffer_.get() + used_, p, n);
+  used_ += n;
 }
 
 void ByteSink::JwwString(std::string_view s) {

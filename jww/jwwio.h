@@ -4,7 +4,9 @@
 // IEEE doubles carried bit for bit, length-prefixed strings, counts with a 32-bit
 // escape, class tags). Both remember their first failure; later calls do nothing,
 // so a whole section can be read or written and checked once.
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <span>
@@ -59,11 +61,31 @@ class ByteCursor {
 
   bool Read(void* dst, size_t n, What what);
   bool Skip(uint64_t n, What what);
-  uint8_t U8(What what);
-  uint16_t U16(What what);
-  uint32_t U32(What what);
+  // Fixed-width fields are decoded in place while the buffer holds them.
+  uint8_t U8(What what) { return pos_ < end_ && !failed_ ? data_[pos_++] : SlowU8(what); }
+  uint16_t U16(What what) {
+    if (end_ - pos_ < 2 || failed_) return SlowU16(what);
+    pos_ += 2;
+    return LittleEndian<uint16_t>(data_ + pos_ - 2);
+  }
+  uint32_t U32(What what) {
+    if (end_ - pos_ < 4 || failed_) return SlowU32(what);
+    pos_ += 4;
+    return LittleEndian<uint32_t>(data_ + pos_ - 4);
+  }
   int32_t I32(What what) { return static_cast<int32_t>(U32(what)); }
-  double F64(What what);
+  double F64(What what) {
+    uint64_t bits;
+    if (end_ - pos_ < 8 || failed_) {
+      bits = SlowU64(what);
+    } else {
+      pos_ += 8;
+      bits = LittleEndian<uint64_t>(data_ + pos_ - 8);
+    }
+    double v;
+    std::memcpy(&v, &bits, 8);
+    return v;
+  }
 
   // ReadJwwString: a length byte, 0xFF escaping to a 16-bit length, then the bytes.
   std::string JwwString(What what);
@@ -91,6 +113,16 @@ class ByteCursor {
   void FailAt(uint64_t offset, const std::string& reason);
 
  private:
+  template <class T>
+  static T LittleEndian(const uint8_t* p) {
+    T v = 0;
+    for (size_t i = 0; i < sizeof(T); ++i) v |= static_cast<T>(static_cast<T>(p[i]) << (8 * i));
+    return v;
+  }
+  uint8_t SlowU8(What what);
+  uint16_t SlowU16(What what);
+  uint32_t SlowU32(What what);
+  uint64_t SlowU64(What what);
   bool Refill(size_t need, What what);
   void FailShort(What what);
 
@@ -127,16 +159,27 @@ class ByteSink {
   bool Ok() const { return !failed_; }
   void Fail(const std::string& reason);
   const std::string& FailureReason() const { return reason_; }
-  uint64_t Written() const { return flushed_ + buffer_.size(); }
+  uint64_t Written() const { return flushed_ + (memory_ ? buffer_.size() : used_); }
   // Everything written, for a memory sink.
   const std::vector<uint8_t>& Bytes() const { return buffer_; }
 
+  static constexpr size_t kBufferSize = size_t{1} << 16;  // bytes handed to a file at once
+
   void Raw(const void* data, size_t n);
-  void U8(uint8_t v) { Raw(&v, 1); }
-  void U16(uint16_t v);
-  void U32(uint32_t v);
+  void U8(uint8_t v) { Put<1>({v}); }
+  void U16(uint16_t v) { Put<2>({static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}); }
+  void U32(uint32_t v) {
+    Put<4>({static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+            static_cast<uint8_t>(v >> 24)});
+  }
   void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
-  void F64(double v);
+  void F64(double v) {
+    uint64_t bits;
+    std::memcpy(&bits, &v, 8);
+    std::array<uint8_t, 8> b;
+    for (size_t i = 0; i < 8; ++i) b[i] = static_cast<uint8_t>(bits >> (8 * i));
+    Put<8>(b);
+  }
   // WriteJwwString: short form up to 254 bytes, long form up to 65535; longer
   // strings cannot be encoded and fail the write.
   void JwwString(std::string_view s);
@@ -148,13 +191,27 @@ class ByteSink {
   void NewClass(uint16_t schema, std::string_view name);
 
  private:
+  // A fixed-width field goes straight into the file buffer when it fits; these are
+  // most of what a drawing is made of.
+  template <size_t N>
+  void Put(const std::array<uint8_t, N>& b) {
+    if (!memory_ && !failed_ && kBufferSize - used_ >= N) {
+      std::memcpy(fileBuffer_.get() + used_, b.data(), N);
+      used_ += N;
+    } else {
+      Raw(b.data(), N);
+    }
+  }
   void Flush();
+  void WriteThrough(const uint8_t* data, size_t n);
 
   int fd_ = -1;
   bool memory_ = true;
   bool failed_ = false;
   std::string reason_;
-  std::vector<uint8_t> buffer_;
+  std::vector<uint8_t> buffer_;           // everything written, for a memory sink
+  std::unique_ptr<uint8_t[]> fileBuffer_; // bytes not yet handed to a file
+  size_t used_ = 0;                       // of fileBuffer_
   uint64_t flushed_ = 0;
   std::filesystem::path target_;
   std::filesystem::path temp_;

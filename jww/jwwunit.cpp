@@ -1,5 +1,7 @@
 #include "jww/jwwunit.h"
 
+#include <algorithm>
+
 #include "jww/jwwbody.h"
 #include "jww/jwwheader.h"
 
@@ -16,17 +18,28 @@ int32_t& ConvertOptions::operator[](int n) {
 
 int32_t ConvertOptions::operator[](int n) const { return (*const_cast<ConvertOptions*>(this))[n]; }
 
+namespace {
+
+// Element by element, so no temporary table is built: the memo reader of the file
+// list resets the document once per listed drawing.
+template <class T, size_t N>
+void ResetTable(std::array<T, N>& table) {
+  std::fill(table.begin(), table.end(), T{});
+}
+
+}  // namespace
+
 void InitJwwData(JwwDocument& doc) {
   doc.Header = THeader{};
-  doc.LayerGroups = {};
-  doc.Layers = {};
-  doc.PenSettings = {};
-  doc.LineTypes = {};
-  doc.RandomLines = {};
-  doc.DoubleLineTypes = {};
-  doc.TextTypeSettings = {};
-  doc.ExtColors = {};
-  doc.ExtLineTypes = {};
+  ResetTable(doc.LayerGroups);
+  ResetTable(doc.Layers);
+  ResetTable(doc.PenSettings);
+  ResetTable(doc.LineTypes);
+  ResetTable(doc.RandomLines);
+  ResetTable(doc.DoubleLineTypes);
+  ResetTable(doc.TextTypeSettings);
+  ResetTable(doc.ExtColors);
+  ResetTable(doc.ExtLineTypes);
   doc.EntityCount = 0;
   doc.EntityOrder = {};
   doc.SenList = {};
