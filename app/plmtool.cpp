@@ -1,0 +1,28 @@
+// The window program: application title, main window, settings dialog, message loop.
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include "shell/DialogsQt.h"
+#include "shell/Unit1.h"
+#include "shell/Unit2.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Pallimo"));
+  // The toolkit's own texts (file dialog, context menus) in Japanese, like the rest.
+  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+  QTranslator toolkitTexts;
+  if (toolkitTexts.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&toolkitTexts);
+  // Boxes and menus are windows of their own: give them the main window's font too.
+  QApplication::setFont(plm::FormFont(12));
+
+  plm::QtDialogs dialogs;
+  plm::TForm1 form1(dialogs);
+  plm::TForm2 form2(form1.State().Options, &form1);
+  form1.SetSettingsDialog(&form2);
+  form1.show();
+  return QApplication::exec();
+}

@@ -1,0 +1,108 @@
+#pragma once
+// The main window: layout, menu, start-up and shut-down, and the save-folder choice.
+// Later handlers (folder tree, file list, batch) are slots wired to their controls.
+#include <QMainWindow>
+#include <string>
+
+#include "shell/shellstate.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSplitter;
+class QTableView;
+class QTreeWidget;
+
+namespace plm {
+
+class Dialogs;
+class FileTableModel;
+class TForm2;
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+ public:
+  // `dialogs` answers every box and folder choice and must outlive the window.
+  // `programFolder` (ending in "/") stands for the folder of the program file; empty
+  // means the folder of the running executable.
+  explicit TForm1(Dialogs& dialogs, std::string programFolder = {}, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // The settings dialog opened by Button1Click, whose position is kept in the settings.
+  void SetSettingsDialog(TForm2* form2) { form2_ = form2; }
+
+  ShellState& State() { return state_; }
+  FileTableModel& FileTable() { return *fileTable_; }
+  void SetStatusText(const std::string& text);  // repaints at once
+  QString StatusText() const;
+
+  bool FolderTreeReady = false;
+  bool FileListShown = false;
+  bool SortDescending = false;
+  bool SearchAborted = false;
+  std::string ProgramFolder;   // ends in "/"
+  std::string SettingsFolder;  // ProgramFolder, or the user's configuration folder
+  std::string IniFileName;
+  std::string SearchFolder;  // ends in "/"
+  std::string SaveFolder;    // ends in "/" or is empty; always the text of Edit2
+
+ public slots:
+  void FormShow();
+  void FormClose();
+  void Panel1Resize();
+  void MnuExitClick();
+  void Button1Click();
+  void Button3Click();
+
+  void MnuFileSFolderClick();
+  void TreeView1Click();
+  void ComboBox1Change();
+  void MnuFileType0Click();
+  void MnuFileType1Click();
+  void MnuFileType2Click();
+  void MnuFileType3Click();
+  void StringGrid1DrawCell();
+  // A mouse button went down on the header; `column` is the column under the pointer
+  // or -1.
+  void StringGrid1MouseDown(int column);
+  void StringGrid1DblClick();
+  void Button4Click();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreatePanel1();
+  QWidget* CreateTopStrip();
+  void CreateStringGrid();
+  void CreateMainMenu();
+  void CreateStatusBar();
+
+  Dialogs& dialogs_;
+  std::string programFolderOverride_;
+  ShellState state_;
+  TForm2* form2_ = nullptr;
+  bool shown_ = false;
+  bool closed_ = false;
+
+  QSplitter* splitter_ = nullptr;
+  QWidget* Panel1 = nullptr;
+  QLineEdit* Edit1 = nullptr;
+  QTreeWidget* TreeView1 = nullptr;
+  QComboBox* ComboBox1 = nullptr;
+  QPushButton* Button1 = nullptr;
+  QLineEdit* Edit2 = nullptr;
+  QPushButton* Button3 = nullptr;
+  QPushButton* Button4 = nullptr;
+  QTableView* StringGrid1 = nullptr;
+  FileTableModel* fileTable_ = nullptr;
+  QLabel* statusText_ = nullptr;
+};
+
+// The main window's font: ＭＳ Ｐゴシック when installed, else Noto Sans CJK JP.
+QFont FormFont(int pixelSize);
+
+}  // namespace plm

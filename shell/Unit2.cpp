@@ -1,0 +1,138 @@
+#include "shell/Unit2.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+
+namespace plm {
+namespace {
+
+constexpr int kClientWidth = 633;
+constexpr int kClientHeight = 204;
+
+QLabel* NoteLabel(QWidget* parent, const char* name, const char* text, int x, int y) {
+  auto* label = new QLabel(QString::fromUtf8(text), parent);
+  label->setObjectName(QString::fromUtf8(name));
+  label->setFont(DialogFont(16));
+  label->setAutoFillBackground(true);
+  QPalette p = label->palette();
+  p.setColor(QPalette::Window, Qt::white);
+  p.setColor(QPalette::WindowText, Qt::blue);
+  label->setPalette(p);
+  label->adjustSize();
+  label->move(x, y);
+  return label;
+}
+
+}  // namespace
+
+QFont DialogFont(int pixelSize) {
+  QFont font;
+  font.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
+                    QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("Noto Sans CJK JP")});
+  font.setPixelSize(pixelSize);
+  return font;
+}
+
+TForm2::TForm2(ConvertOptions& options, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint),
+      options_(options) {
+  setObjectName(QStringLiteral("TForm2"));
+  setWindowTitle(QStringLiteral("変換設定"));
+  setFont(DialogFont(13));
+  setFixedSize(kClientWidth, kClientHeight);
+  setModal(true);
+  move(192, 111);
+  CreateLabels();
+  CreateCheckBoxes();
+  CreateButtons();
+  SetFocusOrder();
+}
+
+void TForm2::CreateLabels() {
+  auto* title = new QLabel(QStringLiteral("◆文字間隔がマイナス値になっているものをゼロにするツールです◆"), this);
+  title->setObjectName(QStringLiteral("Label3"));
+  title->setFont(DialogFont(16));
+  title->setAlignment(Qt::AlignCenter);
+  QPalette p = title->palette();
+  p.setColor(QPalette::WindowText, Qt::blue);
+  title->setPalette(p);
+  title->setGeometry(0, 0, kClientWidth, 24);
+
+  NoteLabel(this, "Label45", "※文字間隔をゼロにする事により、文字全長が変わりますので注意して下さい。", 8, 120);
+  NoteLabel(this, "Label2", "※文字終点座標データは変更されませんので、注意して下さい。", 8, 144);
+  NoteLabel(this, "Label1", "※JWS形式に文字種設定はありません。", 7, 168);
+}
+
+void TForm2::CreateCheckBoxes() {
+  struct Box {
+    int x, y;
+    const char* caption;
+  };
+  const Box boxes[4] = {
+      {8, 24, "文字種設定での文字間隔にマイナス値が使用されていたらゼロにする"},
+      {8, 48, "任意サイズ文字の文字間隔にマイナス値が使用されていたらゼロにする"},
+      {32, 72, "寸法図形の寸法値を変更する"},
+      {32, 96, "ブロック図形の文字を変更する"},
+  };
+  for (int n = 1; n <= 4; ++n) {
+    const Box& b = boxes[n - 1];
+    auto* box = new QCheckBox(QString::fromUtf8(b.caption), this);
+    box->setObjectName(QStringLiteral("CheckBox%1").arg(n));
+    // As wide as its caption: the whole box is the click target, with no dead strip.
+    box->adjustSize();
+    box->move(b.x, b.y);
+  }
+}
+
+void TForm2::CreateButtons() {
+  auto* ok = new QPushButton(QStringLiteral("ＯＫ (&Y)"), this);
+  ok->setObjectName(QStringLiteral("Button3"));
+  ok->setGeometry(376, 168, 120, 28);
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &TForm2::Button3Click);
+
+  auto* cancel = new QPushButton(QStringLiteral("キャンセル (&N)"), this);
+  cancel->setObjectName(QStringLiteral("Button4"));
+  cancel->setGeometry(504, 168, 120, 28);
+  connect(cancel, &QPushButton::clicked, this, &TForm2::Button4Click);
+}
+
+void TForm2::SetFocusOrder() {
+  const char* order[] = {"CheckBox3", "CheckBox4", "Button3", "Button4", "CheckBox1", "CheckBox2"};
+  QWidget* previous = nullptr;
+  for (const char* name : order) {
+    auto* w = findChild<QWidget*>(QString::fromUtf8(name));
+    if (previous != nullptr) setTabOrder(previous, w);
+    previous = w;
+  }
+}
+
+QCheckBox* TForm2::CheckBox(int n) const { return findChild<QCheckBox*>(QStringLiteral("CheckBox%1").arg(n)); }
+
+void TForm2::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TForm2::FormShow() {
+  for (int n = 1; n <= 4; ++n) {
+    QCheckBox* box = CheckBox(n);
+    box->setChecked(false);
+    if (options_[n] != 0) box->setChecked(true);
+  }
+  CheckBox(3)->setFocus(Qt::OtherFocusReason);  // first in the focus order
+}
+
+void TForm2::Button3Click() {
+  for (int n = 1; n <= 4; ++n) options_[n] = CheckBox(n)->isChecked() ? 1 : 0;
+  accept();
+}
+
+// ESC and the title-bar close reach QDialog::reject as well: all three leave the
+// switches untouched.
+void TForm2::Button4Click() { reject(); }
+
+}  // namespace plm

@@ -1,0 +1,278 @@
+#include "shell/UnitIni.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <vector>
+
+#include "shell/Func_.h"
+
+namespace plm {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kBlanks = " \t\r";
+
+std::string_view Trim(std::string_view s) {
+  const auto first = s.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  const auto last = s.find_last_not_of(kBlanks);
+  return s.substr(first, last - first + 1);
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+// The text cut to at most `limit` bytes; a UTF-8 character that the cut would split
+// is dropped whole.
+std::string CutText(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return std::string(text);
+  std::size_t n = limit;
+  std::size_t back = 0;
+  while (n > 0 && back < 3 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) {
+    --n;
+    ++back;
+  }
+  if (back > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) != 0xC0) n = limit;  // not UTF-8
+  return std::string(text.substr(0, n));
+}
+
+// The lines of an INI file, each kept byte for byte (without its "\n").
+class IniText {
+ public:
+  static IniText Load(const fs::path& file) {
+    IniText ini;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return ini;
+    const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::size_t start = 0;
+    while (start < all.size()) {
+      const auto nl = all.find('\n', start);
+      if (nl == std::string::npos) {
+        ini.lines_.push_back(all.substr(start));
+        break;
+      }
+      ini.lines_.push_back(all.substr(start, nl - start));
+      start = nl + 1;
+    }
+    if (!ini.lines_.empty() && !ini.lines_.front().empty() && ini.lines_.front().back() == '\r')
+      ini.eol_ = "\r\n";
+    return ini;
+  }
+
+  std::optional<std::string_view> Get(std::string_view section, std::string_view key) const {
+    const auto sec = FindSection(section);
+    if (!sec) return std::nullopt;
+    const auto line = FindKey(*sec, key);
+    if (!line) return std::nullopt;
+    const std::string_view text = lines_[*line];
+    return Trim(text.substr(text.find('=') + 1));
+  }
+
+  void Set(std::string_view section, std::string_view key, std::string_view value) {
+    const std::string cr = eol_ == "\r\n" ? "\r" : "";
+    const auto sec = FindSection(section);
+    if (!sec) {
+      if (!lines_.empty() && !Trim(lines_.back()).empty()) lines_.push_back(cr);
+      lines_.push_back("[" + std::string(section) + "]" + cr);
+      lines_.push_back(std::string(key) + "=" + std::string(value) + cr);
+      return;
+    }
+    if (const auto line = FindKey(*sec, key)) {
+      std::string& text = lines_[*line];
+      const bool hadCr = !text.empty() && text.back() == '\r';
+      text = std::string(Trim(std::string_view(text).substr(0, text.find('=')))) + "=" +
+             std::string(value) + (hadCr ? "\r" : "");
+      return;
+    }
+    // New key behind the section's last non-blank line, so blank separators stay.
+    std::size_t at = *sec + 1;
+    for (std::size_t i = *sec + 1; i < lines_.size() && !IsHeader(lines_[i]); ++i)
+      if (!Trim(lines_[i]).empty()) at = i + 1;
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
+                  std::string(key) + "=" + std::string(value) + cr);
+  }
+
+  // Replaces the file through a temporary file in the same folder and a rename.
+  bool Save(const fs::path& file) const {
+    std::error_code ec;
+    fs::path target = file;
+    if (fs::is_symlink(file, ec)) {
+      const fs::path resolved = fs::canonical(file, ec);
+      if (!ec) target = resolved;
+    }
+    mode_t mode = 0644;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
+
+    std::string temp = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    std::string all;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+      all += lines_[i];
+      all += '\n';
+    }
+    bool ok = true;
+    for (std::size_t done = 0; ok && done < all.size();) {
+      const ssize_t n = ::write(fd, all.data() + done, all.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      ok = n > 0;
+      if (ok) done += static_cast<std::size_t>(n);
+    }
+    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
+  }
+
+ private:
+  static bool IsHeader(std::string_view line) {
+    const auto t = Trim(line);
+    return t.size() >= 2 && t.front() == '[' && t.find(']') != std::string_view::npos;
+  }
+  static std::string_view HeaderName(std::string_view line) {
+    const auto t = Trim(line);
+    return Trim(t.substr(1, t.find(']') - 1));
+  }
+
+  std::optional<std::size_t> FindSection(std::string_view section) const {
+    for (std::size_t i = 0; i < lines_.size(); ++i)
+      if (IsHeader(lines_[i]) && SameName(HeaderName(lines_[i]), section)) return i;
+    return std::nullopt;
+  }
+
+  std::optional<std::size_t> FindKey(std::size_t sectionLine, std::string_view key) const {
+    for (std::size_t i = sectionLine + 1; i < lines_.size() && !IsHeader(lines_[i]); ++i) {
+      const std::string_view t = Trim(lines_[i]);
+      if (t.empty() || t.front() == ';' || t.front() == '#') continue;
+      const auto eq = t.find('=');
+      if (eq != std::string_view::npos && SameName(Trim(t.substr(0, eq)), key)) return i;
+    }
+    return std::nullopt;
+  }
+
+  std::vector<std::string> lines_;
+  std::string eol_ = "\n";
+};
+
+bool IsLegalName(std::string_view s) {
+  return !s.empty() && s.find_first_of("\r\n") == std::string_view::npos;
+}
+
+const std::array<const char*, 6> kColumnKeys = {"F1S0", "F1S1", "F1S2", "F1S3", "F1S4", "F1S5"};
+const std::array<const char*, 4> kSwitchKeys = {"C1", "C2", "C3", "C4"};
+
+}  // namespace
+
+bool IniReadString(const fs::path& file, std::string_view section, std::string_view key,
+                   std::size_t bufferSize, std::string& text) {
+  text.clear();
+  if (bufferSize == 0) return false;
+  const IniText ini = IniText::Load(file);
+  if (const auto value = ini.Get(section, key)) text = CutText(*value, bufferSize - 1);
+  return !text.empty();
+}
+
+bool IniWriteString(const fs::path& file, std::string_view section, std::string_view key,
+                    std::string_view value) {
+  if (!IsLegalName(section) || !IsLegalName(key) ||
+      value.find_first_of("\r\n") != std::string_view::npos)
+    return false;
+  IniText ini = IniText::Load(file);
+  ini.Set(section, key, value);
+  return ini.Save(file);
+}
+
+void ReadShellSettings(const fs::path& file, ShellSettings& s) {
+  const IniText ini = IniText::Load(file);
+  auto read = [&](const char* section, const char* key, std::size_t size) -> std::optional<std::string> {
+    const auto value = ini.Get(section, key);
+    if (!value) return std::nullopt;
+    std::string text = CutText(*value, size - 1);
+    if (text.empty()) return std::nullopt;
+    return text;
+  };
+  auto number = [&](const char* section, const char* key, int& field) {
+    if (const auto t = read(section, key, kIniNumberBuffer)) field = IniToInt(*t);
+  };
+  number("Form", "F1_X", s.F1_X);
+  number("Form", "F1_Y", s.F1_Y);
+  number("Form", "F1_W", s.F1_W);
+  number("Form", "F1_H", s.F1_H);
+  number("Form", "F2_X", s.F2_X);
+  number("Form", "F2_Y", s.F2_Y);
+  number("Comp", "F1P1", s.F1P1);
+  for (std::size_t i = 0; i < kColumnKeys.size(); ++i) number("Comp", kColumnKeys[i], s.F1S[i]);
+  if (const auto t = read("Set", "FLD1", kIniFolderBuffer)) s.FLD1 = *t;
+  if (const auto t = read("Set", "FLD2", kIniFolderBuffer)) s.FLD2 = *t;
+  number("Set", "FTYP", s.FTYP);
+  for (int n = 1; n <= 4; ++n) {
+    int value = s.Options[n];
+    number("JWW", kSwitchKeys[static_cast<std::size_t>(n - 1)], value);
+    s.Options[n] = value;
+  }
+}
+
+bool WriteShellSettings(const fs::path& file, const ShellSettings& s) {
+  if (s.FLD1.find_first_of("\r\n") != std::string::npos ||
+      s.FLD2.find_first_of("\r\n") != std::string::npos)
+    return false;
+  IniText ini = IniText::Load(file);
+  auto number = [&](const char* section, const char* key, int value) {
+    ini.Set(section, key, std::to_string(value));
+  };
+  number("Form", "F1_X", s.F1_X);
+  number("Form", "F1_Y", s.F1_Y);
+  number("Form", "F1_W", s.F1_W);
+  number("Form", "F1_H", s.F1_H);
+  number("Form", "F2_X", s.F2_X);
+  number("Form", "F2_Y", s.F2_Y);
+  number("Comp", "F1P1", s.F1P1);
+  for (std::size_t i = 0; i < kColumnKeys.size(); ++i) number("Comp", kColumnKeys[i], s.F1S[i]);
+  ini.Set("Set", "FLD1", s.FLD1);
+  ini.Set("Set", "FLD2", s.FLD2);
+  number("Set", "FTYP", s.FTYP);
+  for (int n = 1; n <= 4; ++n) number("JWW", kSwitchKeys[static_cast<std::size_t>(n - 1)], s.Options[n]);
+  return ini.Save(file);
+}
+
+std::string ChooseSettingsFolder(const std::string& programFolder, bool programFolderWritable,
+                                 const char* xdgConfigHome, const char* home) {
+  auto withSlash = [](std::string s) {
+    if (s.empty() || s.back() != '/') s += '/';
+    return s;
+  };
+  if (programFolderWritable) return withSlash(programFolder);
+  if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/')
+    return withSlash(xdgConfigHome) + "pallimo/";
+  if (home != nullptr && home[0] != '\0') return withSlash(home) + ".config/pallimo/";
+  return withSlash(programFolder);  // nowhere better; writes will fail quietly
+}
+
+std::string SettingsFolderFor(const std::string& programFolder) {
+  const bool writable = ::access(programFolder.c_str(), W_OK | X_OK) == 0;
+  std::string folder = ChooseSettingsFolder(programFolder, writable, std::getenv("XDG_CONFIG_HOME"),
+                                            std::getenv("HOME"));
+  if (folder != programFolder) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+  }
+  return folder;
+}
+
+}  // namespace plm

@@ -1,0 +1,178 @@
+#include "shell/UnitIni.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "platform/fsutil.h"
+
+namespace plm {
+namespace {
+
+namespace fs = std::filesystem;
+
+void WriteText(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+
+std::string ReadText(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST(UnitIniTest, ReadFollowsPrivateProfileRules) {
+  ScopedTempFolder dir("plm-ini-");
+  const fs::path ini = dir.Path() / "a.ini";
+  WriteText(ini,
+            "Top=outside any section\n"
+            "[Form]\n"
+            "F1_X=12\n"
+            "  f1_y  =  34  \n"
+            "; F1_W=99\n"
+            "Empty=\n"
+            "[form]\n"
+            "F1_W=second section of the same name\n"
+            "[Set]\r\n"
+            "FLD1=/crlf/\r\n"
+            "Long=1234567890123456789012345\n"
+            "Wide=/あいう/\n");
+  struct Case {
+    const char* section;
+    const char* key;
+    size_t buffer;
+    bool found;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"Form", "F1_X", 22, true, "12"},                      // control
+      {"FORM", "f1_x", 22, true, "12"},                      // names ignore letter case
+      {"Form", "F1_Y", 22, true, "34"},                      // blanks around key and value
+      {"Form", "F1_W", 22, false, ""},                       // commented out; first [Form] wins
+      {"Form", "Empty", 22, false, ""},                      // present but empty
+      {"Form", "Missing", 22, false, ""},                    // missing key
+      {"Nowhere", "F1_X", 22, false, ""},                    // missing section
+      {"", "Top", 22, false, ""},                            // lines before any section
+      {"Set", "FLD1", 512, true, "/crlf/"},                  // CRLF lines
+      {"Set", "Long", 22, true, "123456789012345678901"},    // cut to buffer size - 1
+      {"Set", "Long", 1, false, ""},                         // no room at all
+      {"Set", "Wide", 5, true, "/あ"},                       // 4 bytes: whole characters
+      {"Set", "Wide", 7, true, "/あ"},                       // 6 would split a character
+      {"Set", "Wide", 8, true, "/あい"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.section) + "." + c.key + " buffer " + std::to_string(c.buffer));
+    std::string text = "stale";
+    EXPECT_EQ(IniReadString(ini, c.section, c.key, c.buffer, text), c.found);
+    EXPECT_EQ(text, c.text);
+  }
+  std::string text;
+  EXPECT_FALSE(IniReadString(dir.Path() / "none.ini", "Form", "F1_X", 22, text));
+}
+
+TEST(UnitIniTest, WriteChangesOnlyItsOwnLine) {
+  ScopedTempFolder dir("plm-ini-");
+  const fs::path ini = dir.Path() / "a.ini";
+
+  // Creates the file, then sections and keys as needed.
+  ASSERT_TRUE(IniWriteString(ini, "Form", "F1_X", "1"));
+  EXPECT_EQ(ReadText(ini), "[Form]\nF1_X=1\n");
+  ASSERT_TRUE(IniWriteString(ini, "Set", "FLD1", "/w/"));
+  ASSERT_TRUE(IniWriteString(ini, "form", "F1_Y", "2"));
+  EXPECT_EQ(ReadText(ini), "[Form]\nF1_X=1\nF1_Y=2\n\n[Set]\nFLD1=/w/\n");
+
+  // Comments, unknown keys, odd spacing and the key's own spelling stay.
+  WriteText(ini, "; note\n[Form]\n  f1_x = 1\nOther=x\n\n[More]\nK=V");
+  ASSERT_TRUE(IniWriteString(ini, "FORM", "F1_X", "-5"));
+  ASSERT_TRUE(IniWriteString(ini, "Form", "New", ""));
+  EXPECT_EQ(ReadText(ini), "; note\n[Form]\nf1_x=-5\nOther=x\nNew=\n\n[More]\nK=V\n");
+
+  // CRLF files keep CRLF, on changed and on new lines.
+  WriteText(ini, "[A]\r\nx=1\r\n");
+  ASSERT_TRUE(IniWriteString(ini, "A", "x", "2"));
+  ASSERT_TRUE(IniWriteString(ini, "B", "y", "3"));
+  EXPECT_EQ(ReadText(ini), "[A]\r\nx=2\r\n\r\n[B]\r\ny=3\r\n");
+
+  // A value that would break the file is refused and changes nothing.
+  EXPECT_FALSE(IniWriteString(ini, "A", "x", "two\nlines"));
+  EXPECT_EQ(ReadText(ini), "[A]\r\nx=2\r\n\r\n[B]\r\ny=3\r\n");
+}
+
+TEST(UnitIniTest, WriteReplacesTheFileSafely) {
+  ScopedTempFolder dir("plm-ini-");
+  const fs::path real = dir.Path() / "real.ini";
+  const fs::path link = dir.Path() / "plmtool.ini";
+  WriteText(real, "[Form]\nF1_X=1\n");
+  ::chmod(real.c_str(), 0600);
+  fs::create_symlink(real, link);
+
+  ASSERT_TRUE(IniWriteString(link, "Form", "F1_X", "2"));
+  EXPECT_TRUE(fs::is_symlink(link));  // the link survives; its target is replaced
+  EXPECT_EQ(ReadText(real), "[Form]\nF1_X=2\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  // No temporary file is left behind.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
+
+  // A folder that does not exist: false, and nothing is created.
+  EXPECT_FALSE(IniWriteString(dir.Path() / "missing" / "a.ini", "A", "x", "1"));
+  EXPECT_FALSE(fs::exists(dir.Path() / "missing"));
+}
+
+TEST(UnitIniTest, ShellSettingsRoundTripInTheWrittenOrder) {
+  ScopedTempFolder dir("plm-ini-");
+  const fs::path ini = dir.Path() / "plmtool.ini";
+
+  ShellSettings first;
+  first.FLD1 = "/prog/";
+  ReadShellSettings(ini, first);  // no file: the defaults stay
+  EXPECT_EQ(first.F1_W, 696);
+  EXPECT_EQ(first.FLD1, "/prog/");
+
+  WriteText(ini, "[JWW]\nC2=1\nC3=yes\n[Comp]\nF1S5=\nF1S0=-3\n[Set]\nFLD2=/s/\n");
+  ShellSettings s;
+  ReadShellSettings(ini, s);
+  EXPECT_EQ(s.Options[1], 0);
+  EXPECT_EQ(s.Options[2], 1);
+  EXPECT_EQ(s.Options[3], 0);  // invalid number applies as 0
+  EXPECT_EQ(s.F1S[5], 64);     // empty value: default stays
+  EXPECT_EQ(s.F1S[0], -3);
+  EXPECT_EQ(s.FLD2, "/s/");
+
+  ASSERT_TRUE(WriteShellSettings(ini, s));
+  EXPECT_EQ(ReadText(ini),
+            "[JWW]\nC2=1\nC3=0\nC1=0\nC4=0\n"
+            "[Comp]\nF1S5=64\nF1S0=-3\nF1P1=160\nF1S1=64\nF1S2=64\nF1S3=64\nF1S4=64\n"
+            "[Set]\nFLD2=/s/\nFLD1=\nFTYP=0\n\n"
+            "[Form]\nF1_X=192\nF1_Y=107\nF1_W=696\nF1_H=478\nF2_X=192\nF2_Y=111\n");
+  ShellSettings back;
+  ReadShellSettings(ini, back);
+  EXPECT_EQ(back.Options[2], 1);
+  EXPECT_EQ(back.FLD2, "/s/");
+}
+
+TEST(UnitIniTest, SettingsFolderMovesOutOfAnUnwritableProgramFolder) {
+  struct Case {
+    const char* name;
+    bool writable;
+    const char* xdg;
+    const char* home;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"writable program folder", true, "/x", "/h", "/opt/p/"},
+      {"XDG folder", false, "/x", "/h", "/x/pallimo/"},
+      {"XDG folder with slash", false, "/x/", "/h", "/x/pallimo/"},
+      {"relative XDG ignored", false, "rel", "/h", "/h/.config/pallimo/"},
+      {"empty XDG ignored", false, "", "/h", "/h/.config/pallimo/"},
+      {"no XDG", false, nullptr, "/h/", "/h/.config/pallimo/"},
+      {"nothing known", false, nullptr, nullptr, "/opt/p/"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ChooseSettingsFolder("/opt/p/", c.writable, c.xdg, c.home), c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace plm

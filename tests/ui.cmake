@@ -1,0 +1,11 @@
+# Window tests: QtTest against the real widgets on the offscreen platform.
+find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+file(GLOB PLM_UI_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/ui/*_test.cpp)
+if(TARGET plm_shellui AND PLM_UI_TEST_SOURCES)
+  add_executable(plm_ui_tests ${CMAKE_CURRENT_SOURCE_DIR}/ui/uitest_main.cpp ${PLM_UI_TEST_SOURCES})
+  set_target_properties(plm_ui_tests PROPERTIES AUTOMOC ON)
+  target_include_directories(plm_ui_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/ui)
+  target_link_libraries(plm_ui_tests PRIVATE plm_shellui Qt6::Test)
+  add_test(NAME plm_ui_tests COMMAND plm_ui_tests)
+  set_tests_properties(plm_ui_tests PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+endif()
