@@ -1,12 +1,19 @@
 #include "app/plmconv.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <string_view>
 
+#include "app/plmconv_report.h"
 #include "jws/jwsunit.h"
 #include "jww/jwwunit.h"
 #include "platform/cp932.h"
@@ -22,7 +29,8 @@ namespace fs = std::filesystem;
 
 constexpr char kUsage[] =
     "usage: plmconv convert [--type-spacing] [--free-spacing] [--dimension-values] [--block-texts]\n"
-    "                       [--all] [--dry-run] [-v] -o SAVE_FOLDER FILE...\n"
+    "                       [--all] [--dry-run] [--report FILE] [--verify] [--recursive] [-v]\n"
+    "                       -o SAVE_FOLDER FILE_OR_FOLDER...\n"
     "       plmconv list [--type 0|1|2|3] [-v] FOLDER\n"
     "       plmconv info FILE...\n"
     "       plmconv --help\n"
@@ -30,8 +38,12 @@ constexpr char kUsage[] =
     "convert  Sets negative character spacing to zero and writes each corrected drawing under\n"
     "         its own name into SAVE_FOLDER, in the version it was read in. Files whose\n"
     "         upper-cased extension is .JWW or .JWS are converted when they carry that\n"
-    "         format's signature; every other file is skipped. One line per file:\n"
-    "         converted, skipped (with why) or failed (with why).\n"
+    "         format's signature; every other file named on the command line is skipped.\n"
+    "         A folder (whose own name does not end in .JWW or .JWS) stands for its\n"
+    "         files in name order; files of a folder whose extension is not .JWW or\n"
+    "         .JWS, and names starting with a dot, are passed over without a line. One\n"
+    "         line per file: converted, skipped (with why) or failed (with why). Input\n"
+    "         files are never changed.\n"
     "  --type-spacing      texts that use one of the drawing's ten text types, and the\n"
     "                      text-type table itself\n"
     "  --free-spacing      free-size texts\n"
@@ -40,11 +52,28 @@ constexpr char kUsage[] =
     "  --all               all four of the above\n"
     "  --dry-run           load and apply the switches, write nothing, and report how many\n"
     "                      spacing values would change; no backup is made\n"
+    "  --report FILE       write one row per spacing value the switches change (with\n"
+    "                      --dry-run: would change): file, where it stands (text-type\n"
+    "                      table, main list, dimension, block definition, block definition\n"
+    "                      dimension), block definition name, layer group, layer, the text\n"
+    "                      in UTF-8, its text-type class (code modulo 1000, 0 = free size;\n"
+    "                      for a table entry its number) and the old spacing. FILE ending\n"
+    "                      in .csv: UTF-8 with a byte-order mark and a header row; ending in\n"
+    "                      .json: an array of objects. Files that fail add no rows\n"
+    "  --verify            read every output back after writing it: it must hold exactly\n"
+    "                      the bytes of the drawing that was written and load in full.\n"
+    "                      Otherwise the output is removed, an earlier output moved to\n"
+    "                      .BAK by this run is moved back, and the file is failed\n"
+    "  -r, --recursive     folders also stand for their sub-folders, whose structure is\n"
+    "                      repeated under SAVE_FOLDER (created as needed); the save folder\n"
+    "                      itself is never entered, nor are links to folders\n"
     "  -o, --output DIR    the save folder; it must exist and must not be the folder of an\n"
-    "                      input file. An output that is already there is kept as\n"
-    "                      the one backup: its extension becomes .BAK, replacing an\n"
-    "                      older .BAK of the same name\n"
+    "                      input file or a folder argument. An output that is already there\n"
+    "                      is kept as the one backup: its extension becomes .BAK, replacing\n"
+    "                      an older .BAK of the same name\n"
     "  -v, --verbose       print each progress sentence to standard error\n"
+    "         When standard error is a terminal, a progress line (files done, current\n"
+    "         file, MB/s) is shown there and erased at the end.\n"
     "list     Prints the file list of FOLDER as the window shows it: a header row, then\n"
     "         one row per file in the order the file system returns them, six\n"
     "         tab-separated cells (name, size, extension, memo, last-write time,\n"
@@ -57,8 +86,10 @@ constexpr char kUsage[] =
     "info     Prints each file's format, version, memo, entity counts, block definitions,\n"
     "         bound images and the texts with negative spacing.\n"
     "\n"
-    "Exit status: 0 when no file failed, 1 when a file failed (or the folder could not\n"
-    "be read), 2 for a usage error.\n";
+    "Exit status: 0 when no file failed, 1 when a file failed (a failed verification\n"
+    "included), a folder could not be read or the report could not be written, 2 for a\n"
+    "usage error (unknown option, missing or unsuitable save folder, report file that\n"
+    "cannot be created or has neither .csv nor .json as extension).\n";
 
 int Usage(std::ostream& err, const std::string& message) {
   err << "plmconv: " << message << "\n" << kUsage;
@@ -83,8 +114,11 @@ struct ConvertArgs {
   ConvertOptions options;
   bool dryRun = false;
   bool verbose = false;
+  bool verify = false;
+  bool recursive = false;
   std::optional<fs::path> saveFolder;
-  std::vector<fs::path> files;
+  std::optional<fs::path> report;
+  std::vector<fs::path> inputs;  // files and folders as given
 };
 
 void PrintChanges(std::ostream& out, const SpacingChanges& c) {
@@ -101,48 +135,215 @@ void PrintResult(std::ostream& out, const ConvertResult& r) {
   }
 }
 
+// Display columns of UTF-8 text on a terminal: characters from U+1000 on (CJK among
+// them) are taken as two columns wide.
+size_t DisplayWidth(std::string_view text) {
+  size_t width = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if ((b & 0xC0) != 0x80) width += b >= 0xE1 ? 2 : 1;
+  }
+  return width;
+}
+
+// The one-line progress of a batch on a terminal: files done, the current file and the
+// input read per second. Erased before any other line goes to the terminal and at the
+// end, so none of it stays. Off (and silent) without a terminal.
+class ProgressLine {
+ public:
+  ProgressLine(std::ostream* terminal, int width, size_t total)
+      : terminal_(terminal), width_(std::max(width, 20)), total_(total), start_(Clock::now()) {}
+  ~ProgressLine() { Erase(); }
+
+  void Show(const std::string& path) {
+    if (!terminal_) return;
+    // A control byte in a name would move the cursor away from the line.
+    std::string file = path;
+    for (char& c : file)
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    std::string line = "[" + std::to_string(done_) + "/" + std::to_string(total_) + "] ";
+    const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
+    if (seconds >= 0.2 && bytes_ > 0) {
+      char rate[32];
+      std::snprintf(rate, sizeof rate, "%.1f MB/s ", static_cast<double>(bytes_) / 1e6 / seconds);
+      line += rate;
+    }
+    // The tail of the path when it does not fit: a wrapped line could not be erased.
+    const size_t columns = static_cast<size_t>(width_ - 1);
+    const size_t room = columns > line.size() ? columns - line.size() : 0;
+    if (room < 8) {
+      line.resize(std::min(line.size(), columns));
+    } else if (DisplayWidth(file) <= room) {
+      line += file;
+    } else {
+      std::string tail = file;
+      while (!tail.empty() && DisplayWidth(tail) + 3 > room) {
+        size_t cut = 1;
+        while (cut < tail.size() && (static_cast<unsigned char>(tail[cut]) & 0xC0) == 0x80) ++cut;
+        tail.erase(0, cut);
+      }
+      line += "..." + tail;
+    }
+    *terminal_ << "\r\x1b[K" << line << std::flush;
+    current_ = path;
+    shown_ = true;
+  }
+  // Shows the current file again after another line was written.
+  void Redraw() {
+    if (terminal_ && !shown_ && current_) Show(*current_);
+  }
+  void AddBytes(uint64_t bytes) { bytes_ += bytes; }
+  void FileDone() {
+    ++done_;
+    current_.reset();
+  }
+  void Erase() {
+    if (!terminal_ || !shown_) return;
+    *terminal_ << "\r\x1b[K" << std::flush;
+    shown_ = false;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  std::ostream* terminal_;
+  int width_;
+  size_t total_;
+  size_t done_ = 0;
+  uint64_t bytes_ = 0;
+  Clock::time_point start_;
+  std::optional<std::string> current_;
+  bool shown_ = false;
+};
+
+// One file to convert and the folder its output goes to.
+struct InputFile {
+  fs::path Path;
+  fs::path OutputFolder;
+  bool FromFolder = false;  // found in a folder argument
+};
+
+bool IsDrawingExtension(const fs::path& file) {
+  const std::string ext = UpperExtension(file);
+  return ext == ".JWW" || ext == ".JWS";
+}
+
+// An argument that names a drawing by its extension is always taken as one file (and
+// fails when it is a folder); any other existing folder stands for its drawings.
+bool IsFolderArgument(const fs::path& input) { return !IsDrawingExtension(input) && IsExistingFolder(input); }
+
+// The drawings of a folder in name order, then (recursively) its sub-folders in name
+// order, each sub-folder's outputs in the same-named sub-folder of outputFolder. The
+// save folder and links to folders are never entered. False, after a failed line,
+// when a folder cannot be read.
+bool CollectFolder(const fs::path& folder, const fs::path& outputFolder, const ConvertArgs& a,
+                   std::vector<InputFile>& files, std::ostream& out) {
+  std::vector<fs::directory_entry> entries;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(*it);
+  if (ec) {
+    out << folder.string() << ": failed (the folder cannot be read: " << ec.message() << ")\n";
+    return false;
+  }
+  std::sort(entries.begin(), entries.end(), [](const fs::directory_entry& x, const fs::directory_entry& y) {
+    return x.path().filename().string() < y.path().filename().string();
+  });
+  std::vector<fs::path> subFolders;
+  for (const fs::directory_entry& e : entries) {
+    const fs::path& path = e.path();
+    if (path.filename().string().starts_with(".")) continue;
+    std::error_code statError;
+    if (e.is_directory(statError)) {
+      if (a.recursive && !e.is_symlink(statError) && !IsSameFolder(path, *a.saveFolder)) subFolders.push_back(path);
+    } else if (IsDrawingExtension(path)) {
+      files.push_back({path, outputFolder, true});
+    }
+  }
+  bool ok = true;
+  for (const fs::path& sub : subFolders) ok &= CollectFolder(sub, outputFolder / sub.filename(), a, files, out);
+  return ok;
+}
+
+// Everything a batch shares between its files.
+struct Batch {
+  const ConvertArgs& args;
+  ShellState& state;
+  std::ostream& out;
+  ProgressLine& progress;
+  SpacingReportObserver* report = nullptr;  // set with --report
+  SpacingReportWriter* reportWriter = nullptr;
+};
+
 // Decides as the batch command does: the upper-cased extension picks the format, the
 // format's probe must pass, and the per-file driver converts. Prints the file's line;
 // false when the file failed.
-bool ConvertOne(const fs::path& file, const ConvertArgs& a, ShellState& state, std::ostream& out) {
-  out << file.string() << ": ";
+bool ConvertOne(const InputFile& input, Batch& batch) {
+  const fs::path& file = input.Path;
+  std::ostream& out = batch.out;
+  auto line = [&]() -> std::ostream& {
+    batch.progress.Erase();
+    return out << file.string() << ": ";
+  };
   const std::string ext = UpperExtension(file);
   if (ext != ".JWW" && ext != ".JWS") {
-    out << "skipped (not a drawing extension)\n";
+    line() << "skipped (not a drawing extension)\n";
     return true;
   }
   if (auto problem = OpenProblem(file)) {
-    out << "failed (" << *problem << ")\n";
+    line() << "failed (" << *problem << ")\n";
     return false;
   }
-  const std::string input = file.string();
-  const std::string output = (*a.saveFolder / file.filename()).string();
-  const ConvertMode mode = a.dryRun ? ConvertMode::DryRun : ConvertMode::Write;
-  ConvertResult r;
-  if (ext == ".JWW") {
-    if (!IsJwwFile(file)) {
-      out << "skipped (not a JWW drawing: the signature does not match)\n";
-      return true;
-    }
-    r = ConvertJwwFile(state, input, output, mode);
-  } else {
-    if (!IsJwsFile(file)) {
-      out << "skipped (not a JWS figure: the signature does not match)\n";
-      return true;
-    }
-    r = ConvertJwsFile(state, input, output, mode);
+  if (ext == ".JWW" ? !IsJwwFile(file) : !IsJwsFile(file)) {
+    line() << (ext == ".JWW" ? "skipped (not a JWW drawing: the signature does not match)\n"
+                             : "skipped (not a JWS figure: the signature does not match)\n");
+    return true;
   }
-  PrintResult(out, r);
+  // A sub-folder whose output folder is itself (reached through a link, say) would
+  // have its originals replaced.
+  if (input.FromFolder && IsSameFolder(input.OutputFolder, FolderOf(file))) {
+    line() << "failed (the output folder is the file's own folder)\n";
+    return false;
+  }
+  if (!batch.args.dryRun && !IsExistingFolder(input.OutputFolder)) {
+    std::error_code ec;
+    fs::create_directories(input.OutputFolder, ec);
+    if (!IsExistingFolder(input.OutputFolder)) {
+      line() << "failed (the output folder " << input.OutputFolder.string() << " cannot be created: " << ec.message()
+             << ")\n";
+      return false;
+    }
+  }
+  std::error_code sizeError;
+  const uint64_t size = fs::file_size(file, sizeError);
+  batch.progress.Show(file.string());
+  const std::string inputPath = file.string();
+  const std::string outputPath = (input.OutputFolder / file.filename()).string();
+  const ConvertMode mode = batch.args.dryRun ? ConvertMode::DryRun : ConvertMode::Write;
+  ConvertHooks hooks;
+  hooks.Verify = batch.args.verify;
+  hooks.Observer = batch.report;
+  if (batch.report) batch.report->StartFile(inputPath);
+  const ConvertResult r = ext == ".JWW" ? ConvertJwwFile(batch.state, inputPath, outputPath, mode, hooks)
+                                        : ConvertJwsFile(batch.state, inputPath, outputPath, mode, hooks);
+  batch.progress.AddBytes(sizeError ? 0 : size);
+  PrintResult(line(), r);
+  out.flush();
+  // Only what reached an output (or would, in a dry run) is reported.
+  if (batch.reportWriter && r.Ok()) batch.reportWriter->Add(batch.report->Rows());
   return r.Ok();
 }
 
 // Status texts as the drivers set them, one line each, when asked for.
-std::function<void(const std::string&)> StatusPrinter(bool verbose, std::ostream& err) {
+std::function<void(const std::string&)> StatusPrinter(bool verbose, std::ostream& err, ProgressLine& progress) {
   if (!verbose) return {};
-  return [&err](const std::string& text) { err << text << "\n" << std::flush; };
+  return [&err, &progress](const std::string& text) {
+    progress.Erase();
+    err << text << "\n" << std::flush;
+    progress.Redraw();
+  };
 }
 
-int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+            const PlmconvTerminal& terminal) {
   ConvertArgs a;
   static const std::map<std::string, int> kSwitches = {
       {"--type-spacing", 1}, {"--free-spacing", 2}, {"--dimension-values", 3}, {"--block-texts", 4}};
@@ -157,6 +358,10 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
       for (int n = 1; n <= 4; ++n) a.options[n] = 1;
     } else if (!optionsDone && arg == "--dry-run") {
       a.dryRun = true;
+    } else if (!optionsDone && arg == "--verify") {
+      a.verify = true;
+    } else if (!optionsDone && (arg == "-r" || arg == "--recursive")) {
+      a.recursive = true;
     } else if (!optionsDone && (arg == "-v" || arg == "--verbose")) {
       a.verbose = true;
     } else if (!optionsDone && (arg == "-o" || arg == "--output")) {
@@ -164,33 +369,76 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
       a.saveFolder = args[++i];
     } else if (!optionsDone && arg.starts_with("--output=")) {
       a.saveFolder = arg.substr(9);
+    } else if (!optionsDone && arg == "--report") {
+      if (i + 1 >= args.size()) return Usage(err, "option --report needs a file");
+      a.report = args[++i];
+    } else if (!optionsDone && arg.starts_with("--report=")) {
+      a.report = arg.substr(9);
     } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
       return Usage(err, "unknown option " + arg);
     } else {
-      a.files.emplace_back(arg);
+      a.inputs.emplace_back(arg);
     }
   }
   if (!a.saveFolder) return Usage(err, "no save folder given (-o SAVE_FOLDER)");
   if (a.saveFolder->empty() || !IsExistingFolder(*a.saveFolder))
     return Usage(err, "the save folder " + a.saveFolder->string() + " does not exist");
-  if (a.files.empty()) return Usage(err, "no files given");
-  for (const fs::path& file : a.files) {
-    if (IsSameFolder(*a.saveFolder, FolderOf(file)))
-      return Usage(err, "the save folder is the folder of " + file.string() +
-                            "; converting there would replace the original");
+  if (a.inputs.empty()) return Usage(err, "no files given");
+  for (const fs::path& input : a.inputs) {
+    const bool folder = IsFolderArgument(input);
+    if (IsSameFolder(*a.saveFolder, folder ? input : FolderOf(input)))
+      return Usage(err, std::string("the save folder is ") + (folder ? "the folder " : "the folder of ") +
+                            input.string() + "; converting there would replace the original");
+  }
+  std::optional<ReportFormat> reportFormat;
+  std::ofstream reportFile;
+  if (a.report) {
+    reportFormat = ReportFormatOf(*a.report);
+    if (!reportFormat) return Usage(err, "the report file " + a.report->string() + " must end in .csv or .json");
+    reportFile.open(*a.report, std::ios::binary | std::ios::trunc);
+    if (!reportFile) return Usage(err, "the report file " + a.report->string() + " cannot be created");
   }
   ScopedTempFolder imageFolder("plmconv-images-");
   if (!imageFolder.Ok()) {
     err << "plmconv: cannot create a temporary folder for bound images\n";
     return kExitFailed;
   }
+
+  bool anyFailed = false;
+  std::vector<InputFile> files;
+  for (const fs::path& input : a.inputs) {
+    if (IsFolderArgument(input))
+      anyFailed |= !CollectFolder(input, *a.saveFolder, a, files, out);
+    else
+      files.push_back({input, *a.saveFolder, false});
+  }
+
+  ProgressLine progress(terminal.ErrIsTerminal ? &err : nullptr, terminal.Width, files.size());
   auto state = std::make_unique<ShellState>();
   state->Images.TempFolder = imageFolder.Path();
   state->Options = a.options;
-  state->Status = StatusPrinter(a.verbose, err);
-  bool anyFailed = false;
-  for (const fs::path& file : a.files) anyFailed |= !ConvertOne(file, a, *state, out);
+  state->Status = StatusPrinter(a.verbose, err, progress);
+  SpacingReportObserver report;
+  std::optional<SpacingReportWriter> reportWriter;
+  if (reportFormat) {
+    reportWriter.emplace(reportFile, *reportFormat);
+    reportWriter->Begin();
+  }
+  Batch batch{a, *state, out, progress, reportFormat ? &report : nullptr, reportWriter ? &*reportWriter : nullptr};
+  for (const InputFile& file : files) {
+    anyFailed |= !ConvertOne(file, batch);
+    progress.FileDone();
+  }
+  progress.Erase();
   out.flush();
+  if (reportWriter) {
+    reportWriter->End();
+    reportFile.close();
+    if (!reportFile) {
+      err << "plmconv: the report " << a.report->string() << " could not be written completely\n";
+      anyFailed = true;
+    }
+  }
   return anyFailed ? kExitFailed : kExitOk;
 }
 
@@ -356,6 +604,11 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 }  // namespace
 
 int PlmconvMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  return PlmconvMain(args, out, err, PlmconvTerminal{});
+}
+
+int PlmconvMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                const PlmconvTerminal& terminal) {
   if (args.empty()) return Usage(err, "no command given");
   const std::string& command = args[0];
   const std::vector<std::string> rest(args.begin() + 1, args.end());
@@ -363,7 +616,7 @@ int PlmconvMain(const std::vector<std::string>& args, std::ostream& out, std::os
     out << kUsage;
     return kExitOk;
   }
-  if (command == "convert") return Convert(rest, out, err);
+  if (command == "convert") return Convert(rest, out, err, terminal);
   if (command == "info") return Info(rest, out, err);
   if (command == "list") return List(rest, out, err);
   return Usage(err, "unknown command " + command);

@@ -1,7 +1,14 @@
 #include "shell/conversion.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
 
 #include "platform/fsutil.h"
 
@@ -23,13 +30,68 @@ ConvertResult SaveOutcome(bool saved, std::string why) {
   return r;
 }
 
-// Backup (when writing), rule, save: the steps between a successful load and the
-// release, shared by both formats.
-template <class Apply, class Save>
-ConvertResult BackupApplySave(const std::string& outputPath, ConvertMode mode, Apply&& apply, Save&& save) {
+// The file's bytes, or nothing when it cannot be read in full.
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+// Why the output on disk is not the drawing that was written, or "" when it is: its
+// bytes must be those the writer makes of the document in memory (with every
+// normalisation of writing applied), and they must load in full.
+template <class Encode, class Load>
+std::string CheckWrittenOutput(const std::filesystem::path& output, Encode&& encode, Load&& load) {
+  ByteSink expected;  // memory mode
+  encode(expected);
+  if (!expected.Ok()) return "the drawing could not be encoded again: " + expected.FailureReason();
+  const std::optional<std::vector<uint8_t>> actual = ReadWholeFile(output);
+  if (!actual) return "the output could not be read back";
+  const std::vector<uint8_t>& want = expected.Bytes();
+  const size_t common = std::min(actual->size(), want.size());
+  const size_t first = static_cast<size_t>(
+      std::mismatch(actual->begin(), actual->begin() + static_cast<std::ptrdiff_t>(common), want.begin()).first -
+      actual->begin());
+  if (first < common)
+    return "the output read back differs from the written drawing at byte " + std::to_string(first);
+  if (actual->size() != want.size())
+    return "the output read back is " + std::to_string(actual->size()) + " bytes long, not " +
+           std::to_string(want.size());
+  ReadFailure failure;
+  if (!load(std::span<const uint8_t>(*actual), failure)) return "the output read back does not load: " + failure.Reason;
+  return {};
+}
+
+// Removes a bad output and moves back the earlier output this conversion moved to its
+// backup; says what became of both.
+std::string UndoOutput(const std::filesystem::path& output, bool backupMade) {
+  std::error_code ec;
+  std::filesystem::remove(output, ec);
+  if (IsExistingFile(output)) return "; the output could not be removed: " + ec.message();
+  std::string what = "; the output was removed";
+  if (backupMade) {
+    const std::filesystem::path backup = BackupPathOf(output);
+    if (std::rename(backup.c_str(), output.c_str()) == 0)
+      what += " and the earlier output restored from " + backup.string();
+    else
+      what += "; the earlier output stays at " + backup.string() + " (" + ErrnoText(errno) + ")";
+  }
+  return what;
+}
+
+// Backup (when writing), rule, save and verification: the steps between a successful
+// load and the release, shared by both formats.
+template <class Doc, class Apply, class Save, class Encode, class Load>
+ConvertResult BackupApplySave(const Doc& doc, const std::string& outputPath, ConvertMode mode,
+                              const ConvertHooks& hooks, Apply&& apply, Save&& save, Encode&& encode,
+                              Load&& load) {
   ConvertResult r;
+  bool backupMade = false;
   if (mode == ConvertMode::Write) {
     std::string why;
+    backupMade = IsExistingFile(outputPath);
     // An output that cannot be moved aside is never replaced: it would be lost
     // without a backup.
     if (!BackupExistingOutput(outputPath, &why)) {
@@ -38,13 +100,23 @@ ConvertResult BackupApplySave(const std::string& outputPath, ConvertMode mode, A
       return r;
     }
   }
+  if (hooks.Observer) hooks.Observer->BeforeRule(doc);
   const SpacingChanges changes = apply();
+  if (hooks.Observer) hooks.Observer->AfterRule(doc);
   if (mode == ConvertMode::DryRun) {
     r.Outcome = ConvertOutcome::Checked;
   } else {
     std::string why;
     const bool saved = save(why);
     r = SaveOutcome(saved, why);
+    if (saved && hooks.Observer) hooks.Observer->AfterSave(outputPath);
+    if (saved && hooks.Verify) {
+      const std::string problem = CheckWrittenOutput(outputPath, encode, load);
+      if (!problem.empty()) {
+        r.Outcome = ConvertOutcome::VerifyFailed;
+        r.Reason = problem + UndoOutput(outputPath, backupMade);
+      }
+    }
   }
   r.Changes = changes;
   return r;
@@ -74,15 +146,37 @@ bool BackupExistingOutput(const std::filesystem::path& outputPath, std::string* 
 }
 
 ConvertResult ConvertJwwFile(ShellState& state, const std::string& inputPath, const std::string& outputPath,
-                             ConvertMode mode) {
+                             ConvertMode mode, const ConvertHooks& hooks) {
   SetStatus(state, ConversionStatusText(inputPath, outputPath));
   ConvertResult r;
   ReadFailure failure;
   if (LoadJwwFile(state.Jww, state.Images, inputPath, &failure)) {
+    const int32_t version = state.Jww.Header.Version;
     r = BackupApplySave(
-        outputPath, mode, [&] { return ApplyJwwSpacingRule(state.Jww, state.Options); },
-        [&](std::string& why) {
-          return SaveJwwFile(state.Jww, state.Images, outputPath, state.Jww.Header.Version, &why);
+        state.Jww, outputPath, mode, hooks, [&] { return ApplyJwwSpacingRule(state.Jww, state.Options); },
+        [&](std::string& why) { return SaveJwwFile(state.Jww, state.Images, outputPath, version, &why); },
+        // Runs while the extracted images are still there, as the save did.
+        [&](ByteSink& sink) {
+          WriteJwwHeader(sink, state.Jww, version);
+          WriteJwwBody(sink, state.Jww, state.Images, version);
+        },
+        [&](std::span<const uint8_t> bytes, ReadFailure& why) {
+          // Bound images of the read-back drawing go to a folder of their own (removed
+          // with it), so the extracted images of the conversion stay as they are.
+          std::optional<ScopedTempFolder> folder;
+          TempImages images;
+          if (version >= kVerImages) {
+            folder.emplace("plmconv-verify-");
+            if (!folder->Ok()) {
+              why.Reason = "no temporary folder for its bound images";
+              return false;
+            }
+            images.TempFolder = folder->Path();
+          }
+          auto copy = std::make_unique<JwwDocument>();
+          const bool ok = LoadJwwBytes(*copy, images, bytes, &why);
+          ClearJwwData(*copy);
+          return ok;
         });
     // Only after a complete load: the extracted images of a failed load stay.
     DeleteTempImageFiles(state.Images);
@@ -95,14 +189,22 @@ ConvertResult ConvertJwwFile(ShellState& state, const std::string& inputPath, co
 }
 
 ConvertResult ConvertJwsFile(ShellState& state, const std::string& inputPath, const std::string& outputPath,
-                             ConvertMode mode) {
+                             ConvertMode mode, const ConvertHooks& hooks) {
   SetStatus(state, ConversionStatusText(inputPath, outputPath));
   ConvertResult r;
   ReadFailure failure;
   if (LoadJwsFile(state.Jws, inputPath, &failure)) {
+    const int32_t version = state.Jws.Version;
     r = BackupApplySave(
-        outputPath, mode, [&] { return ApplyJwsSpacingRule(state.Jws, state.Options); },
-        [&](std::string& why) { return SaveJwsFile(state.Jws, outputPath, state.Jws.Version, &why); });
+        state.Jws, outputPath, mode, hooks, [&] { return ApplyJwsSpacingRule(state.Jws, state.Options); },
+        [&](std::string& why) { return SaveJwsFile(state.Jws, outputPath, version, &why); },
+        [&](ByteSink& sink) { WriteJwsFile(sink, state.Jws, version); },
+        [&](std::span<const uint8_t> bytes, ReadFailure& why) {
+          auto copy = std::make_unique<JwsDocument>();
+          const bool ok = LoadJwsBytes(*copy, bytes, &why);
+          ClearJwsData(*copy);
+          return ok;
+        });
   } else {
     r.Outcome = ConvertOutcome::LoadFailed;
     r.Reason = failure.Reason;

@@ -1,0 +1,189 @@
+#include "app/plmconv_report.h"
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <ostream>
+#include <type_traits>
+
+#include "platform/cp932.h"
+
+namespace plm {
+namespace {
+
+// One spacing value as the walk meets it.
+struct SpacingSite {
+  SpacingPlace Place;
+  const std::string* Block;  // null outside a block definition
+  const TEntAttr* Attr;      // null for a text-type table entry
+  const std::string* Text;   // null for a text-type table entry
+  uint32_t TextTypeClass;
+  double Spacing;
+};
+
+// Every spacing value the rule may change, in the rule's order: the text-type table
+// (JWW), the main list's texts, its dimensions, then per block definition its texts
+// and its dimensions. Before and after the rule the walk meets the same sites.
+template <class Doc, class Visit>
+void ForEachSpacing(const Doc& doc, Visit&& visit) {
+  if constexpr (std::is_same_v<Doc, JwwDocument>) {
+    uint32_t number = 1;
+    for (const TTextTypeSetting& t : doc.TextTypeSettings)
+      visit(SpacingSite{SpacingPlace::TextTypeTable, nullptr, nullptr, nullptr, number++, t.Spacing});
+  }
+  auto text = [&](SpacingPlace place, const std::string* block, const TEntAttr& attr, const TEntMoji& m) {
+    visit(SpacingSite{place, block, &attr, &m.Text, TextTypeClass(m.TextTypeCode), m.Spacing});
+  };
+  for (const TEntMoji& m : doc.MojiList) text(SpacingPlace::MainList, nullptr, m.Attr, m);
+  for (const TEntSunpo& s : doc.SunpoList) text(SpacingPlace::Dimension, nullptr, s.Attr, s.Text);
+  for (const TEntBlockDef_& d : doc.BlockDefList) {
+    for (const TEntMoji& m : d.Texts) text(SpacingPlace::BlockText, &d.Name, m.Attr, m);
+    for (const TEntSunpo& s : d.Dims) text(SpacingPlace::BlockDimension, &d.Name, s.Attr, s.Text);
+  }
+}
+
+template <class Doc>
+std::vector<double> SpacingsOf(const Doc& doc) {
+  std::vector<double> spacings;
+  ForEachSpacing(doc, [&](const SpacingSite& site) { spacings.push_back(site.Spacing); });
+  return spacings;
+}
+
+// Rows for the sites whose value is no longer the same bits as before (a NaN made
+// +0.0 counts; -0.0 is never touched by the rule).
+template <class Doc>
+std::vector<SpacingReportRow> ChangedSpacings(const std::string& file, const Doc& doc,
+                                              const std::vector<double>& before) {
+  std::vector<SpacingReportRow> rows;
+  size_t i = 0;
+  ForEachSpacing(doc, [&](const SpacingSite& site) {
+    if (i >= before.size()) return;
+    const double old = before[i++];
+    if (std::bit_cast<uint64_t>(old) == std::bit_cast<uint64_t>(site.Spacing)) return;
+    SpacingReportRow row;
+    row.File = file;
+    row.Place = site.Place;
+    if (site.Block) row.Block = *site.Block;
+    if (site.Attr) {
+      row.LayerGroup = site.Attr->LayerGroup;
+      row.Layer = site.Attr->Layer;
+    }
+    if (site.Text) row.Text = *site.Text;
+    row.TextTypeClass = site.TextTypeClass;
+    row.Spacing = old;
+    rows.push_back(std::move(row));
+  });
+  return rows;
+}
+
+// The shortest text that reads back as the same double; "NaN" for any NaN.
+std::string SpacingText(double v) {
+  if (std::isnan(v)) return "NaN";
+  char buffer[32];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
+  return std::string(buffer, end);
+}
+
+std::string CsvCell(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string cell = "\"";
+  for (char c : text) {
+    if (c == '"') cell += '"';
+    cell += c;
+  }
+  return cell + "\"";
+}
+
+std::string JsonString(const std::string& text) {
+  std::string s = "\"";
+  for (char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      s += '\\';
+      s += c;
+    } else if (b < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", b);
+      s += escape;
+    } else {
+      s += c;
+    }
+  }
+  return s + "\"";
+}
+
+std::string OptionalNumber(const std::optional<uint16_t>& v, const char* none) {
+  return v ? std::to_string(*v) : none;
+}
+
+}  // namespace
+
+const char* SpacingPlaceName(SpacingPlace place) {
+  switch (place) {
+    case SpacingPlace::TextTypeTable: return "text-type table";
+    case SpacingPlace::MainList: return "main list";
+    case SpacingPlace::Dimension: return "dimension";
+    case SpacingPlace::BlockText: return "block definition";
+    case SpacingPlace::BlockDimension: return "block definition dimension";
+  }
+  return "";
+}
+
+void SpacingReportObserver::StartFile(std::string file) {
+  file_ = std::move(file);
+  before_.clear();
+  rows_.clear();
+}
+
+void SpacingReportObserver::BeforeRule(const JwwDocument& doc) { before_ = SpacingsOf(doc); }
+void SpacingReportObserver::AfterRule(const JwwDocument& doc) { rows_ = ChangedSpacings(file_, doc, before_); }
+void SpacingReportObserver::BeforeRule(const JwsDocument& doc) { before_ = SpacingsOf(doc); }
+void SpacingReportObserver::AfterRule(const JwsDocument& doc) { rows_ = ChangedSpacings(file_, doc, before_); }
+
+std::optional<ReportFormat> ReportFormatOf(const std::filesystem::path& file) {
+  std::string ext = file.extension().string();
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  if (ext == ".csv") return ReportFormat::Csv;
+  if (ext == ".json") return ReportFormat::Json;
+  return std::nullopt;
+}
+
+SpacingReportWriter::SpacingReportWriter(std::ostream& out, ReportFormat format) : out_(out), format_(format) {}
+
+void SpacingReportWriter::Begin() {
+  if (format_ == ReportFormat::Csv)
+    out_ << "\xEF\xBB\xBF" "file,where,block,layer_group,layer,text,text_type_class,spacing\r\n";
+  else
+    out_ << "[";
+  out_.flush();
+}
+
+void SpacingReportWriter::Add(const std::vector<SpacingReportRow>& rows) {
+  for (const SpacingReportRow& r : rows) {
+    const std::string block = Cp932ToUtf8(r.Block), text = Cp932ToUtf8(r.Text);
+    if (format_ == ReportFormat::Csv) {
+      out_ << CsvCell(r.File) << ',' << SpacingPlaceName(r.Place) << ',' << CsvCell(block) << ','
+           << OptionalNumber(r.LayerGroup, "") << ',' << OptionalNumber(r.Layer, "") << ',' << CsvCell(text) << ','
+           << r.TextTypeClass << ',' << SpacingText(r.Spacing) << "\r\n";
+    } else {
+      const std::string spacing = SpacingText(r.Spacing);
+      out_ << (firstRow_ ? "\n" : ",\n") << "  {\"file\": " << JsonString(r.File) << ", \"where\": \""
+           << SpacingPlaceName(r.Place) << "\", \"block\": " << JsonString(block)
+           << ", \"layer_group\": " << OptionalNumber(r.LayerGroup, "null")
+           << ", \"layer\": " << OptionalNumber(r.Layer, "null") << ", \"text\": " << JsonString(text)
+           << ", \"text_type_class\": " << r.TextTypeClass
+           << ", \"spacing\": " << (std::isnan(r.Spacing) ? "\"NaN\"" : spacing) << "}";
+    }
+    firstRow_ = false;
+  }
+  out_.flush();
+}
+
+void SpacingReportWriter::End() {
+  if (format_ == ReportFormat::Json) out_ << (firstRow_ ? "]\n" : "\n]\n");
+  out_.flush();
+}
+
+}  // namespace plm
