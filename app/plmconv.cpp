@@ -537,7 +537,7 @@ std::string MemoForDisplay(const std::string& memo) {
   return out;
 }
 
-void PrintJwwInfo(const fs::path& file, TempImages& images, std::ostream& out, bool& anyFailed) {
+void PrintDrawingInfo(const fs::path& file, TempImages& images, std::ostream& out, bool& anyFailed) {
   out << "  format: JWW\n";
   JwwDocument doc;
   ReadFailure failure;
@@ -564,7 +564,7 @@ void PrintJwwInfo(const fs::path& file, TempImages& images, std::ostream& out, b
   ClearJwwData(doc);
 }
 
-void PrintJwsInfo(const fs::path& file, std::ostream& out, bool& anyFailed) {
+void PrintFigureInfo(const fs::path& file, std::ostream& out, bool& anyFailed) {
   out << "  format: JWS\n";
   JwsDocument doc;
   ReadFailure failure;
@@ -591,9 +591,9 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
       out << "  failed (" << *problem << ")\n";
       anyFailed = true;
     } else if (IsJwwFile(file)) {
-      PrintJwwInfo(file, images, out, anyFailed);
+      PrintDrawingInfo(file, images, out, anyFailed);
     } else if (IsJwsFile(file)) {
-      PrintJwsInfo(file, out, anyFailed);
+      PrintFigureInfo(file, out, anyFailed);
     } else {
       out << "  format: unknown\n";
     }

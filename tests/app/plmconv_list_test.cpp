@@ -71,7 +71,7 @@ Bytes JwcFile(std::string_view memo1, std::string_view memo2) {
 
 Bytes JwkFile(std::string_view memo1) {
   Bytes b;
-  b.raw("jw_cad(c)parts......").fill(20, ' ').raw(memo1).fill(32 - memo1.size(), ' ').fill(32, ' ');
+  b.raw("figure header.......").fill(20, ' ').raw(memo1).fill(32 - memo1.size(), ' ').fill(32, ' ');
   return b.fill(400 - b.size(), '1');
 }
 

@@ -1,4 +1,5 @@
 #include "legacy/jwcunit.h"
+#include "platform/ansi.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@ TEST(JwcUnitTest, IsJwcFileComparesTheTwentyByteSignature) {
       {"control: the signature and more", Bytes().raw(kSignature).raw("rest").data(), true},
       {"exactly 20 bytes", Bytes().raw(kSignature).data(), true},
       {"19 bytes", Bytes().raw(std::string_view(kSignature, 19)).data(), false},
-      {"signature in capitals", Bytes().raw("JW_CAD(C)DATA.......").data(), false},
+      {"signature in capitals", Bytes().raw(plm::AnsiUpper(kSignature)).data(), false},
       {"a zero byte inside cuts the text", Bytes().raw("jw_cad(c)data").u8(0).raw("......").data(), false},
       {"six full stops and a space", Bytes().raw("jw_cad(c)data...... ").data(), false},
       {"a JWW signature", Bytes().raw("JwwData.").zeros(20).data(), false},

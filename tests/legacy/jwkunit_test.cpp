@@ -12,7 +12,7 @@ using plmtest::Bytes;
 // A JWK text header: line 1 (signature field, two memo fields, rest) and line 2.
 Bytes JwkHeader(std::string_view memo1, std::string_view memo2) {
   Bytes b;
-  b.raw("jw_cad(c)parts......").fill(20, ' ');
+  b.raw("figure header.......").fill(20, ' ');
   b.raw(memo1).fill(32 - memo1.size(), ' ');
   b.raw(memo2).fill(32 - memo2.size(), ' ');
   b.fill(96, ' ');
@@ -36,7 +36,7 @@ TEST(JwkUnitTest, ReadJwkMemoNeedsBothLines) {
     if (c.expected) {
       EXPECT_EQ(h.MemoPart1, "parts memo" + std::string(22, ' '));
       EXPECT_EQ(h.MemoPart2, std::string(32, ' '));
-      EXPECT_EQ(h.Signature, "jw_cad(c)parts......" + std::string(20, ' '));
+      EXPECT_EQ(h.Signature, "figure header......." + std::string(20, ' '));
     } else {
       EXPECT_TRUE(h.Signature.empty() && h.MemoPart1.empty() && h.MemoPart2.empty());
     }
