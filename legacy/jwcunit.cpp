@@ -3,12 +3,12 @@
 #include <string_view>
 
 #include "jww/jwwio.h"
+#include "legacy/textheader.h"
 
 namespace plm {
 namespace {
 
 constexpr std::string_view kJwcSignature = "jw_cad(c)data.......";
-constexpr size_t kLineLength = 200;
 constexpr size_t kJwcHeaderLines = 4;
 
 }  // namespace
@@ -27,18 +27,7 @@ bool IsJwcFile(const std::filesystem::path& path) {
 
 bool ReadJwcMemo(jwc::THeader& header, const std::filesystem::path& path) {
   ClearJwcData(header);
-  ByteCursor in;
-  if (!in.OpenFile(path)) return false;
-  char lines[kJwcHeaderLines][kLineLength];
-  for (size_t i = 0; i < kJwcHeaderLines; ++i) {
-    if (!in.Read(lines[i], kLineLength, {"a JWC header line"})) return false;
-  }
-  in.Close();
-  const std::string_view line1(lines[0], kLineLength);
-  header.Signature.assign(line1.substr(0, 40));
-  header.MemoPart1.assign(line1.substr(40, 32));
-  header.MemoPart2.assign(line1.substr(72, 32));
-  return true;
+  return ReadTextHeader(header, path, kJwcHeaderLines);
 }
 
 void ClearJwcData(jwc::THeader& header) { header = jwc::THeader{}; }
