@@ -172,7 +172,9 @@ TEST(JwwIoTest, ClassTagsAreRead) {
     const plm::ClassTag tag = in.Tag(2048, {"a class tag"});
     ASSERT_TRUE(in.Ok()) << in.Failure().Reason;
     EXPECT_EQ(tag.IsNew, c.isNew);
-    if (!c.isNew) EXPECT_EQ(tag.Index, c.index);
+    if (!c.isNew) {
+      EXPECT_EQ(tag.Index, c.index);
+    }
     EXPECT_EQ(tag.Name, c.className);
     EXPECT_EQ(in.Offset(), c.bytes.size());
   }
