@@ -1,5 +1,7 @@
 #include "shell/FileTableQt.h"
 
+#include "shell/filelist.h"
+
 namespace plm {
 
 FileTableModel::FileTableModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -13,6 +15,15 @@ void FileTableModel::ReplaceAll(std::vector<Row> rows) {
   beginResetModel();
   rows_ = std::move(rows);
   endResetModel();
+}
+
+void FileTableModel::UpdateRows(std::vector<Row> rows) {
+  if (rows.size() != rows_.size()) {
+    ReplaceAll(std::move(rows));
+    return;
+  }
+  rows_ = std::move(rows);
+  if (!rows_.empty()) emit dataChanged(index(0, 0), index(static_cast<int>(rows_.size()) - 1, kColumns - 1));
 }
 
 void FileTableModel::SwapRows(int a, int b) {
@@ -40,7 +51,7 @@ int FileTableModel::columnCount(const QModelIndex& parent) const {
 QVariant FileTableModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole || !index.isValid() || index.row() >= static_cast<int>(rows_.size()))
     return {};
-  return QString::fromStdString(rows_[static_cast<size_t>(index.row())][static_cast<size_t>(index.column())]);
+  return QString::fromStdString(CellDisplayText(rows_[static_cast<size_t>(index.row())], index.column()));
 }
 
 QVariant FileTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

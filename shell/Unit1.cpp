@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCollator>
+#include <QDesktopServices>
 #include <QComboBox>
 #include <QFile>
 #include <QGridLayout>
@@ -14,15 +16,24 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStyle>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/dialogs.h"
+#include "platform/fsutil.h"
+#include "platform/keystate.h"
 #include "shell/FileTableQt.h"
+#include "shell/KeyStateQt.h"
+#include "shell/batch.h"
+#include "shell/filelist.h"
+#include "shell/foldertree.h"
 #include "shell/Unit2.h"
 #include "shell/UnitIni.h"
 
@@ -33,6 +44,17 @@ constexpr int kInitialPanelWidth = 160;
 constexpr int kInitialEmptyRows = 4;  // the grid starts as header and four empty rows
 
 QString PathText(const std::string& path) { return QFile::decodeName(path.c_str()); }
+
+// The folder bytes of a tree node, kept beside its display text so that names which
+// are not valid UTF-8 still make the right path.
+constexpr int kFolderBytesRole = Qt::UserRole;
+
+QTreeWidgetItem* MakeFolderItem(const std::string& text) {
+  auto* item = new QTreeWidgetItem;
+  item->setText(0, PathText(text));
+  item->setData(0, kFolderBytesRole, QByteArray::fromStdString(text));
+  return item;
+}
 
 QAction* AddItem(QMenu* menu, const char* name, const char* text) {
   QAction* action = menu->addAction(QString::fromUtf8(text));
@@ -82,7 +104,14 @@ TForm1::TForm1(Dialogs& dialogs, std::string programFolder, QWidget* parent)
   CreateMainMenu();
   CreateStatusBar();
   state_.Status = [this](const std::string& text) { SetStatusText(text); };
+  ownKeys_ = std::make_unique<QtKeyState>();
+  keys_ = ownKeys_.get();
+  OpenFile = [](const std::string& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
+  };
 }
+
+void TForm1::SetKeyState(KeyState* keys) { keys_ = keys != nullptr ? keys : ownKeys_.get(); }
 
 TForm1::~TForm1() = default;
 
@@ -184,7 +213,7 @@ void TForm1::CreateStringGrid() {
   columns->setFont(FormFont(12));
   columns->setStyleSheet(QStringLiteral("QHeaderView::section { padding-left: 2px; padding-right: 0px; }"));
   columns->setSectionsClickable(true);
-  columns->installEventFilter(this);
+  columns->viewport()->installEventFilter(this);  // mouse presses land on the viewport
   connect(columns, &QHeaderView::sectionResized, this,
           [this](int column, int, int) { if (column == 1) StringGrid1DrawCell(); });
   connect(StringGrid1, &QTableView::doubleClicked, this, &TForm1::StringGrid1DblClick);
@@ -231,6 +260,8 @@ void TForm1::CreateStatusBar() {
 void TForm1::SetStatusText(const std::string& text) {
   statusText_->setText(QString::fromStdString(text));
   statusText_->repaint();
+  // During a batch the rest of the window repaints too, but no user input runs.
+  if (batchRunning_) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 QString TForm1::StatusText() const { return statusText_->text(); }
@@ -244,6 +275,11 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  if (batchRunning_) {  // a batch cannot be aborted; the window stays until it ends
+    event->ignore();
+    return;
+  }
+  stopSearch_ = searching_;
   if (!closed_) {
     closed_ = true;
     FormClose();
@@ -261,9 +297,15 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   } else if (watched == TreeView1->viewport() && event->type() == QEvent::MouseButtonRelease &&
              static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     TreeView1Click();
-  } else if (watched == StringGrid1->horizontalHeader() && event->type() == QEvent::MouseButtonPress) {
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    StringGrid1MouseDown(StringGrid1->horizontalHeader()->logicalIndexAt(mouse->position().toPoint()));
+  } else if (watched == StringGrid1->horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonPress) {
+    // A press on a column border starts a resize, not a sort.
+    QHeaderView* header = StringGrid1->horizontalHeader();
+    const int x = static_cast<QMouseEvent*>(event)->position().toPoint().x();
+    const int grip = header->style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, header);
+    const int column = header->logicalIndexAt(x);
+    const bool onBorder = column >= 0 && (header->logicalIndexAt(x - grip) != column ||
+                                          header->logicalIndexAt(x + grip) != column);
+    StringGrid1MouseDown(onBorder ? -1 : column);
   }
   return QMainWindow::eventFilter(watched, event);
 }
@@ -383,16 +425,206 @@ void TForm1::Button3Click() {
   Edit2->setText(PathText(SaveFolder));
 }
 
-void TForm1::MnuFileSFolderClick() {}
-void TForm1::TreeView1Click() {}
-void TForm1::ComboBox1Change() {}
-void TForm1::MnuFileType0Click() {}
-void TForm1::MnuFileType1Click() {}
-void TForm1::MnuFileType2Click() {}
-void TForm1::MnuFileType3Click() {}
-void TForm1::StringGrid1DrawCell() {}
-void TForm1::StringGrid1MouseDown(int /*column*/) {}
-void TForm1::StringGrid1DblClick() {}
-void TForm1::Button4Click() {}
+void TForm1::MnuFileSFolderClick() {
+  if (searching_) return;  // one search at a time
+  SetStatusText("");
+  const std::optional<std::string> folder = dialogs_.ChooseFolder("検索フォルダの指定", SearchFolder);
+  if (!folder) return;
+  SearchFolder = *folder;
+  Edit1->setText(PathText(SearchFolder));
+  SearchFolderTree();
+}
+
+void TForm1::ResetFileList() {
+  FileListShown = false;
+  fileTable_->ReplaceAll(std::vector<FileTableModel::Row>(1));
+}
+
+void TForm1::SearchFolderTree() {
+  if (searching_) return;
+  SetStatusText("フォルダ検索中です。（ESC:中断）");
+  if (!IsExistingFolder(SearchFolder)) {
+    dialogs_.Beep();
+    dialogs_.MessageBox(BoxKind::Information, "検索フォルダのディスクドライブの準備が出来ていません。", BoxButtons::Ok);
+    SetStatusText("検索フォルダを指定して下さい。");
+    return;
+  }
+  ResetFileList();
+  FolderTreeReady = false;
+  SearchAborted = false;
+  searching_ = true;
+  stopSearch_ = false;
+  TreeView1->setEnabled(false);
+  TreeView1->clear();
+
+  // The tree shows each folder as it is found; the window runs pending events after
+  // each directory entry, while the tree itself takes no input.
+  FolderTree tree;
+  std::vector<QTreeWidgetItem*> items;
+  FolderSearchHooks hooks;
+  hooks.ProcessEvents = [] { QCoreApplication::processEvents(); };
+  hooks.EscapeHeld = [this] { return stopSearch_ || keys_->EscapeHeld(); };
+  hooks.NodeAdded = [&](int id) {
+    const FolderTreeNode& node = tree.Node(id);
+    QTreeWidgetItem* item = MakeFolderItem(node.Text);
+    if (node.Parent < 0) TreeView1->addTopLevelItem(item);
+    else items[static_cast<size_t>(node.Parent)]->addChild(item);
+    items.push_back(item);
+    if (node.Parent == 0) item->parent()->setExpanded(true);
+  };
+  SearchAborted = plm::SearchFolderTree(tree, SearchFolder, hooks);
+
+  // Children in the locale's order of names, the tree built again in that order.
+  QCollator collator{QLocale()};
+  tree.SortChildren([&](const std::string& a, const std::string& b) {
+    return collator.compare(QFile::decodeName(a.c_str()), QFile::decodeName(b.c_str())) < 0;
+  });
+  TreeView1->clear();
+  std::vector<QTreeWidgetItem*> sorted(tree.Count(), nullptr);
+  for (int id : tree.DepthFirst()) {
+    const FolderTreeNode& node = tree.Node(id);
+    QTreeWidgetItem* item = MakeFolderItem(node.Text);
+    if (node.Parent < 0) TreeView1->addTopLevelItem(item);
+    else sorted[static_cast<size_t>(node.Parent)]->addChild(item);
+    sorted[static_cast<size_t>(id)] = item;
+  }
+  if (TreeView1->topLevelItemCount() > 0) TreeView1->topLevelItem(0)->setExpanded(true);
+  TreeView1->setCurrentItem(nullptr);
+
+  TreeView1->setEnabled(true);
+  searching_ = false;
+  SetStatusText(SearchAborted ? "フォルダ検索を中断しました。" : "");
+  if (TreeView1->topLevelItemCount() > 0) FolderTreeReady = true;
+}
+
+std::optional<std::string> TForm1::SelectedFolderPath() const {
+  const QTreeWidgetItem* item = TreeView1->currentItem();
+  if (item == nullptr) return std::nullopt;
+  std::vector<std::string> texts;
+  for (; item != nullptr; item = item->parent())
+    texts.push_back(item->data(0, kFolderBytesRole).toByteArray().toStdString());
+  std::reverse(texts.begin(), texts.end());
+  return NodeFolderPath(texts);
+}
+
+void TForm1::BoxAndStatus(const std::string& text) {
+  dialogs_.Beep();
+  dialogs_.MessageBox(BoxKind::Error, text, BoxButtons::Ok);
+  SetStatusText(text);
+}
+
+void TForm1::TreeView1Click() {
+  if (searching_) return;  // no listing from inside a running search
+  if (!FolderTreeReady) {
+    BoxAndStatus("検索フォルダを指定して下さい。");
+    return;
+  }
+  if (const std::optional<std::string> folder = SelectedFolderPath()) ListFiles(*folder);
+}
+
+void TForm1::ListFiles(const std::string& folderPath) {
+  if (searching_ || listing_) return;
+  listing_ = true;
+  ResetFileList();
+  // ESC is asked before each file; the toolkit's answer runs pending repaints but
+  // swallows user input, so nothing else starts while the list fills.
+  ListFilesResult result = plm::ListFiles(state_, folderPath, ComboBox1->currentIndex(),
+                                          StringGrid1->horizontalHeader()->sectionSize(kColSize),
+                                          [this] { return keys_->EscapeHeld(); });
+  if (result.Rows.empty()) result.Rows.resize(1);
+  fileTable_->ReplaceAll(std::move(result.Rows));
+  FileListShown = result.FileListShown;
+  listing_ = false;
+}
+
+void TForm1::ComboBox1Change() {
+  if (FolderTreeReady && TreeView1->currentItem() != nullptr) TreeView1Click();
+}
+
+void TForm1::MnuFileType0Click() {
+  ComboBox1->setCurrentIndex(0);
+  if (FolderTreeReady) TreeView1Click();
+}
+void TForm1::MnuFileType1Click() {
+  ComboBox1->setCurrentIndex(1);
+  if (FolderTreeReady) TreeView1Click();
+}
+void TForm1::MnuFileType2Click() {
+  ComboBox1->setCurrentIndex(2);
+  if (FolderTreeReady) TreeView1Click();
+}
+void TForm1::MnuFileType3Click() {
+  ComboBox1->setCurrentIndex(3);
+  if (FolderTreeReady) TreeView1Click();
+}
+
+void TForm1::StringGrid1DrawCell() {
+  if (!FileListShown) return;
+  std::vector<FileRow> rows = fileTable_->Rows();
+  RepadSizeColumn(rows, StringGrid1->horizontalHeader()->sectionSize(kColSize),
+                  QFontMetrics(StringGrid1->font()).horizontalAdvance(QLatin1Char('0')));
+  fileTable_->UpdateRows(std::move(rows));
+}
+
+void TForm1::StringGrid1MouseDown(int column) {
+  if (!FileListShown || column < 0) return;
+  if (column == kColAttr) {
+    if (const std::optional<std::string> folder = SelectedFolderPath()) ListFiles(*folder);
+    return;
+  }
+  std::vector<FileRow> rows = fileTable_->Rows();
+  if (HeaderClickSort(rows, column, FileListShown, SortDescending) == HeaderClickAction::Sorted)
+    fileTable_->UpdateRows(std::move(rows));  // the selection stays on the same row numbers
+}
+
+void TForm1::StringGrid1DblClick() {
+  if (!FolderTreeReady) {
+    BoxAndStatus("検索フォルダを指定して下さい。");
+    return;
+  }
+  if (!FileListShown) {
+    dialogs_.Beep();
+    SetStatusText("図面の格納されているフォルダを指定して下さい。");
+    return;
+  }
+  const QModelIndex current = StringGrid1->currentIndex();
+  if (!current.isValid()) return;
+  const std::string& name = fileTable_->Rows()[static_cast<size_t>(current.row())][kColName];
+  const std::optional<std::string> folder = SelectedFolderPath();
+  if (name.empty() || !folder) return;
+  if (OpenFile) OpenFile(*folder + name);
+}
+
+void TForm1::Button4Click() {
+  if (batchRunning_) return;
+  const std::string source = SelectedFolderPath().value_or(std::string());
+  const BatchCheck check = CheckBatchStart(FolderTreeReady, FileListShown, SaveFolder, source);
+  if (check != BatchCheck::Ready) {
+    const BatchCheckReport report = ReportOf(check);
+    if (report.Beep) dialogs_.Beep();
+    dialogs_.MessageBox(report.Error ? BoxKind::Error : BoxKind::Confirmation, report.Text, BoxButtons::Ok);
+    if (report.SetsStatus) SetStatusText(report.Text);
+    return;
+  }
+  if (dialogs_.MessageBox(BoxKind::Confirmation, kBatchQuestion, BoxButtons::YesNo) == BoxAnswer::No) {
+    SetStatusText(kBatchCancelled);
+    return;
+  }
+
+  // The selected block of rows; without one, the current row (the first data row
+  // when there is none).
+  int top = -1, bottom = -1;
+  for (const QModelIndex& index : StringGrid1->selectionModel()->selectedRows()) {
+    top = top < 0 ? index.row() : std::min(top, index.row());
+    bottom = std::max(bottom, index.row());
+  }
+  if (top < 0) top = bottom = std::max(StringGrid1->currentIndex().row(), 0);
+
+  batchRunning_ = true;
+  const std::vector<FileRow> rows = fileTable_->Rows();
+  RunBatchRows(state_, rows, top, bottom, source, SaveFolder);
+  batchRunning_ = false;
+  SetStatusText(kBatchDone);
+}
 
 }  // namespace plm

@@ -1,7 +1,11 @@
 #pragma once
-// The main window: layout, menu, start-up and shut-down, and the save-folder choice.
-// Later handlers (folder tree, file list, batch) are slots wired to their controls.
+// The main window: layout, menu, start-up and shut-down, the save-folder choice, the
+// folder tree, the file list and the batch conversion command. Every decision a test
+// checks is made by the GUI-free core (foldertree, filelist, batch).
 #include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "shell/shellstate.h"
@@ -18,6 +22,8 @@ namespace plm {
 
 class Dialogs;
 class FileTableModel;
+class KeyState;
+class QtKeyState;
 class TForm2;
 
 class TForm1 : public QMainWindow {
@@ -31,6 +37,12 @@ class TForm1 : public QMainWindow {
 
   // The settings dialog opened by Button1Click, whose position is kept in the settings.
   void SetSettingsDialog(TForm2* form2) { form2_ = form2; }
+
+  // Answers "ESC held" during the folder search and the listing; the window's own
+  // toolkit-based answer when null. Must outlive the window.
+  void SetKeyState(KeyState* keys);
+  // Opens a file with the desktop's associated program; replaceable for tests.
+  std::function<void(const std::string& path)> OpenFile;
 
   ShellState& State() { return state_; }
   FileTableModel& FileTable() { return *fileTable_; }
@@ -69,6 +81,14 @@ class TForm1 : public QMainWindow {
   void StringGrid1DblClick();
   void Button4Click();
 
+  // Rebuilds the tree from SearchFolder (also the step after a folder choice).
+  void SearchFolderTree();
+  // Fills the list with the files of folderPath (ending in "/").
+  void ListFiles(const std::string& folderPath);
+  // NodeFolderPath of the tree's selected node; nullopt without one.
+  std::optional<std::string> SelectedFolderPath() const;
+  bool Searching() const { return searching_; }
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -81,7 +101,16 @@ class TForm1 : public QMainWindow {
   void CreateMainMenu();
   void CreateStatusBar();
 
+  void ResetFileList();
+  void BoxAndStatus(const std::string& text);
+
   Dialogs& dialogs_;
+  std::unique_ptr<QtKeyState> ownKeys_;
+  KeyState* keys_ = nullptr;
+  bool searching_ = false;
+  bool listing_ = false;
+  bool batchRunning_ = false;
+  bool stopSearch_ = false;  // the window closes during a search
   std::string programFolderOverride_;
   ShellState state_;
   TForm2* form2_ = nullptr;

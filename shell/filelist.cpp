@@ -10,6 +10,7 @@
 #include "platform/ansi.h"
 #include "platform/cp932.h"
 #include "shell/Func_.h"
+#include "shell/sortorder.h"
 
 namespace plm {
 namespace {
@@ -26,17 +27,6 @@ std::string JwcMemo(ShellState& state, const std::string& path) {
 std::string JwwMemo(ShellState& state, const std::string& path) {
   if (!ReadJwwMemo(state.Jww, path)) return {};
   return CleanMemoText(state.Jww.Header.Memo);
-}
-
-// Unsigned byte order, a prefix before the longer text.
-int CompareBytes(std::string_view a, std::string_view b) {
-  const size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(a[i]);
-    const auto y = static_cast<unsigned char>(b[i]);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 }  // namespace
@@ -184,21 +174,11 @@ void SortFileRows(std::vector<FileRow>& rows, int column, bool descending) {
   std::vector<std::string> keys;
   keys.reserve(rows.size());
   for (const FileRow& row : rows) keys.push_back(SortKey(row, column));
-  for (size_t a = 0; a + 1 < rows.size(); ++a) {
-    size_t best = a;
-    const std::string* key = &keys[a];
-    for (size_t r = a + 1; r < rows.size(); ++r) {
-      const int order = CompareBytes(keys[r], *key);
-      if (descending ? order > 0 : order < 0) {
-        best = r;
-        key = &keys[r];
-      }
-    }
-    if (best != a) {
-      std::swap(rows[a], rows[best]);
-      std::swap(keys[a], keys[best]);
-    }
-  }
+  const std::vector<size_t> order = HeaderSortOrderOfKeys(keys, descending);
+  std::vector<FileRow> sorted;
+  sorted.reserve(rows.size());
+  for (size_t from : order) sorted.push_back(std::move(rows[from]));
+  rows = std::move(sorted);
 }
 
 HeaderClickAction HeaderClickSort(std::vector<FileRow>& rows, int column, bool fileListShown, bool& sortDescending) {

@@ -1,4 +1,5 @@
-// The file-list model: whole replacement and row swaps, as listing and sorting use them.
+// The file-list model: whole replacement and row swaps, as listing and sorting use them;
+// the memo is held in code page 932 and shown decoded.
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTableView>
@@ -18,7 +19,7 @@ class FileTableTest : public QObject {
     view.show();
 
     std::vector<plm::FileTableModel::Row> rows(100000);
-    for (size_t i = 0; i < rows.size(); ++i) rows[i] = {"F" + std::to_string(i) + ".JWW", "12", ".JWW", "メモ", "", ""};
+    for (size_t i = 0; i < rows.size(); ++i) rows[i] = {"F" + std::to_string(i) + ".JWW", "12", ".JWW", "\x83\x81\x83\x82", "", ""};
     QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
     model.ReplaceAll(std::move(rows));
     QCOMPARE(reset.count(), 1);

@@ -1,0 +1,69 @@
+#include "shell/KeyStateQt.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QKeyEvent>
+
+namespace plm {
+namespace {
+
+bool IsUserInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::ContextMenu:
+    case QEvent::InputMethod:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+QtKeyState::QtKeyState(QObject* parent) : QObject(parent) {
+  if (QCoreApplication::instance() != nullptr) QCoreApplication::instance()->installEventFilter(this);
+}
+
+QtKeyState::~QtKeyState() {
+  if (QCoreApplication::instance() != nullptr) QCoreApplication::instance()->removeEventFilter(this);
+}
+
+bool QtKeyState::EscapeHeld() {
+  if (!swallowing_) {
+    swallowing_ = true;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    swallowing_ = false;
+  }
+  return held_;
+}
+
+bool QtKeyState::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Escape && !key->isAutoRepeat()) held_ = type == QEvent::KeyPress;
+  } else if (type == QEvent::ApplicationDeactivate) {
+    held_ = false;  // the release may go to another program
+  }
+  if (swallowing_ && (IsUserInput(type) || (type == QEvent::Close && event->spontaneous()))) return true;
+  return QObject::eventFilter(watched, event);
+}
+
+}  // namespace plm

@@ -1,0 +1,47 @@
+#pragma once
+// The batch conversion command without a window: its checks before the confirmation
+// and the row loop over the selected range of the file list.
+#include <string>
+#include <vector>
+
+#include "shell/filelist.h"
+#include "shell/shellstate.h"
+
+namespace plm {
+
+enum class BatchCheck { Ready, NoSearchFolder, NoFileList, NoSaveFolder, SameFolder };
+
+// The first failing check of the command, in its order; a list without a source
+// folder counts as no list. The save folder counts as the
+// source folder when the texts are equal or when both name the same existing folder
+// however spelled (letter case, links, "..") : converting into the source folder
+// would rename the original to its backup and could lose it.
+BatchCheck CheckBatchStart(bool folderTreeReady, bool fileListShown, const std::string& saveFolder,
+                           const std::string& sourceFolder);
+
+// What the window shows for a failed check.
+struct BatchCheckReport {
+  bool Beep = true;
+  bool Error = true;        // error box; otherwise a confirmation box with OK alone
+  std::string Text;         // the box text
+  bool SetsStatus = false;  // the status text becomes the box text
+};
+BatchCheckReport ReportOf(BatchCheck check);
+
+inline constexpr const char* kBatchQuestion = "変換を開始します。よろしいですか？";
+inline constexpr const char* kBatchCancelled = "変換作業をキャンセルしました。";
+inline constexpr const char* kBatchDone = "変換作業を完了しました。";
+
+enum class RowAction { Skip, ConvertJww, ConvertJws };
+
+// A ".JWW" or ".JWS" name (letter case ignored) whose file passes the format's probe
+// is converted; every other row is skipped.
+RowAction DecideBatchRow(const std::string& fileName, const std::string& inputPath);
+
+// Converts rows top..bottom (inclusive, clamped to the rows) from sourceFolder into
+// saveFolder, top to bottom, each output verified after writing. Returns the number
+// of files handed to a driver.
+int RunBatchRows(ShellState& state, const std::vector<FileRow>& rows, int top, int bottom,
+                 const std::string& sourceFolder, const std::string& saveFolder);
+
+}  // namespace plm

@@ -1,0 +1,121 @@
+#include "shell/batch.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/bytes.h"
+#include "tests/support/jwwheader_model.h"
+
+namespace plm {
+namespace {
+
+namespace fs = std::filesystem;
+using plmtest::Bytes;
+
+std::string Slashed(const fs::path& p) { return p.string() + "/"; }
+
+Bytes JwsFigure() {
+  Bytes b;
+  b.raw("JwsData").fill(193, '.').i32(600);
+  for (int i = 0; i < 2 + 16; ++i) b.f64(1.5 * i);
+  for (int i = 0; i < 6; ++i) b.i32(i);
+  for (int i = 0; i < 10; ++i) b.f64(-2.0 * i);
+  return b.count(0).count(0);
+}
+
+Bytes JwwDrawing() {
+  plmtest::DistinctValues values;
+  return plmtest::BuildEmptyJwwDrawing(600, values);
+}
+
+TEST(BatchTest, ChecksComeInTheirOrder) {
+  plmtest::TempDir dir;
+  fs::create_directories(dir / "src");
+  fs::create_directories(dir / "out");
+  const std::string src = Slashed(dir / "src");
+  const std::string out = Slashed(dir / "out");
+  struct Case {
+    bool tree, list;
+    std::string save, source;
+    BatchCheck expected;
+  } cases[] = {
+      {true, true, out, src, BatchCheck::Ready},  // control
+      {false, false, "", src, BatchCheck::NoSearchFolder},
+      {false, true, out, src, BatchCheck::NoSearchFolder},
+      {true, false, "", src, BatchCheck::NoFileList},
+      {true, true, out, "", BatchCheck::NoFileList},
+      {true, true, "", src, BatchCheck::NoSaveFolder},
+      {true, true, src, src, BatchCheck::SameFolder},
+      {true, true, Slashed(dir / "out" / ".." / "src"), src, BatchCheck::SameFolder},  // same folder, other spelling
+      {true, true, "/no/such/folder/", "/no/such/folder/", BatchCheck::SameFolder},   // equal texts suffice
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.save + " | " + c.source);
+    EXPECT_EQ(CheckBatchStart(c.tree, c.list, c.save, c.source), c.expected);
+  }
+}
+
+TEST(BatchTest, EachFailedCheckHasItsBox) {
+  const BatchCheckReport tree = ReportOf(BatchCheck::NoSearchFolder);
+  EXPECT_TRUE(tree.Beep && tree.Error && tree.SetsStatus);
+  EXPECT_EQ(tree.Text, "検索フォルダを指定して下さい。");
+  const BatchCheckReport list = ReportOf(BatchCheck::NoFileList);
+  EXPECT_TRUE(list.Beep && list.Error && !list.SetsStatus);
+  EXPECT_EQ(list.Text, "ファイル一覧が表示されていません。");
+  const BatchCheckReport save = ReportOf(BatchCheck::NoSaveFolder);
+  EXPECT_TRUE(save.Beep && !save.Error && !save.SetsStatus);
+  EXPECT_EQ(save.Text, "保存先フォルダを指定して下さい。");
+  const BatchCheckReport same = ReportOf(BatchCheck::SameFolder);
+  EXPECT_TRUE(same.Beep && !same.Error && !same.SetsStatus);
+  EXPECT_EQ(same.Text, "保存先フォルダとファイルのフォルダが同じになっています。");
+}
+
+TEST(BatchTest, RowsConvertByExtensionAndProbe) {
+  plmtest::TempDir dir;
+  fs::create_directories(dir / "src");
+  fs::create_directories(dir / "out");
+  const Bytes jww = JwwDrawing();
+  const Bytes jws = JwsFigure();
+  plmtest::WriteFileBytes(dir / "src" / "a.jww", jww.data());  // lower case is converted
+  plmtest::WriteFileBytes(dir / "src" / "B.JWS", jws.data());
+  plmtest::WriteFileBytes(dir / "src" / "fake.JWW", jws.data());  // fails the JWW probe
+  plmtest::WriteFileBytes(dir / "src" / "x.JW$", jww.data());
+  plmtest::WriteFileBytes(dir / "src" / "y.BAK", jww.data());
+  plmtest::WriteFileBytes(dir / "src" / "Z.JWS", jww.data());  // fails the JWS probe
+  plmtest::WriteFileBytes(dir / "src" / "last.jws", jws.data());
+
+  struct Case {
+    const char* name;
+    RowAction expected;
+  } cases[] = {{"a.jww", RowAction::ConvertJww}, {"B.JWS", RowAction::ConvertJws}, {"fake.JWW", RowAction::Skip},
+               {"x.JW$", RowAction::Skip},       {"y.BAK", RowAction::Skip},       {"Z.JWS", RowAction::Skip},
+               {"missing.JWW", RowAction::Skip}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(DecideBatchRow(c.name, (dir / "src" / c.name).string()), c.expected);
+  }
+
+  std::vector<FileRow> rows;
+  for (const Case& c : cases) rows.push_back({c.name, "1", "", "", "", ""});
+  rows.push_back({"last.jws", "1", "", "", "", ""});
+  ShellState state;
+  fs::create_directories(dir / "TEMP");
+  state.Images.TempFolder = dir / "TEMP";
+  std::vector<std::string> status;
+  state.Status = [&](const std::string& s) { status.push_back(s); };
+  // Rows 0..5: the last row lies outside the range.
+  EXPECT_EQ(RunBatchRows(state, rows, 0, 5, Slashed(dir / "src"), Slashed(dir / "out")), 2);
+  std::vector<std::string> written;
+  for (const auto& e : fs::directory_iterator(dir / "out")) written.push_back(e.path().filename().string());
+  std::sort(written.begin(), written.end());
+  EXPECT_EQ(written, (std::vector<std::string>{"B.JWS", "a.jww"}));
+  ASSERT_EQ(status.size(), 2u);
+  EXPECT_EQ(status[0], "ファイル「" + Slashed(dir / "src") + "a.jww」→「" + Slashed(dir / "out") + "a.jww」変換中です。");
+  EXPECT_EQ(plmtest::ReadFileBytes(dir / "src" / "a.jww"), jww.data());  // the input stays
+
+  // A range past the end is cut to the rows.
+  EXPECT_EQ(RunBatchRows(state, rows, 7, 100, Slashed(dir / "src"), Slashed(dir / "out")), 1);
+  EXPECT_TRUE(fs::exists(dir / "out" / "last.jws"));
+}
+
+}  // namespace
+}  // namespace plm

@@ -1,0 +1,108 @@
+#include "shell/foldertree.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/keystate.h"
+#include "tests/support/bytes.h"
+
+namespace plm {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slashed(const fs::path& p) { return p.string() + "/"; }
+
+// Every node as "path" in depth-first order, relative to the root.
+std::vector<std::string> Paths(const FolderTree& tree) {
+  std::vector<std::string> out;
+  const std::string root = tree.Node(0).Text;
+  for (int id : tree.DepthFirst()) out.push_back(NodeFolderPath(tree, id).substr(root.size()));
+  return out;
+}
+
+bool NameLess(const std::string& a, const std::string& b) { return a < b; }
+
+TEST(FolderTreeTest, NodeFolderPath) {
+  EXPECT_EQ(NodeFolderPath(std::vector<std::string>{"/w/"}), "/w/");
+  EXPECT_EQ(NodeFolderPath(std::vector<std::string>{"/w/", "A"}), "/w/A/");
+  EXPECT_EQ(NodeFolderPath(std::vector<std::string>{"/w/", "A", "B"}), "/w/A/B/");
+  EXPECT_EQ(NodeFolderPath(std::vector<std::string>{}), "");
+
+  FolderTree tree;
+  const int root = tree.AddRoot("C:/W/");
+  const int a = tree.AddChild(root, "A");
+  const int b = tree.AddChild(a, "B");
+  tree.AddChild(root, "Z");
+  EXPECT_EQ(NodeFolderPath(tree, b), "C:/W/A/B/");
+  EXPECT_EQ(NodeFolderPath(tree, root), "C:/W/");
+}
+
+TEST(FolderTreeTest, SearchVisitsEveryVisibleFolderOnceParentsFirst) {
+  plmtest::TempDir dir;
+  for (const char* f : {"a/x/deep", "a/y", "b", ".hidden/inner", "c"}) fs::create_directories(dir / f);
+  std::ofstream(dir / "a" / "file.jww") << "x";
+  fs::create_directory_symlink(dir.path(), dir / "b" / "loop");  // a link back to the root
+  fs::permissions(dir / "c", fs::perms::owner_read | fs::perms::owner_exec);  // read-only folder
+
+  FolderTree tree;
+  std::vector<std::string> added;
+  int events = 0;
+  FolderSearchHooks hooks;
+  hooks.ProcessEvents = [&] { ++events; };
+  hooks.NodeAdded = [&](int id) { added.push_back(tree.Node(id).Text); };
+  EXPECT_FALSE(SearchFolderTree(tree, Slashed(dir.path()), hooks));
+  fs::permissions(dir / "c", fs::perms::owner_all);
+
+  EXPECT_EQ(tree.Node(0).Text, Slashed(dir.path()));
+  EXPECT_EQ(added.size(), tree.Count());
+  tree.SortChildren(NameLess);
+  EXPECT_EQ(Paths(tree), (std::vector<std::string>{"", "a/", "a/x/", "a/x/deep/", "a/y/", "b/", "c/"}));
+  EXPECT_GT(events, 0);
+}
+
+TEST(FolderTreeTest, EscapeStopsTheSearchAndKeepsWhatWasFound) {
+  plmtest::TempDir dir;
+  for (int i = 0; i < 6; ++i)
+    for (int j = 0; j < 4; ++j) fs::create_directories(dir / ("d" + std::to_string(i)) / ("e" + std::to_string(j)));
+
+  FolderTree full;
+  SearchFolderTree(full, Slashed(dir.path()), {});
+  ASSERT_EQ(full.Count(), 1u + 6 + 24);
+
+  for (int heldAfter : {0, 3, 10}) {
+    SCOPED_TRACE(heldAfter);
+    FakeKeyState keys(heldAfter);
+    FolderTree tree;
+    FolderSearchHooks hooks;
+    hooks.EscapeHeld = [&] { return keys.EscapeHeld(); };
+    EXPECT_TRUE(SearchFolderTree(tree, Slashed(dir.path()), hooks));
+    EXPECT_GE(tree.Count(), 1u);
+    EXPECT_LT(tree.Count(), full.Count());
+    // The search ends at once: at most the loop's own check follows the answer "held".
+    EXPECT_LE(keys.Queries, heldAfter + 2);
+  }
+}
+
+TEST(FolderTreeTest, MissingOrUnreadableFolderGivesNoChildren) {
+  FolderTree tree;
+  EXPECT_FALSE(SearchFolderTree(tree, "/nonexistent-plm-folder/", {}));
+  EXPECT_EQ(tree.Count(), 1u);
+}
+
+TEST(FolderTreeTest, SortChildrenOrdersEveryLevelAndKeepsEqualNames) {
+  FolderTree tree;
+  const int root = tree.AddRoot("/r/");
+  const int b = tree.AddChild(root, "b");
+  tree.AddChild(root, "a");
+  tree.AddChild(b, "z");
+  tree.AddChild(b, "y");
+  const int first = tree.AddChild(root, "a");
+  tree.SortChildren(NameLess);
+  EXPECT_EQ(Paths(tree), (std::vector<std::string>{"", "a/", "a/", "b/", "b/y/", "b/z/"}));
+  EXPECT_EQ(tree.Node(root).Children[1], first);  // equal names keep their order
+}
+
+}  // namespace
+}  // namespace plm
