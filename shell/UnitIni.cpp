@@ -265,7 +265,11 @@ std::string ChooseSettingsFolder(const std::string& programFolder, bool programF
 }
 
 std::string SettingsFolderFor(const std::string& programFolder) {
-  const bool writable = ::access(programFolder.c_str(), W_OK | X_OK) == 0;
+  // A folder the user does not own (an installed copy in /usr/bin, even when run as
+  // root) is not a place for one user's settings.
+  struct stat st {};
+  const bool writable = ::access(programFolder.c_str(), W_OK | X_OK) == 0 &&
+                        ::stat(programFolder.c_str(), &st) == 0 && st.st_uid == ::geteuid();
   std::string folder = ChooseSettingsFolder(programFolder, writable, std::getenv("XDG_CONFIG_HOME"),
                                             std::getenv("HOME"));
   if (folder != programFolder) {
