@@ -10,9 +10,13 @@ namespace {
 
 struct HeaderReader {
   ByteCursor& in;
+  bool skipNames;  // the memo reader only steps over the names
   void I32(int32_t& v, What w) { v = in.I32(w); }
   void F64(double& v, What w) { v = in.F64(w); }
-  void Name(std::string& s, What w) { s = in.JwwString(w); }
+  void Name(std::string& s, What w) {
+    if (skipNames) in.SkipJwwString(w);
+    else s = in.JwwString(w);
+  }
   void Memo(std::string& s, What w) { s = in.JwwString(w); }
   // The eleventh switch is held split into tens and units (sign kept on both).
   void Switch11(int32_t& units, int32_t& tens, What w) {
@@ -234,7 +238,7 @@ void ReadJwwSignatureAndVersion(ByteCursor& in, THeader& h) {
 }
 
 void ReadJwwHeaderBlocks(ByteCursor& in, JwwDocument& doc, bool throughSwitches) {
-  HeaderReader ar{in};
+  HeaderReader ar{in, throughSwitches};
   VisitHeader(ar, doc.Header, doc, doc.Header.Version, throughSwitches);
 }
 

@@ -190,6 +190,12 @@ std::string ByteCursor::JwwString(What what) {
   return s;
 }
 
+void ByteCursor::SkipJwwString(What what) {
+  size_t length = U8(what);
+  if (length == 0xFF) length = U16(what);
+  if (!failed_) Skip(length, what);
+}
+
 uint32_t ByteCursor::Count(uint64_t minElementSize, What what) {
   const uint64_t at = Offset();
   uint32_t count = U16(what);

@@ -89,6 +89,8 @@ class ByteCursor {
 
   // ReadJwwString: a length byte, 0xFF escaping to a 16-bit length, then the bytes.
   std::string JwwString(What what);
+  // Steps over a string without keeping it.
+  void SkipJwwString(What what);
   // A count (16-bit, 0xFFFF escaping to 32-bit). Fails unless count * minElementSize
   // bytes can still follow, so no hostile count ever reserves memory.
   uint32_t Count(uint64_t minElementSize, What what);
