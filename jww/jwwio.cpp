@@ -251,6 +251,7 @@ bool ByteSink::CreateFile(const std::filesystem::path& path) {
   if (!fileBuffer_) fileBuffer_ = std::make_unique_for_overwrite<uint8_t[]>(kWriteBuffer);
   used_ = 0;
   flushed_ = 0;
+  writebackStart_ = 0;
   target_ = path;
   // A hidden temporary beside the destination, so the final rename stays on one file system.
   static std::mt19937_64 rng{std::random_device{}()};
@@ -286,6 +287,13 @@ void ByteSink::WriteThrough(const uint8_t* data, size_t n) {
     done += static_cast<size_t>(got);
   }
   flushed_ += n;
+  // Start writing back to disk what is complete so far, without waiting, so the
+  // flush before the rename has little left to wait for.
+  if (flushed_ - writebackStart_ >= kWritebackStep) {
+    ::sync_file_range(fd_, static_cast<off64_t>(writebackStart_), static_cast<off64_t>(flushed_ - writebackStart_),
+                      SYNC_FILE_RANGE_WRITE);
+    writebackStart_ = flushed_;
+  }
 }
 
 void ByteSink::Flush() {

@@ -215,6 +215,8 @@ class ByteSink {
   std::unique_ptr<uint8_t[]> fileBuffer_; // bytes not yet handed to a file
   size_t used_ = 0;                       // of fileBuffer_
   uint64_t flushed_ = 0;
+  uint64_t writebackStart_ = 0;  // first byte not yet handed to background writeback
+  static constexpr uint64_t kWritebackStep = uint64_t{8} << 20;
   std::filesystem::path target_;
   std::filesystem::path temp_;
 };
