@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStyle>
@@ -49,8 +51,27 @@ QString PathText(const std::string& path) { return QFile::decodeName(path.c_str(
 // are not valid UTF-8 still make the right path.
 constexpr int kFolderBytesRole = Qt::UserRole;
 
+// ImageList1: two 16 x 16 folder images, yellow then red; every node shows the first.
+QIcon FolderImage(const QColor& fill) {
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setPen(fill.darker(170));
+  painter.setBrush(fill.darker(115));
+  painter.drawRect(1, 2, 6, 3);  // tab
+  painter.setBrush(fill);
+  painter.drawRect(1, 4, 13, 9);  // body
+  return QIcon(pixmap);
+}
+
+const std::vector<QIcon>& ImageList1() {
+  static const std::vector<QIcon> images = {FolderImage(QColor(250, 210, 70)), FolderImage(QColor(225, 60, 50))};
+  return images;
+}
+
 QTreeWidgetItem* MakeFolderItem(const std::string& text) {
   auto* item = new QTreeWidgetItem;
+  item->setIcon(0, ImageList1()[0]);
   item->setText(0, PathText(text));
   item->setData(0, kFolderBytesRole, QByteArray::fromStdString(text));
   return item;
