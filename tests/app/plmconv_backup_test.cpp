@@ -7,6 +7,7 @@
 #include "jws/jwsunit.h"
 #include "jww/jwwunit.h"
 #include "tests/support/bytes.h"
+#include "tests/support/cli.h"
 #include "tests/support/jwwheader_model.h"
 
 namespace plm {
@@ -17,16 +18,8 @@ using plmtest::Bytes;
 using plmtest::ReadFileBytes;
 using plmtest::WriteFileBytes;
 
-struct CliRun {
-  int code;
-  std::string out, err;
-};
-
-CliRun Plmconv(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int code = PlmconvMain(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using plmtest::CliRun;
+using plmtest::Plmconv;
 
 Bytes JwwDrawing() {
   plmtest::DistinctValues values;

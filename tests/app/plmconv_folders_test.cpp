@@ -9,6 +9,7 @@
 #include "jws/jwsunit.h"
 #include "jww/jwwunit.h"
 #include "tests/support/bytes.h"
+#include "tests/support/cli.h"
 #include "tests/support/jwwheader_model.h"
 
 namespace plm {
@@ -19,16 +20,8 @@ using plmtest::Bytes;
 using plmtest::ReadFileBytes;
 using plmtest::WriteFileBytes;
 
-struct CliRun {
-  int code;
-  std::string out, err;
-};
-
-CliRun Plmconv(const std::vector<std::string>& args, const PlmconvTerminal& terminal = {}) {
-  std::ostringstream out, err;
-  const int code = PlmconvMain(args, out, err, terminal);
-  return {code, out.str(), err.str()};
-}
+using plmtest::CliRun;
+using plmtest::Plmconv;
 
 std::vector<uint8_t> Drawing() {
   plmtest::DistinctValues values;

@@ -10,6 +10,7 @@
 
 #include "app/plmconv.h"
 #include "tests/support/bytes.h"
+#include "tests/support/cli.h"
 #include "tests/support/jwwheader_model.h"
 
 namespace plm {
@@ -18,16 +19,8 @@ namespace {
 namespace fs = std::filesystem;
 using plmtest::Bytes;
 
-struct CliRun {
-  int code;
-  std::string out, err;
-};
-
-CliRun Plmconv(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int code = PlmconvMain(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using plmtest::CliRun;
+using plmtest::Plmconv;
 
 // Local time is UTC for the length of a test, so written times are predictable.
 class UtcZone {

@@ -15,6 +15,7 @@
 #include "platform/fsutil.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
+#include "tests/support/cli.h"
 
 namespace plm {
 namespace {
@@ -24,16 +25,8 @@ using namespace std::string_literals;
 using plmtest::Body;
 using plmtest::Bytes;
 
-struct CliRun {
-  int code;
-  std::string out, err;
-};
-
-CliRun Plmconv(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int code = PlmconvMain(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using plmtest::CliRun;
+using plmtest::Plmconv;
 
 // RFC 4180 records: quoted cells may hold commas, quotes and line breaks.
 std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
