@@ -177,6 +177,20 @@ bool IsLegalName(std::string_view s) {
 const std::array<const char*, 6> kColumnKeys = {"F1S0", "F1S1", "F1S2", "F1S3", "F1S4", "F1S5"};
 const std::array<const char*, 4> kSwitchKeys = {"C1", "C2", "C3", "C4"};
 
+// The window's geometry keys, in the order they are read and written.
+struct NumberKey {
+  const char* section;
+  const char* key;
+  int ShellSettings::*field;
+};
+const std::array<NumberKey, 7> kGeometryKeys = {{{"Form", "F1_X", &ShellSettings::F1_X},
+                                                 {"Form", "F1_Y", &ShellSettings::F1_Y},
+                                                 {"Form", "F1_W", &ShellSettings::F1_W},
+                                                 {"Form", "F1_H", &ShellSettings::F1_H},
+                                                 {"Form", "F2_X", &ShellSettings::F2_X},
+                                                 {"Form", "F2_Y", &ShellSettings::F2_Y},
+                                                 {"Comp", "F1P1", &ShellSettings::F1P1}}};
+
 }  // namespace
 
 bool IniReadString(const fs::path& file, std::string_view section, std::string_view key,
@@ -210,13 +224,7 @@ void ReadShellSettings(const fs::path& file, ShellSettings& s) {
   auto number = [&](const char* section, const char* key, int& field) {
     if (const auto t = read(section, key, kIniNumberBuffer)) field = IniToInt(*t);
   };
-  number("Form", "F1_X", s.F1_X);
-  number("Form", "F1_Y", s.F1_Y);
-  number("Form", "F1_W", s.F1_W);
-  number("Form", "F1_H", s.F1_H);
-  number("Form", "F2_X", s.F2_X);
-  number("Form", "F2_Y", s.F2_Y);
-  number("Comp", "F1P1", s.F1P1);
+  for (const NumberKey& k : kGeometryKeys) number(k.section, k.key, s.*k.field);
   for (std::size_t i = 0; i < kColumnKeys.size(); ++i) number("Comp", kColumnKeys[i], s.F1S[i]);
   if (const auto t = read("Set", "FLD1", kIniFolderBuffer)) s.FLD1 = *t;
   if (const auto t = read("Set", "FLD2", kIniFolderBuffer)) s.FLD2 = *t;
@@ -236,13 +244,7 @@ bool WriteShellSettings(const fs::path& file, const ShellSettings& s) {
   auto number = [&](const char* section, const char* key, int value) {
     ini.Set(section, key, std::to_string(value));
   };
-  number("Form", "F1_X", s.F1_X);
-  number("Form", "F1_Y", s.F1_Y);
-  number("Form", "F1_W", s.F1_W);
-  number("Form", "F1_H", s.F1_H);
-  number("Form", "F2_X", s.F2_X);
-  number("Form", "F2_Y", s.F2_Y);
-  number("Comp", "F1P1", s.F1P1);
+  for (const NumberKey& k : kGeometryKeys) number(k.section, k.key, s.*k.field);
   for (std::size_t i = 0; i < kColumnKeys.size(); ++i) number("Comp", kColumnKeys[i], s.F1S[i]);
   ini.Set("Set", "FLD1", s.FLD1);
   ini.Set("Set", "FLD2", s.FLD2);
