@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <ostream>
-#include <type_traits>
 
 #include "platform/cp932.h"
 
@@ -25,26 +24,24 @@ struct SpacingSite {
 // Every spacing value the rule may change, in the rule's order: the text-type table
 // (JWW), the main list's texts, its dimensions, then per block definition its texts
 // and its dimensions. Before and after the rule the walk meets the same sites.
-template <class Doc, class Visit>
-void ForEachSpacing(const Doc& doc, Visit&& visit) {
-  if constexpr (std::is_same_v<Doc, JwwDocument>) {
-    uint32_t number = 1;
-    for (const TTextTypeSetting& t : doc.TextTypeSettings)
-      visit(SpacingSite{SpacingPlace::TextTypeTable, nullptr, nullptr, nullptr, number++, t.Spacing});
-  }
+template <class Visit>
+void ForEachSpacing(const RuleSubject& subject, Visit&& visit) {
+  uint32_t number = 1;
+  for (const TTextTypeSetting& t : subject.TextTypes)
+    visit(SpacingSite{SpacingPlace::TextTypeTable, nullptr, nullptr, nullptr, number++, t.Spacing});
+  const DrawingBody& doc = subject.Body;
   auto text = [&](SpacingPlace place, const std::string* block, const TEntAttr& attr, const TEntMoji& m) {
     visit(SpacingSite{place, block, &attr, &m.Text, TextTypeClass(m.TextTypeCode), m.Spacing});
   };
   for (const TEntMoji& m : doc.MojiList) text(SpacingPlace::MainList, nullptr, m.Attr, m);
   for (const TEntSunpo& s : doc.SunpoList) text(SpacingPlace::Dimension, nullptr, s.Attr, s.Text);
   for (const TEntBlockDef_& d : doc.BlockDefList) {
-    for (const TEntMoji& m : d.Texts) text(SpacingPlace::BlockText, &d.Name, m.Attr, m);
-    for (const TEntSunpo& s : d.Dims) text(SpacingPlace::BlockDimension, &d.Name, s.Attr, s.Text);
+    for (const TEntMoji& m : d.MojiList) text(SpacingPlace::BlockText, &d.Name, m.Attr, m);
+    for (const TEntSunpo& s : d.SunpoList) text(SpacingPlace::BlockDimension, &d.Name, s.Attr, s.Text);
   }
 }
 
-template <class Doc>
-std::vector<double> SpacingsOf(const Doc& doc) {
+std::vector<double> SpacingsOf(const RuleSubject& doc) {
   std::vector<double> spacings;
   ForEachSpacing(doc, [&](const SpacingSite& site) { spacings.push_back(site.Spacing); });
   return spacings;
@@ -52,8 +49,7 @@ std::vector<double> SpacingsOf(const Doc& doc) {
 
 // Rows for the sites whose value is no longer the same bits as before (a NaN made
 // +0.0 counts; -0.0 is never touched by the rule).
-template <class Doc>
-std::vector<SpacingReportRow> ChangedSpacings(const std::string& file, const Doc& doc,
+std::vector<SpacingReportRow> ChangedSpacings(const std::string& file, const RuleSubject& doc,
                                               const std::vector<double>& before) {
   std::vector<SpacingReportRow> rows;
   size_t i = 0;
@@ -136,10 +132,8 @@ void SpacingReportObserver::StartFile(std::string file) {
   rows_.clear();
 }
 
-void SpacingReportObserver::BeforeRule(const JwwDocument& doc) { before_ = SpacingsOf(doc); }
-void SpacingReportObserver::AfterRule(const JwwDocument& doc) { rows_ = ChangedSpacings(file_, doc, before_); }
-void SpacingReportObserver::BeforeRule(const JwsDocument& doc) { before_ = SpacingsOf(doc); }
-void SpacingReportObserver::AfterRule(const JwsDocument& doc) { rows_ = ChangedSpacings(file_, doc, before_); }
+void SpacingReportObserver::BeforeRule(const RuleSubject& doc) { before_ = SpacingsOf(doc); }
+void SpacingReportObserver::AfterRule(const RuleSubject& doc) { rows_ = ChangedSpacings(file_, doc, before_); }
 
 std::optional<ReportFormat> ReportFormatOf(const std::filesystem::path& file) {
   std::string ext = file.extension().string();

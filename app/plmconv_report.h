@@ -42,10 +42,8 @@ class SpacingReportObserver : public ConversionObserver {
   void StartFile(std::string file);
   const std::vector<SpacingReportRow>& Rows() const { return rows_; }
 
-  void BeforeRule(const JwwDocument& doc) override;
-  void AfterRule(const JwwDocument& doc) override;
-  void BeforeRule(const JwsDocument& doc) override;
-  void AfterRule(const JwsDocument& doc) override;
+  void BeforeRule(const RuleSubject& doc) override;
+  void AfterRule(const RuleSubject& doc) override;
 
  private:
   std::string file_;

@@ -131,7 +131,7 @@ class Builder {
   template <class List, class Rec>
   static void Add(List& lists, int32_t kind, std::vector<Rec>& list, Rec r) {
     list.push_back(std::move(r));
-    lists.Order->push_back({kind, static_cast<int32_t>(list.size() - 1)});
+    lists.EntityOrder->push_back({kind, static_cast<int32_t>(list.size() - 1)});
   }
 
   // 100 entities in the proportions of real drawings.
@@ -156,11 +156,11 @@ class Builder {
     d.Time = number;
     d.Name = std::string(kWords[Pick(kWordCount)]) + "-" + std::to_string(number);
     EntityLists l = ListsOf(d);
-    for (int i = 0; i < 16; ++i) Add(l, kKindSen, d.Lines, Line());
-    for (int i = 0; i < 2; ++i) Add(l, kKindEnko, d.Arcs, Arc());
-    Add(l, kKindMoji, d.Texts, Text(RoomName()));
-    Add(l, kKindSunpo, d.Dims, Dim());
-    d.EntityCount = static_cast<uint32_t>(d.Order.size());
+    for (int i = 0; i < 16; ++i) Add(l, kKindSen, d.SenList, Line());
+    for (int i = 0; i < 2; ++i) Add(l, kKindEnko, d.EnkoList, Arc());
+    Add(l, kKindMoji, d.MojiList, Text(RoomName()));
+    Add(l, kKindSunpo, d.SunpoList, Dim());
+    d.EntityCount = static_cast<uint32_t>(d.EntityOrder.size());
     return d;
   }
 

@@ -68,7 +68,7 @@ bool SameBlockDefs(const Doc& before, const Doc& after) {
     const TEntBlockDef_& a = before.BlockDefList[i];
     const TEntBlockDef_& b = after.BlockDefList[i];
     if (CleanString(a.Name) != b.Name || a.Number != b.Number || a.EntityCount != b.EntityCount ||
-        KindsOf(a.Order) != KindsOf(b.Order))
+        KindsOf(a.EntityOrder) != KindsOf(b.EntityOrder))
       return false;
   }
   return true;

@@ -20,7 +20,7 @@ bool LoadJws(JwsDocument& doc, ByteCursor& in) {
   for (int32_t& v : doc.HeaderInts) v = in.I32(header);
   for (double& v : doc.HeaderReals) v = in.F64(header);
   if (!in.Ok()) return false;
-  if (!ReadBody(in, doc.Version, kJwsBody, doc.EntityCount, MainListsOf(doc), doc.BlockDefList)) return false;
+  if (!ReadBody(in, doc.Version, kJwsBody, doc)) return false;
   doc.BlockDefCount = static_cast<uint32_t>(doc.BlockDefList.size());
   return true;
 }
@@ -51,8 +51,8 @@ bool LoadJwsBytes(JwsDocument& doc, std::span<const uint8_t> bytes, ReadFailure*
 }
 
 int32_t JwsOutputVersion(int32_t version) {
-  if (version <= 230) version = 230;
-  if (version == 300) version = 351;
+  if (version <= kVerSwitches144) version = kVerSwitches144;
+  if (version == kVerSkyChart) version = kVerPenWidth;
   return version;
 }
 
@@ -68,8 +68,7 @@ void WriteJwsFile(ByteSink& out, const JwsDocument& doc, int32_t version) {
   for (const auto& g : doc.LayerGroups) out.F64(g.Scale);
   for (int32_t v : doc.HeaderInts) out.I32(v);
   for (double v : doc.HeaderReals) out.F64(v);
-  auto& d = const_cast<JwsDocument&>(doc);  // the writer only reads the lists
-  WriteBodyLists(out, version, kJwsBody, doc.EntityCount, MainListsOf(d), doc.BlockDefList);
+  WriteBodyLists(out, version, kJwsBody, doc);
 }
 
 bool SaveJwsFile(const JwsDocument& doc, const std::filesystem::path& path, int32_t version, std::string* why) {
@@ -82,7 +81,7 @@ bool SaveJwsFile(const JwsDocument& doc, const std::filesystem::path& path, int3
 
 SpacingChanges ApplyJwsSpacingRule(JwsDocument& doc, const ConvertOptions& options) {
   SpacingChanges changes;
-  ApplySpacingRuleToBody(doc.MojiList, doc.SunpoList, doc.BlockDefList, options, changes);
+  ApplySpacingRuleToBody(doc, options, changes);
   return changes;
 }
 

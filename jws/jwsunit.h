@@ -18,29 +18,15 @@ constexpr size_t kJwsFillerLength = 193;
 constexpr size_t kJwsClassNameLimit = 200;
 
 // One loaded JWS figure, kept apart from the JWW document.
-struct JwsDocument {
+struct JwsDocument : DrawingBody {
   std::string Signature;  // the 7 header bytes as read
   int32_t Version = 0;
   std::array<double, 2> LeadReals{};
   std::array<TLayerGroup, 16> LayerGroups{};  // only Scale is carried
   std::array<int32_t, 6> HeaderInts{};
   std::array<double, 10> HeaderReals{};
-  uint32_t EntityCount = 0;
-  std::vector<TEntRef> EntityOrder;
-  std::vector<TEntSen> SenList;
-  std::vector<TEntEnko> EnkoList;
-  std::vector<TEntTen> TenList;
-  std::vector<TEntMoji> MojiList;
-  std::vector<TEntSunpo> SunpoList;
-  std::vector<TEntSolid> SolidList;
-  std::vector<TEntBlock> BlockList;
   uint32_t BlockDefCount = 0;
-  std::vector<TEntBlockDef_> BlockDefList;
 };
-
-inline EntityLists MainListsOf(JwsDocument& d) {
-  return {&d.EntityOrder, &d.SenList, &d.EnkoList, &d.TenList, &d.MojiList, &d.SunpoList, &d.SolidList, &d.BlockList};
-}
 
 // Releases everything and sets every header field to zero.
 void ClearJwsData(JwsDocument& doc);

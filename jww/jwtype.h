@@ -104,40 +104,35 @@ struct TEntRef {
   bool operator==(const TEntRef&) const = default;
 };
 
-struct TEntBlockDef_ {
+// One entity list: the entity count as stored, the order list (one TEntRef per
+// entity, in file order) and the seven kind lists. A drawing's main list and every
+// block definition are one of these, so one reader, writer and rule serve them all.
+struct EntityLists {
+  uint32_t EntityCount = 0;
+  std::vector<TEntRef> EntityOrder;
+  std::vector<TEntSen> SenList;
+  std::vector<TEntEnko> EnkoList;
+  std::vector<TEntTen> TenList;
+  std::vector<TEntMoji> MojiList;
+  std::vector<TEntSunpo> SunpoList;
+  std::vector<TEntSolid> SolidList;
+  std::vector<TEntBlock> BlockList;
+};
+
+// A block definition: its own attributes and name, then its entity list.
+struct TEntBlockDef_ : EntityLists {
   TEntAttr Attr;
   int32_t Number = 0;
   int32_t Referenced = 0;
   int32_t Time = 0;
   std::string Name;
-  uint32_t EntityCount = 0;
-  std::vector<TEntRef> Order;
-  std::vector<TEntSen> Lines;
-  std::vector<TEntEnko> Arcs;
-  std::vector<TEntTen> Points;
-  std::vector<TEntMoji> Texts;
-  std::vector<TEntSunpo> Dims;
-  std::vector<TEntSolid> Solids;
-  std::vector<TEntBlock> Blocks;
 };
 
-// One entity list seen through its order list and its seven kind lists, so the same
-// reader and writer serve a document's main list and every block definition.
-struct EntityLists {
-  std::vector<TEntRef>* Order;
-  std::vector<TEntSen>* Sen;
-  std::vector<TEntEnko>* Enko;
-  std::vector<TEntTen>* Ten;
-  std::vector<TEntMoji>* Moji;
-  std::vector<TEntSunpo>* Sunpo;
-  std::vector<TEntSolid>* Solid;
-  std::vector<TEntBlock>* Block;
+// What the JWW and JWS documents share: the main entity list and the block
+// definitions. Reading, writing, the spacing rule and every report take this.
+struct DrawingBody : EntityLists {
+  std::vector<TEntBlockDef_> BlockDefList;
 };
-
-inline EntityLists ListsOf(TEntBlockDef_& d) {
-  return {&d.Order, &d.Lines, &d.Arcs, &d.Points, &d.Texts, &d.Dims, &d.Solids, &d.Blocks};
-}
-inline EntityLists ListsOf(const TEntBlockDef_& d) { return ListsOf(const_cast<TEntBlockDef_&>(d)); }
 
 struct TBindImageType {
   std::string Name;

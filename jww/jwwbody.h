@@ -7,6 +7,7 @@
 
 #include "jww/jwtype.h"
 #include "jww/jwwio.h"
+#include "jww/jwwversions.h"
 
 namespace plm {
 
@@ -20,19 +21,17 @@ constexpr BodyFormat kJwwBody{2048, false};
 
 // Reads the entity list and the block definition list. Every tag in an entity list
 // must resolve to one of the seven entity classes; anything else fails the read.
-bool ReadBody(ByteCursor& in, int32_t version, const BodyFormat& format, uint32_t& entityCount,
-              EntityLists main, std::vector<TEntBlockDef_>& blockDefs);
+bool ReadBody(ByteCursor& in, int32_t version, const BodyFormat& format, DrawingBody& body);
 
 // Steps 1 to 4 of the body writer: entity count, entities in stored order, block
 // definitions. Class tags are declared where the stored order first meets each class.
-void WriteBodyLists(ByteSink& out, int32_t version, const BodyFormat& format, uint32_t entityCount,
-                    EntityLists main, const std::vector<TEntBlockDef_>& blockDefs);
+void WriteBodyLists(ByteSink& out, int32_t version, const BodyFormat& format, const DrawingBody& body);
 
 // The bound-image section: reading extracts each image into images.TempFolder.
 bool ReadImageSection(ByteCursor& in, TempImages& images);
-// Marks the images texts refer to and writes them with their data from TempFolder.
-void WriteImageSection(ByteSink& out, const std::vector<TEntMoji>& texts,
-                       const std::vector<TEntBlockDef_>& blockDefs, TempImages& images);
+// Marks the images the body's texts refer to and writes them with their data from
+// TempFolder.
+void WriteImageSection(ByteSink& out, const DrawingBody& body, TempImages& images);
 
 // The attribute check applied on a copy of `attr` for the part's kind, then written.
 void WriteEntAttr(ByteSink& out, int32_t version, int32_t kind, const TEntAttr& attr);
@@ -55,7 +54,5 @@ constexpr size_t kImagePrefixLength = 10;
 namespace plm {
 // The text steps of the spacing rule, shared by JWW and JWS (JWW adds its text-type
 // table). Adds the number of values it changed to `changes`.
-void ApplySpacingRuleToBody(std::vector<TEntMoji>& texts, std::vector<TEntSunpo>& dims,
-                            std::vector<TEntBlockDef_>& blockDefs, const ConvertOptions& options,
-                            SpacingChanges& changes);
+void ApplySpacingRuleToBody(DrawingBody& body, const ConvertOptions& options, SpacingChanges& changes);
 }  // namespace plm

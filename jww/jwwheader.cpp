@@ -105,7 +105,7 @@ void VisitHeader(Ar& ar, H& h, D& d, int32_t version, bool throughSwitches) {
   ar.F64(h.RangeOriginY, view);
   // 11: mark jumps
   const What jumps{"the mark jumps"};
-  if (version > kVerShortMarkJumpsMax) {
+  if (version > kVerSwitches144) {
     for (int i = 0; i < 8; ++i) {
       ar.F64(h.MarkJumpZoom[i], jumps);
       ar.F64(h.MarkJumpX[i], jumps);
@@ -252,7 +252,7 @@ void WriteJwwHeader(ByteSink& out, const JwwDocument& doc, int32_t version) {
   THeader h = doc.Header;
   h.Reserved1.fill(0);
   h.Reserved2 = 0;
-  if (version <= kVerClampLineWidthMax && h.MaxLineWidth < kMinMaxLineWidth) h.MaxLineWidth = kMinMaxLineWidth;
+  if (version <= kVerExtTables && h.MaxLineWidth < kMinMaxLineWidth) h.MaxLineWidth = kMinMaxLineWidth;
   HeaderWriter ar{out, version};
   VisitHeader(ar, h, doc, version, false);
 }

@@ -14,6 +14,9 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/files.h"
+#include "platform/textfilters.h"  // CleanString, the writers' string filter
+
 namespace plm {
 
 // What a read was for, formatted only when a read fails ("the name of layer 37").
@@ -128,7 +131,7 @@ class ByteCursor {
   bool Refill(size_t need, What what);
   void FailShort(What what);
 
-  int fd_ = -1;
+  InputFile file_;
   std::unique_ptr<uint8_t[]> storage_;
   const uint8_t* data_ = nullptr;
   size_t pos_ = 0;
@@ -154,7 +157,10 @@ class ByteSink {
   bool CreateFile(const std::filesystem::path& path);
   // Flushes, syncs and renames the temporary file to the destination. False (and no
   // file left behind) on any failure.
-  bool Commit();
+  bool Commit() { return Finish() && Publish(); }
+  // The halves of Commit: the file complete on disk, then under its name.
+  bool Finish();
+  bool Publish();
   // Drops the temporary file.
   void Abort();
 
@@ -207,7 +213,7 @@ class ByteSink {
   void Flush();
   void WriteThrough(const uint8_t* data, size_t n);
 
-  int fd_ = -1;
+  AtomicFileWriter file_;
   bool memory_ = true;
   bool failed_ = false;
   std::string reason_;
@@ -215,13 +221,6 @@ class ByteSink {
   std::unique_ptr<uint8_t[]> fileBuffer_; // bytes not yet handed to a file
   size_t used_ = 0;                       // of fileBuffer_
   uint64_t flushed_ = 0;
-  uint64_t writebackStart_ = 0;  // first byte not yet handed to background writeback
-  static constexpr uint64_t kWritebackStep = uint64_t{8} << 20;
-  std::filesystem::path target_;
-  std::filesystem::path temp_;
 };
-
-// The string filter applied to every name and text the writers write.
-std::string CleanString(std::string_view s);
 
 }  // namespace plm

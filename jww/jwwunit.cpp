@@ -40,15 +40,7 @@ void InitJwwData(JwwDocument& doc) {
   ResetTable(doc.TextTypeSettings);
   ResetTable(doc.ExtColors);
   ResetTable(doc.ExtLineTypes);
-  doc.EntityCount = 0;
-  doc.EntityOrder = {};
-  doc.SenList = {};
-  doc.EnkoList = {};
-  doc.TenList = {};
-  doc.MojiList = {};
-  doc.SunpoList = {};
-  doc.SolidList = {};
-  doc.BlockList = {};
+  static_cast<EntityLists&>(doc) = EntityLists{};
 }
 
 void ClearJwwData(JwwDocument& doc) {
@@ -68,7 +60,7 @@ bool LoadJww(JwwDocument& doc, TempImages& images, ByteCursor& in) {
   }
   ReadJwwHeaderBlocks(in, doc, false);
   if (!in.Ok()) return false;
-  if (!ReadBody(in, doc.Header.Version, kJwwBody, doc.EntityCount, MainListsOf(doc), doc.BlockDefList)) return false;
+  if (!ReadBody(in, doc.Header.Version, kJwwBody, doc)) return false;
   if (doc.Header.Version >= kVerImages && !ReadImageSection(in, images)) return false;
   return in.Ok();
 }
@@ -99,9 +91,8 @@ bool LoadJwwBytes(JwwDocument& doc, TempImages& images, std::span<const uint8_t>
 }
 
 void WriteJwwBody(ByteSink& out, const JwwDocument& doc, TempImages& images, int32_t version) {
-  auto& d = const_cast<JwwDocument&>(doc);  // the writer only reads the lists
-  WriteBodyLists(out, version, kJwwBody, doc.EntityCount, MainListsOf(d), doc.BlockDefList);
-  if (version >= kVerImages && out.Ok()) WriteImageSection(out, doc.MojiList, doc.BlockDefList, images);
+  WriteBodyLists(out, version, kJwwBody, doc);
+  if (version >= kVerImages && out.Ok()) WriteImageSection(out, doc, images);
 }
 
 bool SaveJwwFile(const JwwDocument& doc, TempImages& images, const std::filesystem::path& path, int32_t version,
@@ -134,17 +125,16 @@ void ApplyToText(TEntMoji& text, const ConvertOptions& o, bool freeSizeOn, uint6
 
 }  // namespace
 
-void ApplySpacingRuleToBody(std::vector<TEntMoji>& texts, std::vector<TEntSunpo>& dims,
-                            std::vector<TEntBlockDef_>& blockDefs, const ConvertOptions& o, SpacingChanges& changes) {
+void ApplySpacingRuleToBody(DrawingBody& body, const ConvertOptions& o, SpacingChanges& changes) {
   const bool freeTexts = o.ZeroFreeSpacing != 0;
   const bool freeDims = freeTexts && o.ChangeDimensionValues != 0;
   const bool freeBlockTexts = freeTexts && o.ChangeBlockTexts != 0;
   const bool freeBlockDims = freeDims && o.ChangeBlockTexts != 0;
-  for (TEntMoji& m : texts) ApplyToText(m, o, freeTexts, changes.Texts);
-  for (TEntSunpo& s : dims) ApplyToText(s.Text, o, freeDims, changes.DimTexts);
-  for (TEntBlockDef_& d : blockDefs) {
-    for (TEntMoji& m : d.Texts) ApplyToText(m, o, freeBlockTexts, changes.BlockTexts);
-    for (TEntSunpo& s : d.Dims) ApplyToText(s.Text, o, freeBlockDims, changes.BlockDimTexts);
+  for (TEntMoji& m : body.MojiList) ApplyToText(m, o, freeTexts, changes.Texts);
+  for (TEntSunpo& s : body.SunpoList) ApplyToText(s.Text, o, freeDims, changes.DimTexts);
+  for (TEntBlockDef_& d : body.BlockDefList) {
+    for (TEntMoji& m : d.MojiList) ApplyToText(m, o, freeBlockTexts, changes.BlockTexts);
+    for (TEntSunpo& s : d.SunpoList) ApplyToText(s.Text, o, freeBlockDims, changes.BlockDimTexts);
   }
 }
 
@@ -152,7 +142,7 @@ SpacingChanges ApplyJwwSpacingRule(JwwDocument& doc, const ConvertOptions& optio
   SpacingChanges changes;
   if (options.ZeroTypeSpacing != 0)
     for (TTextTypeSetting& t : doc.TextTypeSettings) ZeroWhenNegative(t.Spacing, changes.TypeTable);
-  ApplySpacingRuleToBody(doc.MojiList, doc.SunpoList, doc.BlockDefList, options, changes);
+  ApplySpacingRuleToBody(doc, options, changes);
   return changes;
 }
 

@@ -9,21 +9,9 @@
 
 #include "jww/jwtype.h"
 #include "jww/jwwio.h"
+#include "jww/jwwversions.h"
 
 namespace plm {
-
-// Version thresholds at which the layout changes.
-constexpr int32_t kVerOldest = 220;            // older files are refused
-constexpr int32_t kVerSwitches104 = 223;       // switches block grows to 104 bytes
-constexpr int32_t kVerSwitches136 = 225;       // ... to 136 bytes
-constexpr int32_t kVerSwitches144 = 230;       // ... to 144 bytes
-constexpr int32_t kVerShortMarkJumpsMax = 230; // up to here: 96-byte mark-jump block
-constexpr int32_t kVerSkyChart = 300;          // 44-byte shadow block with the sky-chart values
-constexpr int32_t kVerPenWidth = 351;          // attribute blocks carry PenWidth
-constexpr int32_t kVerExtTables = 420;         // extended tables; dimension extension data
-constexpr int32_t kVerClampLineWidthMax = 420; // writing up to here clamps MaxLineWidth
-constexpr int32_t kVerSwitch11Combined = 600;  // writing from here recombines the 11th switch
-constexpr int32_t kVerImages = 700;            // bound-image section
 
 constexpr int32_t kMinMaxLineWidth = -101;
 constexpr size_t kJwwClassNameLimit = 2048;
@@ -142,7 +130,7 @@ struct THeader {
 
 // One loaded JWW drawing. The tables have their fixed lengths; an empty document has
 // every value zero or its default, every name empty and every list empty.
-struct JwwDocument {
+struct JwwDocument : DrawingBody {
   THeader Header;
   std::array<TLayerGroup, 16> LayerGroups{};
   std::array<TLayer, 256> Layers{};
@@ -154,21 +142,7 @@ struct JwwDocument {
   std::array<TColorExNo, 257> ExtColors{};
   std::array<TLineTypeExNo, 33> ExtLineTypes{};
 
-  uint32_t EntityCount = 0;
-  std::vector<TEntRef> EntityOrder;
-  std::vector<TEntSen> SenList;
-  std::vector<TEntEnko> EnkoList;
-  std::vector<TEntTen> TenList;
-  std::vector<TEntMoji> MojiList;
-  std::vector<TEntSunpo> SunpoList;
-  std::vector<TEntSolid> SolidList;
-  std::vector<TEntBlock> BlockList;
-  std::vector<TEntBlockDef_> BlockDefList;
 };
-
-inline EntityLists MainListsOf(JwwDocument& d) {
-  return {&d.EntityOrder, &d.SenList, &d.EnkoList, &d.TenList, &d.MojiList, &d.SunpoList, &d.SolidList, &d.BlockList};
-}
 
 // Header and entity side back to the empty state (block definitions are reset by the
 // reader when it reaches them; ClearJwwData releases them).

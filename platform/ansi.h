@@ -3,12 +3,9 @@
 #include <string>
 #include <string_view>
 
-namespace plm {
+#include "platform/cp932.h"
 
-// True for a byte that starts a double-byte character in code page 932.
-constexpr bool IsCp932LeadByte(unsigned char b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
+namespace plm {
 
 // Changes only the single-byte letters a..z; a double-byte pair is stepped over
 // whole, so a trail byte in the a..z range is never changed.

@@ -5,6 +5,13 @@
 
 namespace plm {
 
+// The two lead-byte ranges of code page 932, in one place. The system's table
+// (0x81-0x9F, 0xE0-0xFC) decides what upper-casing and decoding take as one
+// character. The writers' and the file list's text filters keep a pair whole after
+// any byte of the wider range 0x80-0x9F, 0xE0-0xFD; their outputs depend on it.
+constexpr bool IsCp932LeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+constexpr bool IsFilterLeadByte(unsigned char b) { return (b >= 0x80 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFD); }
+
 // Every byte that does not start a valid character becomes U+FFFD; decoding goes on
 // with the next byte, so the result is always valid UTF-8.
 std::string Cp932ToUtf8(std::string_view bytes);

@@ -14,19 +14,4 @@ int IniToInt(std::string_view text) {
   return value;
 }
 
-std::string CleanMemoText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if ((b >= 0x80 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFD)) {
-      out.push_back(text[i]);
-      if (i + 1 < text.size()) out.push_back(text[++i]);
-    } else if (b >= 0x20) {
-      out.push_back(text[i]);
-    }
-  }
-  return out;
-}
-
 }  // namespace plm

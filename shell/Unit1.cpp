@@ -493,7 +493,7 @@ void TForm1::SearchFolderTree() {
     items.push_back(item);
     if (node.Parent == 0) item->parent()->setExpanded(true);
   };
-  SearchAborted = plm::SearchFolderTree(tree, SearchFolder, hooks);
+  SearchAborted = plm::SearchFolderTree(tree, SearchFolder, hooks) == plm::SearchOutcome::Aborted;
 
   // Children in the locale's order of names, the tree built again in that order.
   QCollator collator{QLocale()};

@@ -1,16 +1,10 @@
 #include "shell/UnitIni.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <vector>
 
+#include "platform/files.h"
 #include "shell/Func_.h"
 
 namespace plm {
@@ -55,9 +49,9 @@ class IniText {
  public:
   static IniText Load(const fs::path& file) {
     IniText ini;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return ini;
-    const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(file);
+    if (!bytes) return ini;
+    const std::string all(bytes->begin(), bytes->end());
     std::size_t start = 0;
     while (start < all.size()) {
       const auto nl = all.find('\n', start);
@@ -108,36 +102,12 @@ class IniText {
 
   // Replaces the file through a temporary file in the same folder and a rename.
   bool Save(const fs::path& file) const {
-    std::error_code ec;
-    fs::path target = file;
-    if (fs::is_symlink(file, ec)) {
-      const fs::path resolved = fs::canonical(file, ec);
-      if (!ec) target = resolved;
-    }
-    mode_t mode = 0644;
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
-
-    std::string temp = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
     std::string all;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
       all += lines_[i];
       all += '\n';
     }
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < all.size();) {
-      const ssize_t n = ::write(fd, all.data() + done, all.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      ok = n > 0;
-      if (ok) done += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+    return ReplaceFileContents(file, all);
   }
 
  private:
@@ -269,15 +239,10 @@ std::string ChooseSettingsFolder(const std::string& programFolder, bool programF
 std::string SettingsFolderFor(const std::string& programFolder) {
   // A folder the user does not own (an installed copy in /usr/bin, even when run as
   // root) is not a place for one user's settings.
-  struct stat st {};
-  const bool writable = ::access(programFolder.c_str(), W_OK | X_OK) == 0 &&
-                        ::stat(programFolder.c_str(), &st) == 0 && st.st_uid == ::geteuid();
+  const bool writable = IsOwnedWritableFolder(programFolder);
   std::string folder = ChooseSettingsFolder(programFolder, writable, std::getenv("XDG_CONFIG_HOME"),
                                             std::getenv("HOME"));
-  if (folder != programFolder) {
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-  }
+  if (folder != programFolder) CreateFolders(folder);
   return folder;
 }
 

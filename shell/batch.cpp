@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "jws/jwsunit.h"
-#include "jww/jwwunit.h"
 #include "platform/fsutil.h"
 #include "shell/conversion.h"
 
@@ -30,11 +28,10 @@ BatchCheckReport ReportOf(BatchCheck check) {
   return {false, false, {}, false};
 }
 
-RowAction DecideBatchRow(const std::string& fileName, const std::string& inputPath) {
-  const std::string ext = UpperExtensionOf(fileName);
-  if (ext == ".JWW") return IsJwwFile(inputPath) ? RowAction::ConvertJww : RowAction::Skip;
-  if (ext == ".JWS") return IsJwsFile(inputPath) ? RowAction::ConvertJws : RowAction::Skip;
-  return RowAction::Skip;
+const DrawingFormat* DecideBatchRow(const std::string& fileName, const std::string& inputPath) {
+  const DrawingFormat* format = FormatForName(fileName);
+  if (!format || !format->Document || !format->Probe || !format->Probe(inputPath)) return nullptr;
+  return format;
 }
 
 int RunBatchRows(ShellState& state, const std::vector<FileRow>& rows, int top, int bottom,
@@ -49,10 +46,9 @@ int RunBatchRows(ShellState& state, const std::vector<FileRow>& rows, int top, i
     if (name.empty()) continue;
     const std::string input = sourceFolder + name;
     const std::string output = saveFolder + name;
-    switch (DecideBatchRow(name, input)) {
-      case RowAction::ConvertJww: ConvertJwwFile(state, input, output, ConvertMode::Write, hooks); ++handed; break;
-      case RowAction::ConvertJws: ConvertJwsFile(state, input, output, ConvertMode::Write, hooks); ++handed; break;
-      case RowAction::Skip: break;
+    if (const DrawingFormat* format = DecideBatchRow(name, input)) {
+      ConvertFile(state, *format, input, output, ConvertMode::Write, hooks);
+      ++handed;
     }
   }
   return handed;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "shell/filelist.h"
+#include "shell/formats.h"
 #include "shell/shellstate.h"
 
 namespace plm {
@@ -32,11 +33,10 @@ inline constexpr const char* kBatchQuestion = "変換を開始します。よろ
 inline constexpr const char* kBatchCancelled = "変換作業をキャンセルしました。";
 inline constexpr const char* kBatchDone = "変換作業を完了しました。";
 
-enum class RowAction { Skip, ConvertJww, ConvertJws };
-
-// A ".JWW" or ".JWS" name (letter case ignored) whose file passes the format's probe
-// is converted; every other row is skipped.
-RowAction DecideBatchRow(const std::string& fileName, const std::string& inputPath);
+// The format a row is converted as: a name whose extension (letter case ignored)
+// names a converted format and whose file passes that format's probe. Null: the row
+// is skipped.
+const DrawingFormat* DecideBatchRow(const std::string& fileName, const std::string& inputPath);
 
 // Converts rows top..bottom (inclusive, clamped to the rows) from sourceFolder into
 // saveFolder, top to bottom, each output verified after writing. Returns the number

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "shell/formats.h"
 #include "shell/shellstate.h"
 
 namespace plm {
@@ -13,8 +14,8 @@ enum class ConvertOutcome {
   Converted,     // the output was written
   Checked,       // a dry run: loaded and the rule applied, nothing written
   LoadFailed,    // the input was refused; no backup, no output
-  BackupFailed,  // an existing output could not be moved to its backup; it was left alone
-  SaveFailed,    // the output could not be written; an earlier output stays as the backup
+  BackupFailed,  // an existing output could not be kept as its backup; it was left alone
+  SaveFailed,    // the output could not be written; an earlier output stays as it was
   VerifyFailed,  // the output did not read back as written; it was removed and an
                  // earlier output moved back from its backup
 };
@@ -35,10 +36,8 @@ class ConversionObserver {
   virtual ~ConversionObserver() = default;
   // The document right before and right after the rule (in both modes): comparing
   // the two is exactly what the rule changed.
-  virtual void BeforeRule(const JwwDocument&) {}
-  virtual void AfterRule(const JwwDocument&) {}
-  virtual void BeforeRule(const JwsDocument&) {}
-  virtual void AfterRule(const JwsDocument&) {}
+  virtual void BeforeRule(const RuleSubject&) {}
+  virtual void AfterRule(const RuleSubject&) {}
   // A successful write, before it is verified.
   virtual void AfterSave(const std::filesystem::path& /*output*/) {}
 };
@@ -59,13 +58,21 @@ std::string ConversionStatusText(const std::string& inputPath, const std::string
 // ".BAK"; a name without a dot gets ".BAK" appended.
 std::filesystem::path BackupPathOf(const std::filesystem::path& outputPath);
 
-// Moves an existing file at outputPath to its backup path, replacing an older backup.
-// True when outputPath is free afterwards (nothing was there, or the move worked);
-// false, with `why` when given, when a file is still there.
+// Gives an existing file at outputPath its backup name as well (replacing an older
+// backup in one step); the file stays under its own name until the new output
+// replaces it. True when nothing was there or the backup is made; false, with `why`
+// when given, otherwise.
 bool BackupExistingOutput(const std::filesystem::path& outputPath, std::string* why = nullptr);
 
-// Each driver sets the status text first, releases its document before returning,
-// and never touches the input file.
+// Converts one file of a converted format (format.Document is set). The steps: set
+// the status text, load the input in full, apply the rule, write the output under a
+// temporary name and flush it, keep an existing output as the one backup (it stays
+// under its own name until the new output replaces it in one rename), verify when
+// asked, release the document. The input file is never touched.
+ConvertResult ConvertFile(ShellState& state, const DrawingFormat& format, const std::string& inputPath,
+                          const std::string& outputPath, ConvertMode mode = ConvertMode::Write,
+                          const ConvertHooks& hooks = {});
+
 ConvertResult ConvertJwwFile(ShellState& state, const std::string& inputPath, const std::string& outputPath,
                              ConvertMode mode = ConvertMode::Write, const ConvertHooks& hooks = {});
 ConvertResult ConvertJwsFile(ShellState& state, const std::string& inputPath, const std::string& outputPath,

@@ -4,12 +4,9 @@
 #include <cstdio>
 #include <utility>
 
-#include "jww/jwwunit.h"
-#include "legacy/jwcunit.h"
-#include "legacy/jwkunit.h"
 #include "platform/ansi.h"
 #include "platform/cp932.h"
-#include "shell/Func_.h"
+#include "shell/formats.h"
 #include "shell/sortorder.h"
 
 namespace plm {
@@ -17,16 +14,6 @@ namespace {
 
 void SetStatus(const ShellState& state, const std::string& text) {
   if (state.Status) state.Status(text);
-}
-
-std::string JwcMemo(ShellState& state, const std::string& path) {
-  if (!ReadJwcMemo(state.Jwc, path)) return {};
-  return CleanMemoText(state.Jwc.MemoPart1 + " " + state.Jwc.MemoPart2);
-}
-
-std::string JwwMemo(ShellState& state, const std::string& path) {
-  if (!ReadJwwMemo(state.Jww, path)) return {};
-  return CleanMemoText(state.Jww.Header.Memo);
 }
 
 }  // namespace
@@ -101,20 +88,9 @@ std::string AttributeText(bool archive, bool readOnly) {
 
 std::string ReadFileMemo(ShellState& state, const std::string& filePath) {
   const size_t slash = filePath.rfind('/');
-  const std::string ext =
-      UpperExtensionOf(slash == std::string::npos ? std::string_view(filePath) : std::string_view(filePath).substr(slash + 1));
-  if (ext == ".JWC") return JwcMemo(state, filePath);
-  if (ext == ".JWK") {
-    if (!ReadJwkMemo(state.Jwk, filePath)) return {};
-    return CleanMemoText(state.Jwk.MemoPart1 + " " + state.Jwk.MemoPart2);
-  }
-  if (ext == ".JWW" || ext == ".JW$") return JwwMemo(state, filePath);
-  if (ext == ".BAK" || ext.starts_with(".BK")) {
-    // A backup name does not tell the format: the JWC probe first, then the JWW one.
-    if (IsJwcFile(filePath)) return JwcMemo(state, filePath);
-    if (IsJwwFile(filePath)) return JwwMemo(state, filePath);
-  }
-  return {};
+  const DrawingFormat* format =
+      FormatForName(slash == std::string::npos ? std::string_view(filePath) : std::string_view(filePath).substr(slash + 1));
+  return format && format->Memo ? format->Memo(state, filePath) : std::string();
 }
 
 FileRow MakeFileRow(ShellState& state, const std::string& folderPath, const FoundFile& file, int sizeField) {

@@ -1,8 +1,8 @@
 #include "shell/foldertree.h"
 
 #include <algorithm>
-#include <dirent.h>
-#include <sys/stat.h>
+
+#include "platform/files.h"
 
 namespace plm {
 
@@ -62,40 +62,33 @@ std::string NodeFolderPath(const FolderTree& tree, int id) {
 
 namespace {
 
-bool IsPlainFolder(const std::string& folderPath, const dirent* entry) {
-  if (entry->d_type == DT_DIR) return true;
-  if (entry->d_type != DT_UNKNOWN) return false;
-  struct stat st {};
-  return ::lstat((folderPath + entry->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 bool EscapeHeld(const FolderSearchHooks& hooks) { return hooks.EscapeHeld && hooks.EscapeHeld(); }
 
 }  // namespace
 
-bool AddSubFolders(FolderTree& tree, const std::string& folderPath, int parent, const FolderSearchHooks& hooks) {
-  DIR* dir = ::opendir(folderPath.c_str());
-  if (dir == nullptr) return true;
-  bool completed = true;
+SearchOutcome AddSubFolders(FolderTree& tree, const std::string& folderPath, int parent,
+                            const FolderSearchHooks& hooks) {
+  SearchOutcome outcome = SearchOutcome::Completed;
   bool first = true;
-  while (const dirent* entry = ::readdir(dir)) {
+  // A folder that cannot be read simply gets no children.
+  ForEachFolderEntry(folderPath, [&](const FolderEntry& entry) {
     if (!first) {
       if (hooks.ProcessEvents) hooks.ProcessEvents();
       if (EscapeHeld(hooks)) {
-        completed = false;
-        break;
+        outcome = SearchOutcome::Aborted;
+        return false;
       }
     }
     first = false;
-    if (entry->d_name[0] == '.' || !IsPlainFolder(folderPath, entry)) continue;
-    const int id = tree.AddChild(parent, entry->d_name);
+    if (entry.Name[0] == '.' || !entry.IsFolder) return true;
+    const int id = tree.AddChild(parent, entry.Name);
     if (hooks.NodeAdded) hooks.NodeAdded(id);
-  }
-  ::closedir(dir);
-  return completed;
+    return true;
+  });
+  return outcome;
 }
 
-bool SearchFolderTree(FolderTree& tree, const std::string& searchFolder, const FolderSearchHooks& hooks) {
+SearchOutcome SearchFolderTree(FolderTree& tree, const std::string& searchFolder, const FolderSearchHooks& hooks) {
   const int root = tree.AddRoot(searchFolder);
   if (hooks.NodeAdded) hooks.NodeAdded(root);
   // order[i] is the node at absolute index i; the children of a node are inserted
@@ -104,7 +97,7 @@ bool SearchFolderTree(FolderTree& tree, const std::string& searchFolder, const F
   bool aborted = false;
   auto scan = [&](size_t i) {
     const size_t before = tree.Count();
-    aborted = !AddSubFolders(tree, NodeFolderPath(tree, order[i]), order[i], hooks);
+    aborted = AddSubFolders(tree, NodeFolderPath(tree, order[i]), order[i], hooks) == SearchOutcome::Aborted;
     std::vector<int> added;
     for (size_t id = before; id < tree.Count(); ++id) added.push_back(static_cast<int>(id));
     order.insert(order.begin() + static_cast<std::ptrdiff_t>(i) + 1, added.begin(), added.end());
@@ -115,7 +108,7 @@ bool SearchFolderTree(FolderTree& tree, const std::string& searchFolder, const F
     if (aborted) break;
     scan(i);
   }
-  return aborted;
+  return aborted ? SearchOutcome::Aborted : SearchOutcome::Completed;
 }
 
 }  // namespace plm

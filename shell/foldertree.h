@@ -48,15 +48,17 @@ struct FolderSearchHooks {
   std::function<void(int id)> NodeAdded;
 };
 
+enum class SearchOutcome { Completed, Aborted };  // Aborted: ESC stopped it
+
 // Appends one child per visible sub-folder of folderPath (ending in "/") to `parent`,
 // in the order the file system lists them. Names starting with "." (hidden, "." and
 // "..") and links are left out, so a link loop cannot make the search endless. A
-// folder that cannot be read gets no children. Returns false when ESC stopped it.
-bool AddSubFolders(FolderTree& tree, const std::string& folderPath, int parent, const FolderSearchHooks& hooks);
+// folder that cannot be read gets no children.
+SearchOutcome AddSubFolders(FolderTree& tree, const std::string& folderPath, int parent, const FolderSearchHooks& hooks);
 
 // Rebuilds the tree from searchFolder (ending in "/"): the root, then every folder in
-// depth-first order, parents before children, each scanned once. True when ESC
-// ended the search; the nodes found until then stay.
-bool SearchFolderTree(FolderTree& tree, const std::string& searchFolder, const FolderSearchHooks& hooks);
+// depth-first order, parents before children, each scanned once. When ESC ends the
+// search, the nodes found until then stay.
+SearchOutcome SearchFolderTree(FolderTree& tree, const std::string& searchFolder, const FolderSearchHooks& hooks);
 
 }  // namespace plm

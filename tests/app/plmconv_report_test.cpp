@@ -230,8 +230,8 @@ void CompareDocuments(const std::string& file, const Doc& in, const Doc& out, st
   dims(in.SunpoList, out.SunpoList, "", "dimension");
   ASSERT_EQ(in.BlockDefList.size(), out.BlockDefList.size());
   for (size_t d = 0; d < in.BlockDefList.size(); ++d) {
-    texts(in.BlockDefList[d].Texts, out.BlockDefList[d].Texts, in.BlockDefList[d].Name, "block definition");
-    dims(in.BlockDefList[d].Dims, out.BlockDefList[d].Dims, in.BlockDefList[d].Name, "block definition dimension");
+    texts(in.BlockDefList[d].MojiList, out.BlockDefList[d].MojiList, in.BlockDefList[d].Name, "block definition");
+    dims(in.BlockDefList[d].SunpoList, out.BlockDefList[d].SunpoList, in.BlockDefList[d].Name, "block definition dimension");
   }
 }
 

@@ -149,7 +149,7 @@ TEST(JwsUnitTest, ImagePrefixIsRewrittenOnlyInTextEntities) {
   EXPECT_EQ(std::get<plm::TEntSunpo>(out->body.Entities[std::size(texts) + 1]).Text.Text, "^@BM%temp%dim");
   EXPECT_EQ(out->body.BlockDefs[0].Name, "^@BM%temp%block");
   EXPECT_EQ(std::get<plm::TEntMoji>(out->body.BlockDefs[0].Entities[0]).Text, "^@BMinside");
-  EXPECT_EQ(doc.BlockDefList[0].Texts[0].Text, before.BlockDefList[0].Texts[0].Text);
+  EXPECT_EQ(doc.BlockDefList[0].MojiList[0].Text, before.BlockDefList[0].MojiList[0].Text);
 }
 
 TEST(JwsUnitTest, EmptyFigureTrailingBytesAndCarriedHeaderValues) {

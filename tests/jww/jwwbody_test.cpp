@@ -89,13 +89,13 @@ void ExpectListMatches(const std::vector<plm::TEntRef>& order, const plm::Entity
     const size_t k = static_cast<size_t>(order[i].Index);
     plmtest::Entity actual;
     switch (order[i].Kind) {
-      case 1: actual = lists.Sen->at(k); break;
-      case 2: actual = lists.Enko->at(k); break;
-      case 3: actual = lists.Ten->at(k); break;
-      case 4: actual = lists.Moji->at(k); break;
-      case 5: actual = lists.Sunpo->at(k); break;
-      case 6: actual = lists.Solid->at(k); break;
-      default: actual = lists.Block->at(k); break;
+      case 1: actual = lists.SenList.at(k); break;
+      case 2: actual = lists.EnkoList.at(k); break;
+      case 3: actual = lists.TenList.at(k); break;
+      case 4: actual = lists.MojiList.at(k); break;
+      case 5: actual = lists.SunpoList.at(k); break;
+      case 6: actual = lists.SolidList.at(k); break;
+      default: actual = lists.BlockList.at(k); break;
     }
     Bytes a, e;
     plmtest::EncodeEntity(a, actual, 700);
@@ -125,7 +125,7 @@ TEST(JwwBodyTest, LoadedRecordsHoldTheFileValuesAndTheDefaultsOfOlderLayouts) {
     const auto model = plmtest::DecodeBody(input, plmtest::ExpectedJwwHeader(input, false)->End, v, v >= 700, 2048);
     ASSERT_TRUE(model);
     EXPECT_EQ(doc.EntityCount, model->body.Entities.size());
-    ExpectListMatches(doc.EntityOrder, plm::MainListsOf(doc), model->body.Entities);
+    ExpectListMatches(doc.EntityOrder, doc, model->body.Entities);
     ASSERT_EQ(doc.BlockDefList.size(), model->body.BlockDefs.size());
     for (size_t i = 0; i < doc.BlockDefList.size(); ++i) {
       SCOPED_TRACE("definition " + std::to_string(i));
@@ -137,7 +137,7 @@ TEST(JwwBodyTest, LoadedRecordsHoldTheFileValuesAndTheDefaultsOfOlderLayouts) {
       EXPECT_EQ(d.Time, m.Time);
       EXPECT_EQ(d.Name, m.Name);
       EXPECT_EQ(d.EntityCount, m.Entities.size());
-      ExpectListMatches(d.Order, plm::ListsOf(d), m.Entities);
+      ExpectListMatches(d.EntityOrder, d, m.Entities);
     }
   }
 }

@@ -85,10 +85,10 @@ TEST(BatchTest, RowsConvertByExtensionAndProbe) {
 
   struct Case {
     const char* name;
-    RowAction expected;
-  } cases[] = {{"a.jww", RowAction::ConvertJww}, {"B.JWS", RowAction::ConvertJws}, {"fake.JWW", RowAction::Skip},
-               {"x.JW$", RowAction::Skip},       {"y.BAK", RowAction::Skip},       {"Z.JWS", RowAction::Skip},
-               {"missing.JWW", RowAction::Skip}};
+    const DrawingFormat* expected;
+  } cases[] = {{"a.jww", &JwwFormat()}, {"B.JWS", &JwsFormat()}, {"fake.JWW", nullptr},
+               {"x.JW$", nullptr},      {"y.BAK", nullptr},      {"Z.JWS", nullptr},
+               {"missing.JWW", nullptr}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(DecideBatchRow(c.name, (dir / "src" / c.name).string()), c.expected);

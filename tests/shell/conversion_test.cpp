@@ -53,7 +53,8 @@ TEST(ConversionTest, BackupKeepsOneGenerationAndNeverLosesAFile) {
   WriteFileBytes(dir / "A.JWW", {'n', 'e', 'w'});
   WriteFileBytes(dir / "A.BAK", {'o', 'l', 'd', 'e', 'r'});
   EXPECT_TRUE(BackupExistingOutput(dir / "A.JWW"));
-  EXPECT_FALSE(fs::exists(dir / "A.JWW"));
+  // The output keeps its name until the new output replaces it in one rename.
+  EXPECT_EQ(ReadFileBytes(dir / "A.JWW"), (std::vector<uint8_t>{'n', 'e', 'w'}));
   EXPECT_EQ(ReadFileBytes(dir / "A.BAK"), (std::vector<uint8_t>{'n', 'e', 'w'}));
 
   // A backup name that cannot be replaced: the output stays, and the failure says so.

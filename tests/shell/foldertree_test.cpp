@@ -52,7 +52,7 @@ TEST(FolderTreeTest, SearchVisitsEveryVisibleFolderOnceParentsFirst) {
   FolderSearchHooks hooks;
   hooks.ProcessEvents = [&] { ++events; };
   hooks.NodeAdded = [&](int id) { added.push_back(tree.Node(id).Text); };
-  EXPECT_FALSE(SearchFolderTree(tree, Slashed(dir.path()), hooks));
+  EXPECT_EQ(SearchFolderTree(tree, Slashed(dir.path()), hooks), SearchOutcome::Completed);
   fs::permissions(dir / "c", fs::perms::owner_all);
 
   EXPECT_EQ(tree.Node(0).Text, Slashed(dir.path()));
@@ -77,7 +77,7 @@ TEST(FolderTreeTest, EscapeStopsTheSearchAndKeepsWhatWasFound) {
     FolderTree tree;
     FolderSearchHooks hooks;
     hooks.EscapeHeld = [&] { return keys.EscapeHeld(); };
-    EXPECT_TRUE(SearchFolderTree(tree, Slashed(dir.path()), hooks));
+    EXPECT_EQ(SearchFolderTree(tree, Slashed(dir.path()), hooks), SearchOutcome::Aborted);
     EXPECT_GE(tree.Count(), 1u);
     EXPECT_LT(tree.Count(), full.Count());
     // The search ends at once: at most the loop's own check follows the answer "held".
@@ -87,7 +87,7 @@ TEST(FolderTreeTest, EscapeStopsTheSearchAndKeepsWhatWasFound) {
 
 TEST(FolderTreeTest, MissingOrUnreadableFolderGivesNoChildren) {
   FolderTree tree;
-  EXPECT_FALSE(SearchFolderTree(tree, "/nonexistent-plm-folder/", {}));
+  EXPECT_EQ(SearchFolderTree(tree, "/nonexistent-plm-folder/", {}), SearchOutcome::Completed);
   EXPECT_EQ(tree.Count(), 1u);
 }
 

@@ -98,8 +98,8 @@ JwwDocument Drawing(int32_t version, const std::string& memo) {
   block.Number = 1;
   block.Time = 1;
   block.Name = "door";
-  block.Texts.push_back(Text(0, 0, "D1", 0, -0.5));
-  block.Order.push_back({kKindMoji, 0});
+  block.MojiList.push_back(Text(0, 0, "D1", 0, -0.5));
+  block.EntityOrder.push_back({kKindMoji, 0});
   block.EntityCount = 1;
   d.BlockDefList.push_back(block);
   TEntBlock insert;

@@ -1,0 +1,25 @@
+#pragma once
+// The commands of plmconv, one file each, and what they share.
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/plmconv.h"
+
+namespace plm {
+
+extern const char kPlmconvUsage[];
+
+// Prints "plmconv: message" and the usage to `err`; returns kExitUsage.
+int Usage(std::ostream& err, const std::string& message);
+
+// Why a file cannot be opened for reading, or nothing when it can.
+std::optional<std::string> OpenProblem(const std::string& file);
+
+int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               const PlmconvTerminal& terminal);
+int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace plm

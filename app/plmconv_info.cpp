@@ -1,0 +1,111 @@
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <ostream>
+
+#include "app/plmconv_commands.h"
+#include "platform/cp932.h"
+#include "platform/fsutil.h"
+#include "shell/formats.h"
+#include "shell/shellstate.h"
+
+namespace plm {
+namespace {
+
+// Counts and negative spacings of a loaded body.
+void PrintBodyInfo(const DrawingBody& body, std::ostream& out) {
+  out << "  entities: " << body.EntityCount << " (lines " << body.SenList.size() << ", arcs " << body.EnkoList.size()
+      << ", points " << body.TenList.size() << ", texts " << body.MojiList.size() << ", dimensions "
+      << body.SunpoList.size() << ", solids " << body.SolidList.size() << ", block insertions "
+      << body.BlockList.size() << ")\n";
+  out << "  block definitions: " << body.BlockDefList.size() << "\n";
+  struct Negatives { uint64_t freeSize = 0, typed = 0; } texts, dims;
+  auto count = [](const TEntMoji& m, Negatives& n) {
+    if (!(m.Spacing >= 0.0)) ++(TextTypeClass(m.TextTypeCode) == 0 ? n.freeSize : n.typed);
+  };
+  for (const TEntMoji& m : body.MojiList) count(m, texts);
+  for (const TEntSunpo& s : body.SunpoList) count(s.Text, dims);
+  for (const TEntBlockDef_& d : body.BlockDefList) {
+    for (const TEntMoji& m : d.MojiList) count(m, texts);
+    for (const TEntSunpo& s : d.SunpoList) count(s.Text, dims);
+  }
+  out << "  negative spacing: texts " << texts.freeSize << " free-size and " << texts.typed
+      << " text-type, dimension texts " << dims.freeSize << " free-size and " << dims.typed << " text-type\n";
+}
+
+// The memo on one line per memo line, indented under its label.
+std::string MemoForDisplay(const std::string& memo) {
+  std::string text = Cp932ToUtf8(memo);
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    if (text[i] == '\r' || text[i] == '\n') out += "\n        ";
+    else out += text[i];
+  }
+  return out;
+}
+
+void PrintVersionAndMemo(const DocumentHandler& doc, const ShellState& state, std::ostream& out) {
+  out << "  version: " << doc.Version(state) << "\n";
+  if (const std::string* memo = doc.StoredMemo ? doc.StoredMemo(state) : nullptr)
+    out << "  memo: " << MemoForDisplay(*memo) << "\n";
+}
+
+// False when the file does not load in full.
+bool PrintDocumentInfo(const DrawingFormat& format, const std::filesystem::path& file, ShellState& state,
+                       std::ostream& out) {
+  const DocumentHandler& doc = *format.Document;
+  out << "  format: " << format.Name << "\n";
+  ReadFailure failure;
+  const bool loaded = doc.Load(state, file, &failure);
+  const bool hadImages = doc.CarriesImages(state);
+  if (loaded) {
+    PrintVersionAndMemo(doc, state, out);
+    const RuleSubject subject = doc.Subject(state);
+    PrintBodyInfo(subject.Body, out);
+    if (!subject.TextTypes.empty()) {
+      uint64_t table = 0;
+      for (const TTextTypeSetting& t : subject.TextTypes) table += !(t.Spacing >= 0.0);
+      out << "  negative spacing in the text-type table: " << table << "\n";
+    }
+    if (doc.CarriesImages(state)) {
+      out << "  bound images: " << state.Images.TempImageFiles.size() << "\n";
+      for (const TBindImageType& image : state.Images.TempImageFiles)
+        out << "    " << Cp932ToUtf8(image.Name) << " (" << image.Size << " bytes)\n";
+    }
+  } else {
+    // A drawing that does not load in full may still show its memo.
+    doc.Release(state, false);
+    if (doc.LoadHeader && doc.LoadHeader(state, file)) PrintVersionAndMemo(doc, state, out);
+    out << "  failed (" << failure.Reason << ")\n";
+  }
+  // Extracted images go even after a failed load: info keeps nothing.
+  if (hadImages) DeleteTempImageFiles(state.Images);
+  doc.Release(state, true);
+  return loaded;
+}
+
+}  // namespace
+
+int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) return Usage(err, "no files given");
+  ScopedTempFolder imageFolder("plmconv-images-");
+  auto state = std::make_unique<ShellState>();
+  state->Images.TempFolder = imageFolder.Path();
+  bool anyFailed = false;
+  for (const std::string& arg : args) {
+    const std::filesystem::path file(arg);
+    out << file.string() << "\n";
+    if (auto problem = OpenProblem(arg)) {
+      out << "  failed (" << *problem << ")\n";
+      anyFailed = true;
+    } else if (const DrawingFormat* format = FormatBySignature(file)) {
+      anyFailed |= !PrintDocumentInfo(*format, file, *state, out);
+    } else {
+      out << "  format: unknown\n";
+    }
+  }
+  return anyFailed ? kExitFailed : kExitOk;
+}
+
+}  // namespace plm

@@ -1,0 +1,158 @@
+#pragma once
+// The program's only way to open, read, write, rename and remove files. Every
+// failure comes back as false with a reason; nothing throws.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+namespace plm {
+
+// A regular file opened read-only for strictly sequential reading. The open never
+// blocks, even on a FIFO or a device, and anything but a regular file is refused.
+class InputFile {
+ public:
+  InputFile() = default;
+  ~InputFile() { Close(); }
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // On false, `why` says why: "cannot be opened: ...", "is a folder, not a file",
+  // "is not a regular file", "cannot be examined: ...".
+  bool Open(const std::filesystem::path& path, std::string* why = nullptr);
+  // Up to n bytes at the current position; 0 at the end of the file, -1 on a read
+  // error (`why` then holds the system's text).
+  int64_t Read(void* dst, size_t n, std::string* why = nullptr);
+  // The size the file had when it was opened.
+  uint64_t Size() const { return size_; }
+  bool IsOpen() const { return fd_ >= 0; }
+  void Close();
+
+ private:
+  int fd_ = -1;
+  uint64_t size_ = 0;
+};
+
+// The whole content of a regular file, or nothing (with `why`) when it cannot be
+// opened or read in full, or is larger than `limit` bytes.
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& path, std::string* why = nullptr,
+                                                  uint64_t limit = UINT64_MAX);
+
+// Writes a file so that its name only ever holds a complete file: the bytes go to a
+// hidden temporary beside the target, are flushed to disk, and only then is the
+// temporary renamed over the target. A writer dropped before its commit, or whose
+// commit fails, removes its temporary.
+class AtomicFileWriter {
+ public:
+  AtomicFileWriter() = default;
+  ~AtomicFileWriter() { Abort(); }
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  // `mode` is the permission of the new file before the umask. With
+  // `keepTargetMode` the file gets exactly an existing target's permissions, or
+  // exactly `mode` when there is none.
+  bool Create(const std::filesystem::path& target, std::string* why = nullptr, unsigned mode = 0666,
+              bool keepTargetMode = false);
+  bool Write(const void* data, size_t n, std::string* why = nullptr);
+
+  // Flush, sync, close and rename. False (with `why`) on any failure; the
+  // temporary is then gone and the target untouched.
+  bool Commit(std::string* why = nullptr) { return Finish(why) && Publish(why); }
+  // The two halves of Commit, for a caller that has a step to take between the
+  // file being safe on disk and it taking the target's name.
+  bool Finish(std::string* why = nullptr);
+  bool Publish(std::string* why = nullptr);
+  void Abort();
+
+  const std::filesystem::path& Target() const { return target_; }
+
+ private:
+  int fd_ = -1;
+  uint64_t written_ = 0;
+  uint64_t writebackStart_ = 0;
+  std::filesystem::path target_;
+  std::filesystem::path temp_;
+};
+
+// Replaces a file's whole content through an AtomicFileWriter; a link at `path`
+// is followed, so the file it points to is the one replaced, and its permissions
+// are kept.
+bool ReplaceFileContents(const std::filesystem::path& path, std::string_view bytes, std::string* why = nullptr);
+
+// Creates or replaces a file in place, without a temporary (the extracted images of
+// a drawing, which live in a private folder). Links at `path` are not followed.
+bool WriteNewFile(const std::filesystem::path& path, std::span<const uint8_t> bytes, std::string* why = nullptr);
+
+// Opens `path` for writing in pieces, as WriteNewFile does at once.
+class PlainFileWriter {
+ public:
+  PlainFileWriter() = default;
+  ~PlainFileWriter() { Close(); }
+  PlainFileWriter(const PlainFileWriter&) = delete;
+  PlainFileWriter& operator=(const PlainFileWriter&) = delete;
+  bool Create(const std::filesystem::path& path, std::string* why = nullptr);
+  bool Write(const void* data, size_t n, std::string* why = nullptr);
+  // False when a write or the close failed.
+  bool Close(std::string* why = nullptr);
+
+ private:
+  int fd_ = -1;
+  bool failed_ = false;
+};
+
+// Gives an existing file a second name `keepAs`, replacing a file there in one step,
+// while the file stays under its own name: a hard link moved into place. Where the
+// file system has no links the file is renamed to `keepAs` instead, so it is never
+// lost either way. False (with the system's text in `why`) when neither worked;
+// nothing changed then.
+bool PreserveAs(const std::filesystem::path& file, const std::filesystem::path& keepAs, std::string* why = nullptr);
+
+// rename(2): replaces `to` in one step.
+bool RenameFile(const std::filesystem::path& from, const std::filesystem::path& to, std::string* why = nullptr);
+// Removes a file (never a folder); false with `why` when it could not be removed.
+bool RemoveFile(const std::filesystem::path& path, std::string* why = nullptr);
+// Creates a folder and its missing parents; true when it exists afterwards.
+bool CreateFolders(const std::filesystem::path& path, std::string* why = nullptr);
+// Creates one folder (its parent must exist); errors are ignored.
+void CreateFolderQuietly(const std::filesystem::path& path);
+// Removes a folder when it is empty; errors are ignored.
+void RemoveEmptyFolderQuietly(const std::filesystem::path& path);
+
+// The size of an existing file, or nothing.
+std::optional<uint64_t> FileSizeOf(const std::filesystem::path& path);
+
+// A folder the running user owns and may write into.
+bool IsOwnedWritableFolder(const std::filesystem::path& path);
+
+// One directory entry as a folder listing reports it.
+struct FolderEntry {
+  std::string Name;  // bytes as the file system holds them
+  bool IsFolder = false;  // a real folder, not a link to one
+  bool IsLink = false;
+};
+
+// The entries of a folder in the order the file system returns them, "." and ".."
+// left out. `visit` returns false to stop early. False (with `why`) when the folder
+// cannot be opened or read.
+template <class F>
+bool ForEachFolderEntry(const std::filesystem::path& folder, F&& visit, std::string* why = nullptr);
+
+bool ForEachFolderEntryImpl(const std::filesystem::path& folder, bool (*visit)(void*, const FolderEntry&),
+                            void* context, std::string* why);
+
+template <class F>
+bool ForEachFolderEntry(const std::filesystem::path& folder, F&& visit, std::string* why) {
+  return ForEachFolderEntryImpl(
+      folder,
+      [](void* c, const FolderEntry& e) {
+        return static_cast<bool>((*static_cast<std::remove_reference_t<F>*>(c))(e));
+      },
+      &visit, why);
+}
+
+}  // namespace plm

@@ -1,0 +1,144 @@
+#include "shell/formats.h"
+
+#include <memory>
+#include <optional>
+
+#include "platform/fsutil.h"
+#include "shell/Func_.h"
+#include "shell/filelist.h"
+
+namespace plm {
+namespace {
+
+// --- JWW drawings
+
+bool LoadJww(ShellState& s, const std::filesystem::path& path, ReadFailure* failure) {
+  return LoadJwwFile(s.Jww, s.Images, path, failure);
+}
+int32_t JwwVersion(const ShellState& s) { return s.Jww.Header.Version; }
+RuleSubject JwwSubject(const ShellState& s) { return {s.Jww, s.Jww.TextTypeSettings}; }
+SpacingChanges ApplyJww(ShellState& s) { return ApplyJwwSpacingRule(s.Jww, s.Options); }
+// Runs while the extracted images are still there, as the save does.
+void EncodeJww(ByteSink& out, ShellState& s, int32_t version) {
+  WriteJwwHeader(out, s.Jww, version);
+  WriteJwwBody(out, s.Jww, s.Images, version);
+}
+bool LoadWrittenJww(std::span<const uint8_t> bytes, int32_t version, ReadFailure& why) {
+  // Bound images of the read-back drawing go to a folder of their own (removed with
+  // it), so the extracted images of the conversion stay as they are.
+  std::optional<ScopedTempFolder> folder;
+  TempImages images;
+  if (version >= kVerImages) {
+    folder.emplace("plmconv-verify-");
+    if (!folder->Ok()) {
+      why.Reason = "no temporary folder for its bound images";
+      return false;
+    }
+    images.TempFolder = folder->Path();
+  }
+  auto copy = std::make_unique<JwwDocument>();
+  const bool ok = LoadJwwBytes(*copy, images, bytes, &why);
+  ClearJwwData(*copy);
+  return ok;
+}
+void ReleaseJww(ShellState& s, bool loaded) {
+  // Only after a complete load: the extracted images of a failed load stay.
+  if (loaded) DeleteTempImageFiles(s.Images);
+  ClearJwwData(s.Jww);
+}
+const std::string* JwwStoredMemo(const ShellState& s) { return &s.Jww.Header.Memo; }
+bool LoadJwwHeader(ShellState& s, const std::filesystem::path& path) { return ReadJwwMemo(s.Jww, path); }
+bool JwwCarriesImages(const ShellState& s) { return s.Jww.Header.Version >= kVerImages; }
+
+constexpr DocumentHandler kJwwDocument{LoadJww,        JwwVersion,    JwwSubject,    ApplyJww,
+                                       EncodeJww,      LoadWrittenJww, ReleaseJww,   JwwStoredMemo,
+                                       LoadJwwHeader,  JwwCarriesImages};
+
+// --- JWS figures
+
+bool LoadJws(ShellState& s, const std::filesystem::path& path, ReadFailure* failure) {
+  return LoadJwsFile(s.Jws, path, failure);
+}
+int32_t JwsVersion(const ShellState& s) { return s.Jws.Version; }
+RuleSubject JwsSubject(const ShellState& s) { return {s.Jws, {}}; }
+SpacingChanges ApplyJws(ShellState& s) { return ApplyJwsSpacingRule(s.Jws, s.Options); }
+void EncodeJws(ByteSink& out, ShellState& s, int32_t version) { WriteJwsFile(out, s.Jws, version); }
+bool LoadWrittenJws(std::span<const uint8_t> bytes, int32_t, ReadFailure& why) {
+  auto copy = std::make_unique<JwsDocument>();
+  const bool ok = LoadJwsBytes(*copy, bytes, &why);
+  ClearJwsData(*copy);
+  return ok;
+}
+void ReleaseJws(ShellState& s, bool) { ClearJwsData(s.Jws); }
+bool NoImages(const ShellState&) { return false; }
+
+constexpr DocumentHandler kJwsDocument{LoadJws,   JwsVersion, JwsSubject, ApplyJws, EncodeJws, LoadWrittenJws,
+                                       ReleaseJws, nullptr,   nullptr,    NoImages};
+
+// --- memo readers of the file list
+
+std::string JwwMemo(ShellState& state, const std::string& path) {
+  if (!ReadJwwMemo(state.Jww, path)) return {};
+  return CleanMemoText(state.Jww.Header.Memo);
+}
+
+std::string JwcMemo(ShellState& state, const std::string& path) {
+  if (!ReadJwcMemo(state.Jwc, path)) return {};
+  return CleanMemoText(state.Jwc.MemoPart1 + " " + state.Jwc.MemoPart2);
+}
+
+std::string JwkMemo(ShellState& state, const std::string& path) {
+  if (!ReadJwkMemo(state.Jwk, path)) return {};
+  return CleanMemoText(state.Jwk.MemoPart1 + " " + state.Jwk.MemoPart2);
+}
+
+// A backup name does not tell the format: the JWC probe first, then the JWW one.
+std::string BackupMemo(ShellState& state, const std::string& path) {
+  if (IsJwcFile(path)) return JwcMemo(state, path);
+  if (IsJwwFile(path)) return JwwMemo(state, path);
+  return {};
+}
+
+bool ProbeJww(const std::filesystem::path& p) { return IsJwwFile(p); }
+bool ProbeJws(const std::filesystem::path& p) { return IsJwsFile(p); }
+bool ProbeJwc(const std::filesystem::path& p) { return IsJwcFile(p); }
+
+constexpr DrawingFormat kFormats[] = {
+    {".JWW", "JWW", "not a JWW drawing: the signature does not match", ProbeJww, JwwMemo, &kJwwDocument},
+    {".JWS", "JWS", "not a JWS figure: the signature does not match", ProbeJws, nullptr, &kJwsDocument},
+    {".JWC", "JWC", {}, ProbeJwc, JwcMemo, nullptr},
+    {".JWK", "JWK", {}, nullptr, JwkMemo, nullptr},
+    {".JW$", "JWW", {}, nullptr, JwwMemo, nullptr},  // the CAD's own backup of a JWW drawing
+    {".BAK", {}, {}, nullptr, BackupMemo, nullptr},
+    {".BK*", {}, {}, nullptr, BackupMemo, nullptr},
+};
+
+bool Matches(std::string_view pattern, std::string_view ext) {
+  if (!pattern.empty() && pattern.back() == '*') return ext.starts_with(pattern.substr(0, pattern.size() - 1));
+  return ext == pattern;
+}
+
+}  // namespace
+
+std::span<const DrawingFormat> DrawingFormats() { return kFormats; }
+
+const DrawingFormat* FormatForExtension(std::string_view upperExtension) {
+  for (const DrawingFormat& f : kFormats)
+    if (Matches(f.Extension, upperExtension)) return &f;
+  return nullptr;
+}
+
+const DrawingFormat* FormatForName(std::string_view fileName) {
+  return FormatForExtension(UpperExtensionOf(fileName));
+}
+
+const DrawingFormat* FormatBySignature(const std::filesystem::path& path) {
+  for (const DrawingFormat& f : kFormats)
+    if (f.Document && f.Probe && f.Probe(path)) return &f;
+  return nullptr;
+}
+
+const DrawingFormat& JwwFormat() { return kFormats[0]; }
+const DrawingFormat& JwsFormat() { return kFormats[1]; }
+
+}  // namespace plm
