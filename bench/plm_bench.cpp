@@ -16,6 +16,7 @@
 
 #include "app/plmconv.h"
 #include "jww/jwwunit.h"
+#include "platform/files.h"
 #include "platform/fsutil.h"
 #include "shell/filelist.h"
 #include "shell/shellstate.h"
@@ -52,13 +53,13 @@ void CopyFile(benchmark::State& state, const fs::path& in) {
   const fs::path out = OutFolder() / "copy.jww";
   std::vector<char> buffer(size_t{1} << 20);
   for (auto _ : state) {
-    const int from = ::open(in.c_str(), O_RDONLY | O_CLOEXEC);
-    const int to = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    ssize_t got;
-    while ((got = ::read(from, buffer.data(), buffer.size())) > 0)
-      if (::write(to, buffer.data(), static_cast<size_t>(got)) != got) state.SkipWithError("write failed");
-    ::close(from);
-    ::close(to);
+    InputFile from;
+    PlainFileWriter to;
+    if (!from.Open(in) || !to.Create(out)) state.SkipWithError("open failed");
+    int64_t got;
+    while ((got = from.Read(buffer.data(), buffer.size())) > 0)
+      if (!to.Write(buffer.data(), static_cast<size_t>(got))) state.SkipWithError("write failed");
+    if (!to.Close()) state.SkipWithError("close failed");
   }
   state.SetBytesProcessed(state.iterations() * SizeOf(in));
 }
@@ -135,9 +136,9 @@ void ReadFirst8K(benchmark::State& state) {
   char buffer[8192];
   for (auto _ : state) {
     for (const std::string& p : paths) {
-      const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-      benchmark::DoNotOptimize(::read(fd, buffer, sizeof buffer));
-      ::close(fd);
+      InputFile file;
+      file.Open(p);
+      benchmark::DoNotOptimize(file.Read(buffer, sizeof buffer));
     }
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(paths.size()));

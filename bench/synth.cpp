@@ -1,5 +1,7 @@
 #include "bench/synth.h"
 
+#include "platform/files.h"
+
 #include "jww/jwwbody.h"
 
 #include <algorithm>
@@ -204,18 +206,7 @@ std::vector<uint8_t> DrawingBytes(const JwwDocument& doc, TempImages& images, in
   return out.Bytes();
 }
 
-bool WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return ::close(fd) == 0 && done == bytes.size();
-}
+bool WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) { return WriteNewFile(path, bytes); }
 
 JwwDocument MakeDrawing(uint64_t targetBytes, int32_t version, TempImages& images, int imageCount, uint32_t seed) {
   JwwDocument doc;

@@ -118,26 +118,4 @@ std::vector<size_t> HeaderSortOrderOfKeys(std::span<const std::string> keys, boo
   return OrderFromKeys(keys, descending);
 }
 
-std::vector<size_t> ReferenceHeaderSortOrder(std::span<const std::string> texts, bool descending) {
-  std::vector<std::string> rows = UpperKeys(texts);
-  std::vector<size_t> order(rows.size());
-  std::iota(order.begin(), order.end(), size_t{0});
-  for (size_t a = 0; a + 1 < rows.size(); ++a) {
-    std::string_view key = rows[a];
-    size_t best = a;
-    for (size_t r = a + 1; r < rows.size(); ++r) {
-      const std::string_view candidate = rows[r];
-      if (descending ? ByteLess(key, candidate) : ByteLess(candidate, key)) {
-        best = r;
-        key = candidate;
-      }
-    }
-    if (best != a) {
-      std::swap(rows[a], rows[best]);
-      std::swap(order[a], order[best]);
-    }
-  }
-  return order;
-}
-
 }  // namespace plm

@@ -25,8 +25,5 @@ std::vector<size_t> HeaderSortOrder(std::span<const std::string_view> texts, boo
 // they are compared as given.
 std::vector<size_t> HeaderSortOrderOfKeys(std::span<const std::string> keys, bool descending);
 
-// The same order by the literal O(n^2) selection sort, as the reference the fast
-// method is checked against.
-std::vector<size_t> ReferenceHeaderSortOrder(std::span<const std::string> texts, bool descending);
 
 }  // namespace plm

@@ -1,5 +1,7 @@
 #include "shell/sortorder.h"
 
+#include "tests/support/reference_sort.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -38,7 +40,7 @@ TEST(SortOrderTest, HandWorkedOrders) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(ReferenceHeaderSortOrder(c.texts, c.descending), c.expected);
+    EXPECT_EQ(plmtest::ReferenceHeaderSortOrder(c.texts, c.descending), c.expected);
     EXPECT_EQ(HeaderSortOrder(c.texts, c.descending), c.expected);
   }
 }
@@ -73,7 +75,7 @@ TEST(SortOrderTest, AgreesWithTheSelectionSortOnRandomRows) {
         for (bool descending : {false, true}) {
           SCOPED_TRACE(testing::Message() << "trial " << trials << ", " << texts.size() << " rows, "
                                           << (descending ? "descending" : "ascending"));
-          ASSERT_EQ(HeaderSortOrder(texts, descending), ReferenceHeaderSortOrder(texts, descending));
+          ASSERT_EQ(HeaderSortOrder(texts, descending), plmtest::ReferenceHeaderSortOrder(texts, descending));
         }
       }
     }
@@ -87,7 +89,7 @@ TEST(SortOrderTest, AgreesOverRepeatedClicks) {
   for (int click = 0; click < 4; ++click) {
     const bool descending = click % 2 == 1;
     const Order order = HeaderSortOrder(rows, descending);
-    ASSERT_EQ(order, ReferenceHeaderSortOrder(rows, descending)) << "click " << click;
+    ASSERT_EQ(order, plmtest::ReferenceHeaderSortOrder(rows, descending)) << "click " << click;
     std::vector<std::string> next;
     for (size_t i : order) next.push_back(rows[i]);
     rows = std::move(next);

@@ -1,0 +1,133 @@
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/bytes.h"
+
+namespace plm {
+namespace {
+
+namespace fs = std::filesystem;
+using plmtest::ReadFileBytes;
+using plmtest::WriteFileBytes;
+
+const std::vector<uint8_t> kOld{'o', 'l', 'd'};
+const std::vector<uint8_t> kNew{'n', 'e', 'w'};
+
+std::vector<std::string> Names(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(FilesTest, PreserveAsKeepsTheFileUnderBothNamesAndReplacesAnOlderOne) {
+  plmtest::TempDir dir;
+  WriteFileBytes(dir / "A.JWW", kNew);
+  WriteFileBytes(dir / "A.BAK", kOld);
+  ASSERT_TRUE(PreserveAs(dir / "A.JWW", dir / "A.BAK"));
+  EXPECT_EQ(ReadFileBytes(dir / "A.JWW"), kNew);
+  EXPECT_EQ(ReadFileBytes(dir / "A.BAK"), kNew);
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"A.BAK", "A.JWW"}));
+
+  // A keep-name that cannot be replaced: nothing changes, and the failure says so.
+  fs::create_directory(dir / "B.BAK");
+  WriteFileBytes(dir / "B.JWW", kOld);
+  std::string why;
+  EXPECT_FALSE(PreserveAs(dir / "B.JWW", dir / "B.BAK", &why));
+  EXPECT_FALSE(why.empty());
+  EXPECT_EQ(ReadFileBytes(dir / "B.JWW"), kOld);
+  EXPECT_TRUE(fs::is_empty(dir / "B.BAK"));
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"A.BAK", "A.JWW", "B.BAK", "B.JWW"}));
+}
+
+TEST(FilesTest, AnAtomicWriteShowsNothingUnderTheTargetUntilItIsPublished) {
+  plmtest::TempDir dir;
+  WriteFileBytes(dir / "T", kOld);
+  {
+    AtomicFileWriter w;
+    ASSERT_TRUE(w.Create(dir / "T"));
+    ASSERT_TRUE(w.Write(kNew.data(), kNew.size()));
+    ASSERT_TRUE(w.Finish());
+    EXPECT_EQ(ReadFileBytes(dir / "T"), kOld);
+    EXPECT_EQ(Names(dir.path()).size(), 2u);  // the target and the finished temporary
+    ASSERT_TRUE(w.Publish());
+  }
+  EXPECT_EQ(ReadFileBytes(dir / "T"), kNew);
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"T"}));
+
+  // Dropped before its commit: the temporary goes, the target stays.
+  {
+    AtomicFileWriter w;
+    ASSERT_TRUE(w.Create(dir / "T"));
+    ASSERT_TRUE(w.Write(kOld.data(), kOld.size()));
+  }
+  EXPECT_EQ(ReadFileBytes(dir / "T"), kNew);
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"T"}));
+
+  // A target that cannot be replaced (a folder): the commit fails and leaves nothing.
+  fs::create_directory(dir / "D");
+  WriteFileBytes(dir / "D" / "inside", kOld);
+  AtomicFileWriter w;
+  ASSERT_TRUE(w.Create(dir / "D"));
+  std::string why;
+  EXPECT_FALSE(w.Commit(&why));
+  EXPECT_NE(why.find("cannot be renamed"), std::string::npos);
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"D", "T"}));
+}
+
+TEST(FilesTest, ReplacedContentsKeepThePermissionsAndFollowALink) {
+  plmtest::TempDir dir;
+  WriteFileBytes(dir / "real.ini", kOld);
+  ::chmod((dir / "real.ini").c_str(), 0640);
+  fs::create_symlink(dir / "real.ini", dir / "link.ini");
+  ASSERT_TRUE(ReplaceFileContents(dir / "link.ini", "new"));
+  EXPECT_TRUE(fs::is_symlink(dir / "link.ini"));
+  EXPECT_EQ(ReadFileBytes(dir / "real.ini"), kNew);
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "real.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST(FilesTest, ReadingRefusesWhatIsNotARegularFileWithoutBlocking) {
+  plmtest::TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  struct Case {
+    const char* name;
+    fs::path path;
+    const char* reason;
+  } cases[] = {
+      {"FIFO", dir / "fifo", "is not a regular file"},
+      {"folder", dir.path(), "is a folder, not a file"},
+      {"missing", dir / "none", "cannot be opened"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string why;
+    InputFile in;
+    EXPECT_FALSE(in.Open(c.path, &why));
+    EXPECT_EQ(why.rfind(c.reason, 0), 0u) << why;
+    EXPECT_FALSE(ReadWholeFile(c.path));
+  }
+}
+
+TEST(FilesTest, AWholeFileIsReadUpToItsLimit) {
+  plmtest::TempDir dir;
+  std::vector<uint8_t> big(200000);
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 31 + 7);
+  WriteFileBytes(dir / "big", big);
+  EXPECT_EQ(ReadWholeFile(dir / "big"), big);
+  EXPECT_EQ(ReadWholeFile(dir / "big", nullptr, big.size()), big);
+  std::string why;
+  EXPECT_FALSE(ReadWholeFile(dir / "big", &why, big.size() - 1));
+  EXPECT_NE(why.find("larger than"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace plm
