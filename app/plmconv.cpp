@@ -13,6 +13,7 @@
 #include <ostream>
 #include <string_view>
 
+#include "app/plmconv_render.h"
 #include "app/plmconv_report.h"
 #include "jws/jwsunit.h"
 #include "jww/jwwunit.h"
@@ -33,6 +34,7 @@ constexpr char kUsage[] =
     "                       -o SAVE_FOLDER FILE_OR_FOLDER...\n"
     "       plmconv list [--type 0|1|2|3] [-v] FOLDER\n"
     "       plmconv info FILE...\n"
+    "       plmconv render [switches as for convert] [--view current|written|both] FILE -o OUT.svg\n"
     "       plmconv --help\n"
     "\n"
     "convert  Sets negative character spacing to zero and writes each corrected drawing under\n"
@@ -618,6 +620,7 @@ int PlmconvMain(const std::vector<std::string>& args, std::ostream& out, std::os
   }
   if (command == "convert") return Convert(rest, out, err, terminal);
   if (command == "info") return Info(rest, out, err);
+  if (command == "render") return RunRender(rest, out, err);
   if (command == "list") return List(rest, out, err);
   return Usage(err, "unknown command " + command);
 }

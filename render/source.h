@@ -1,0 +1,49 @@
+#pragma once
+// What the renderer reads from a loaded JWW drawing or JWS figure. Built in one place
+// (source.cpp) so the documents' list names appear nowhere else in the renderer.
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "jww/jwtype.h"
+
+namespace plm {
+
+struct JwwDocument;
+struct JwsDocument;
+struct TColorExNo;
+struct TTextTypeSetting;
+
+// One entity list: its order list and its seven kind lists.
+struct EntityView {
+  std::span<const TEntRef> Order;
+  std::span<const TEntSen> Sen;
+  std::span<const TEntEnko> Enko;
+  std::span<const TEntTen> Ten;
+  std::span<const TEntMoji> Moji;
+  std::span<const TEntSunpo> Sunpo;
+  std::span<const TEntSolid> Solid;
+  std::span<const TEntBlock> Block;
+};
+
+struct BlockDefView {
+  int32_t Number = 0;
+  std::string_view Name;
+  EntityView Entities;
+};
+
+// Views into a document; valid while the document lives and is not changed.
+struct RenderSource {
+  int32_t Version = 0;
+  bool IsJws = false;
+  EntityView Main;
+  std::vector<BlockDefView> BlockDefs;
+  std::span<const TColorExNo> ExtColors;         // empty when the file has no extended table
+  std::span<const TTextTypeSetting> TextTypes;   // empty for a JWS figure
+};
+
+RenderSource SourceOf(const JwwDocument& doc);
+RenderSource SourceOf(const JwsDocument& doc);
+
+}  // namespace plm
