@@ -175,7 +175,10 @@ class Builder {
 
   void Text(const TEntMoji& e, const Affine& m, TextSite site, bool marked) {
     if (e.Text.empty()) return;
-    if (!(e.SizeX > 0) || !(e.SizeY > 0) || !Fits(e.SizeX) || !Fits(e.SizeY) || !Fits(e.Spacing) ||
+    // A not-a-number spacing is laid out as 0: such texts are what the rule zeroes, so
+    // they must stay visible. An infinite or absurd one cannot be laid out.
+    const double spacing = std::isnan(e.Spacing) ? 0.0 : e.Spacing;
+    if (!(e.SizeX > 0) || !(e.SizeY > 0) || !Fits(e.SizeX) || !Fits(e.SizeY) || !Fits(spacing) ||
         !std::isfinite(e.Angle)) {
       ++out_.Stats.Skipped;
       return;
@@ -211,7 +214,7 @@ class Builder {
         cell.Utf8 = Cp932ToUtf8(std::string_view(bytes).substr(i, n));
       cell.X = x;
       cell.Width = cell.DoubleByte ? e.SizeX : e.SizeX / 2;
-      x += cell.Width + (cell.DoubleByte ? e.Spacing : e.Spacing / 2);
+      x += cell.Width + (cell.DoubleByte ? spacing : spacing / 2);
       t.Cells.push_back(std::move(cell));
       i += n;
     }

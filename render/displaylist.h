@@ -99,7 +99,7 @@ struct TextRun {
 // Limits that keep hostile drawings bounded in time and memory.
 struct RenderLimits {
   int MaxDepth = 16;                    // nesting of block insertions
-  uint64_t MaxPrimitives = 2'000'000;   // everything emitted, characters included
+  uint64_t MaxPrimitives = 1'000'000;   // everything emitted, characters included
   uint64_t MaxVisits = 8'000'000;       // entities walked, expansions included
   size_t MaxCharsPerText = 2000;
   double CoordLimit = 1e10;             // larger (or non-finite) coordinates are skipped
