@@ -20,17 +20,26 @@ constexpr double kArcTolerancePx = 0.25;
 // Glyphs of Japanese fonts sit on a baseline 0.12 em above the bottom of their em box.
 constexpr double kDescent = 0.12;
 
-// Fixed or general notation, always with '.' whatever the locale.
-std::string Num(double v, int decimals = 2) {
+// Fixed notation without trailing zeros, always with '.' whatever the locale.
+void AppendNum(std::string& out, double v, int decimals = 2) {
   if (!std::isfinite(v)) v = 0;
   char buf[64];
   auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-  std::string s(buf, r.ptr);
-  if (s.find('.') != std::string::npos) {
-    while (s.back() == '0') s.pop_back();
-    if (s.back() == '.') s.pop_back();
+  char* end = r.ptr;
+  if (std::find(buf, end, '.') != end) {
+    while (end[-1] == '0') --end;
+    if (end[-1] == '.') --end;
   }
-  if (s == "-0") s = "0";
+  if (end - buf == 2 && buf[0] == '-' && buf[1] == '0') {
+    out += '0';
+    return;
+  }
+  out.append(buf, end);
+}
+
+std::string Num(double v, int decimals = 2) {
+  std::string s;
+  AppendNum(s, v, decimals);
   return s;
 }
 
@@ -71,31 +80,37 @@ struct PageMap {
   Vec2 operator()(Vec2 p) const { return {OffsetX + (p.X - MinX) * Scale, OffsetY + (MaxY - p.Y) * Scale}; }
 };
 
-std::string PointText(Vec2 p) { return Num(p.X) + " " + Num(p.Y); }
+void AppendPoint(std::string& out, char command, Vec2 p) {
+  out += command;
+  AppendNum(out, p.X);
+  out += ' ';
+  AppendNum(out, p.Y);
+}
 
-void Polygon(std::ostream& out, const std::array<Vec2, 4>& c, const PageMap& map) {
-  out << "M" << PointText(map(c[0]));
-  for (size_t i = 1; i < 4; ++i) out << "L" << PointText(map(c[i]));
-  out << "Z";
+void Polygon(std::string& out, const std::array<Vec2, 4>& c, const PageMap& map) {
+  for (size_t i = 0; i < 4; ++i) AppendPoint(out, i ? 'L' : 'M', map(c[i]));
+  out += 'Z';
 }
 
 void WriteTexts(std::ostream& out, const DisplayList& list, const PageMap& map, bool cells) {
   if (cells) {
     out << "<g id=\"cells\" fill=\"none\" stroke=\"#6fa8dc\" stroke-width=\"0.5\">\n";
+    std::string d;
     for (const TextRun& t : list.Texts) {
       if (t.Marked) continue;
-      out << "<path d=\"";
-      for (size_t i = 0; i < t.Cells.size(); ++i) Polygon(out, t.CellCorners(i), map);
-      out << "\"/>\n";
+      d.clear();
+      for (size_t i = 0; i < t.Cells.size(); ++i) Polygon(d, t.CellCorners(i), map);
+      out << "<path d=\"" << d << "\"/>\n";
     }
     out << "</g>\n";
   }
   out << "<g id=\"marked\" fill=\"#ff8c00\" fill-opacity=\"0.28\" stroke=\"#e00000\" stroke-width=\"1\">\n";
+  std::string d;
   for (const TextRun& t : list.Texts) {
     if (!t.Marked) continue;
-    out << "<path d=\"";
-    for (size_t i = 0; i < t.Cells.size(); ++i) Polygon(out, t.CellCorners(i), map);
-    out << "\"/>\n";
+    d.clear();
+    for (size_t i = 0; i < t.Cells.size(); ++i) Polygon(d, t.CellCorners(i), map);
+    out << "<path d=\"" << d << "\"/>\n";
   }
   out << "</g>\n";
   out << "<g id=\"texts\" font-family=\"" << kFontFamily << "\">\n";
@@ -123,10 +138,11 @@ void WritePanel(std::ostream& out, const DisplayList& list, const std::string& c
   out << "</text>\n";
 
   out << "<g id=\"solids\" stroke=\"none\">\n";
+  std::string d;
   for (const SolidPrim& s : list.Solids) {
-    out << "<path fill=\"" << Hex(s.Fill) << "\" d=\"";
-    Polygon(out, s.Corners, map);
-    out << "\"/>\n";
+    d.clear();
+    Polygon(d, s.Corners, map);
+    out << "<path fill=\"" << Hex(s.Fill) << "\" d=\"" << d << "\"/>\n";
   }
   out << "</g>\n";
 
@@ -134,8 +150,9 @@ void WritePanel(std::ostream& out, const DisplayList& list, const std::string& c
   std::map<std::tuple<uint8_t, uint8_t, uint8_t>, std::string> strokes;
   auto key = [](Rgb c) { return std::make_tuple(c.R, c.G, c.B); };
   for (const SegmentPrim& s : list.Segments) {
-    std::string& d = strokes[key(s.S.Color)];
-    d += "M" + PointText(map(s.A)) + "L" + PointText(map(s.B));
+    std::string& path = strokes[key(s.S.Color)];
+    AppendPoint(path, 'M', map(s.A));
+    AppendPoint(path, 'L', map(s.B));
   }
   for (const ArcPrim& a : list.Arcs) {
     ArcPrim page = a;
@@ -143,16 +160,16 @@ void WritePanel(std::ostream& out, const DisplayList& list, const std::string& c
     page.AxisA = {a.AxisA.X * map.Scale, -a.AxisA.Y * map.Scale};
     page.AxisB = {a.AxisB.X * map.Scale, -a.AxisB.Y * map.Scale};
     const std::vector<Vec2> pts = FlattenArc(page, kArcTolerancePx);
-    std::string& d = strokes[key(a.S.Color)];
-    for (size_t i = 0; i < pts.size(); ++i) d += (i ? "L" : "M") + PointText(pts[i]);
+    std::string& path = strokes[key(a.S.Color)];
+    for (size_t i = 0; i < pts.size(); ++i) AppendPoint(path, i ? 'L' : 'M', pts[i]);
   }
   for (const PointPrim& p : list.Points) {
     const Vec2 q = map(p.P);
     strokes[key(p.S.Color)] += "M" + Num(q.X - 1.5) + " " + Num(q.Y) + "h3M" + Num(q.X) + " " + Num(q.Y - 1.5) + "v3";
   }
   out << "<g id=\"lines\" fill=\"none\" stroke-width=\"0.8\" stroke-linecap=\"round\">\n";
-  for (const auto& [c, d] : strokes)
-    out << "<path stroke=\"" << Hex({std::get<0>(c), std::get<1>(c), std::get<2>(c)}) << "\" d=\"" << d << "\"/>\n";
+  for (const auto& [c, path] : strokes)
+    out << "<path stroke=\"" << Hex({std::get<0>(c), std::get<1>(c), std::get<2>(c)}) << "\" d=\"" << path << "\"/>\n";
   out << "</g>\n";
 
   WriteTexts(out, list, map, options.CharCells);
