@@ -5,11 +5,13 @@
 #include <map>
 #include <optional>
 #include <ostream>
+#include <string_view>
 #include <system_error>
 
 #include "app/plmconv.h"
 #include "jws/jwsunit.h"
 #include "jww/jwwunit.h"
+#include "platform/cp932.h"
 #include "platform/fsutil.h"
 #include "render/displaylist.h"
 #include "render/marks.h"
@@ -47,6 +49,25 @@ std::string SwitchText(const ConvertOptions& o) {
   for (int n = 1; n <= 4; ++n)
     if (o[n]) s += std::string(s.empty() ? "" : " ") + names[n - 1];
   return s.empty() ? "（なし）" : s;
+}
+
+bool IsValidUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    const size_t n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+// File names from archives made on Japanese Windows are often code page 932; the
+// picture is UTF-8 XML and must stay well-formed.
+std::string DisplayName(const fs::path& p) {
+  const std::string name = p.filename().string();
+  return IsValidUtf8(name) ? name : Cp932ToUtf8(name);
 }
 
 bool EndsWithSvg(const fs::path& p) {
@@ -101,7 +122,7 @@ int RenderDocument(const Doc& doc, const Written& written, const ConvertOptions&
     panels.push_back({&*converted, "変換後（書き込まれる内容）"});
   }
   std::vector<std::string> legend;
-  legend.push_back(input.filename().string() + "　切り替え: " + SwitchText(options));
+  legend.push_back(DisplayName(input) + "　切り替え: " + SwitchText(options));
   for (const std::string& line : LegendLines(written.Marks, current ? *current : *converted)) legend.push_back(line);
   SvgOptions svg;
   svg.CharCells = cells;

@@ -113,7 +113,8 @@ void WriteTexts(std::ostream& out, const DisplayList& list, const PageMap& map, 
     out << "<path d=\"" << d << "\"/>\n";
   }
   out << "</g>\n";
-  out << "<g id=\"texts\" font-family=\"" << kFontFamily << "\">\n";
+  // Spaces are kept, so every character keeps the x position of its cell.
+  out << "<g id=\"texts\" xml:space=\"preserve\" font-family=\"" << kFontFamily << "\">\n";
   for (const TextRun& t : list.Texts) {
     const double k = t.SizeX / t.SizeY;
     const double s = map.Scale;

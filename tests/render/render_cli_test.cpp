@@ -100,6 +100,15 @@ TEST(RenderCliTest, PictureMarksWhatTheSwitchesChange) {
   EXPECT_EQ(plmtest::ReadFileBytes(in), DrawingBytes());  // the drawing is only read
 }
 
+TEST(RenderCliTest, CodePage932FileNameIsShownDecoded) {
+  plmtest::TempDir dir;
+  const fs::path in = dir / "\x95\x7E\x92\x6E\x90\x7D.JWW", out = dir / "a.svg";  // 敷地図.JWW
+  plmtest::WriteFileBytes(in, DrawingBytes());
+  const plmtest::CliRun run = Plmconv({"render", in.string(), "-o", out.string()});
+  ASSERT_EQ(run.code, plm::kExitOk) << run.err;
+  EXPECT_NE(ReadText(out).find("敷地図.JWW"), std::string::npos);
+}
+
 TEST(RenderCliTest, FailuresLeaveNoPicture) {
   plmtest::TempDir dir;
   const std::vector<uint8_t> good = DrawingBytes();
