@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "app/plmconv_commands.h"
+#include "app/plmconv_render.h"
 #include "jww/jwwio.h"
 
 namespace plm {
@@ -13,6 +14,7 @@ const char kPlmconvUsage[] =
     "                       -o SAVE_FOLDER FILE_OR_FOLDER...\n"
     "       plmconv list [--type 0|1|2|3] [-v] FOLDER\n"
     "       plmconv info FILE...\n"
+    "       plmconv render [switches as for convert] [--view current|written|both] FILE -o OUT.svg\n"
     "       plmconv --help\n"
     "\n"
     "convert  Sets negative character spacing to zero and writes each corrected drawing under\n"
@@ -99,6 +101,7 @@ int PlmconvMain(const std::vector<std::string>& args, std::ostream& out, std::os
   if (command == "convert") return RunConvert(rest, out, err, terminal);
   if (command == "info") return RunInfo(rest, out, err);
   if (command == "list") return RunList(rest, out, err);
+  if (command == "render") return RunRender(rest, out, err);
   return Usage(err, "unknown command " + command);
 }
 

@@ -1,0 +1,207 @@
+#include "app/plmconv_render.h"
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <sstream>
+#include <string_view>
+#include <system_error>
+
+#include "app/plmconv.h"
+#include "jws/jwsunit.h"
+#include "jww/jwwunit.h"
+#include "platform/cp932.h"
+#include "platform/files.h"
+#include "platform/fsutil.h"
+#include "render/displaylist.h"
+#include "render/marks.h"
+#include "render/svg.h"
+
+namespace plm {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kRenderUsage[] =
+    "usage: plmconv render [--type-spacing] [--free-spacing] [--dimension-values] [--block-texts]\n"
+    "                      [--all] [--view current|written|both] [--no-cells] FILE -o OUT.svg\n"
+    "\n"
+    "render   Writes a picture of the JWW drawing or JWS figure FILE as SVG: lines, arcs,\n"
+    "         points, solids, texts with their character cells, dimensions and block\n"
+    "         insertions. Texts whose negative spacing the switches (as for convert)\n"
+    "         would set to zero are highlighted, and a legend gives their counts.\n"
+    "  --view current      the drawing as it is (the default)\n"
+    "  --view written      the drawing as convert would write it\n"
+    "  --view both         both, side by side\n"
+    "  --no-cells          do not outline the character cells\n"
+    "  -o, --output FILE   the picture; its name must end in .svg\n";
+
+int RenderUsage(std::ostream& err, const std::string& message) {
+  err << "plmconv: " << message << "\n" << kRenderUsage;
+  return kExitUsage;
+}
+
+enum class View { Current, Written, Both };
+
+std::string SwitchText(const ConvertOptions& o) {
+  std::string s;
+  static const char* names[] = {"--type-spacing", "--free-spacing", "--dimension-values", "--block-texts"};
+  for (int n = 1; n <= 4; ++n)
+    if (o[n]) s += std::string(s.empty() ? "" : " ") + names[n - 1];
+  return s.empty() ? "（なし）" : s;
+}
+
+bool IsValidUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    const size_t n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+// File names from archives made on Japanese Windows are often code page 932; the
+// picture is UTF-8 XML and must stay well-formed.
+std::string DisplayName(const fs::path& p) {
+  const std::string name = p.filename().string();
+  return IsValidUtf8(name) ? name : Cp932ToUtf8(name);
+}
+
+bool EndsWithSvg(const fs::path& p) {
+  std::string ext = p.extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".svg";
+}
+
+// The picture goes to a temporary file beside the output first, so a failed write
+// leaves neither a partial picture nor a damaged earlier one.
+bool WritePicture(const fs::path& output, const std::vector<SvgPanel>& panels, const std::vector<std::string>& legend,
+                  const SvgOptions& options, std::string& why) {
+  std::ostringstream svg;
+  WriteSvg(svg, panels, legend, options);
+  std::string error;
+  if (ReplaceFileContents(output, svg.str(), &error)) return true;
+  why = output.string() + " " + error;
+  return false;
+}
+
+template <class Doc, class Written>
+int RenderDocument(const Doc& doc, const Written& written, const ConvertOptions& options, View view, bool cells,
+                       const fs::path& input, const fs::path& output, std::ostream& out, std::ostream& err) {
+  const RenderSource before = SourceOf(doc), after = SourceOf(written.Doc);
+  std::optional<DisplayList> current, converted;
+  std::vector<SvgPanel> panels;
+  if (view != View::Written) {
+    current = BuildDisplayList(before, &written.Marks);
+    panels.push_back({&*current, "現在の図面"});
+  }
+  if (view != View::Current) {
+    converted = BuildDisplayList(after, &written.Marks);
+    panels.push_back({&*converted, "変換後（書き込まれる内容）"});
+  }
+  std::vector<std::string> legend;
+  legend.push_back(DisplayName(input) + "　切り替え: " + SwitchText(options));
+  for (const std::string& line : LegendLines(written.Marks, current ? *current : *converted)) legend.push_back(line);
+  SvgOptions svg;
+  svg.CharCells = cells;
+  std::string why;
+  if (!WritePicture(output, panels, legend, svg, why)) {
+    err << "plmconv: " << output.string() << ": failed (" << why << ")\n";
+    return kExitFailed;
+  }
+  out << input.string() << " -> " << output.string() << ": " << written.Marks.Counts.Total()
+      << " spacing values would change\n";
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunRender(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
+  ConvertOptions options;
+  View view = View::Current;
+  bool cells = true;
+  std::optional<fs::path> output;
+  std::vector<fs::path> inputs;
+  static const std::map<std::string, int> kSwitches = {
+      {"--type-spacing", 1}, {"--free-spacing", 2}, {"--dimension-values", 3}, {"--block-texts", 4}};
+  static const std::map<std::string, View> kViews = {
+      {"current", View::Current}, {"written", View::Written}, {"both", View::Both}};
+  bool optionsDone = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (!optionsDone && arg == "--") {
+      optionsDone = true;
+    } else if (!optionsDone && (arg == "--help" || arg == "-h")) {
+      out << kRenderUsage;
+      return kExitOk;
+    } else if (!optionsDone && kSwitches.count(arg)) {
+      options[kSwitches.at(arg)] = 1;
+    } else if (!optionsDone && arg == "--all") {
+      for (int n = 1; n <= 4; ++n) options[n] = 1;
+    } else if (!optionsDone && (arg == "--view" || arg.starts_with("--view="))) {
+      std::string value;
+      if (arg == "--view") {
+        if (i + 1 >= args.size()) return RenderUsage(err, "option --view needs current, written or both");
+        value = args[++i];
+      } else {
+        value = arg.substr(7);
+      }
+      if (!kViews.count(value)) return RenderUsage(err, "option --view needs current, written or both, not " + value);
+      view = kViews.at(value);
+    } else if (!optionsDone && arg == "--no-cells") {
+      cells = false;
+    } else if (!optionsDone && (arg == "-o" || arg == "--output")) {
+      if (i + 1 >= args.size()) return RenderUsage(err, "option " + arg + " needs a file");
+      output = args[++i];
+    } else if (!optionsDone && arg.starts_with("--output=")) {
+      output = arg.substr(9);
+    } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
+      return RenderUsage(err, "unknown option " + arg);
+    } else {
+      inputs.emplace_back(arg);
+    }
+  }
+  if (inputs.size() != 1) return RenderUsage(err, inputs.empty() ? "no file given" : "render takes one file");
+  if (!output || output->empty()) return RenderUsage(err, "no picture given (-o OUT.svg)");
+  if (!EndsWithSvg(*output)) return RenderUsage(err, "the picture " + output->string() + " must end in .svg");
+  const fs::path& input = inputs[0];
+  std::error_code ec;
+  if (fs::equivalent(input, *output, ec))
+    return RenderUsage(err, "the picture " + output->string() + " is the drawing itself");
+
+  ReadFailure failure;
+  if (IsJwwFile(input)) {
+    ScopedTempFolder imageFolder("plmconv-render-");
+    TempImages images;
+    images.TempFolder = imageFolder.Path();
+    JwwDocument doc;
+    if (!imageFolder.Ok() || !LoadJwwFile(doc, images, input, &failure)) {
+      err << "plmconv: " << input.string() << ": failed ("
+          << (imageFolder.Ok() ? failure.Reason : std::string("no temporary folder")) << ")\n";
+      return kExitFailed;
+    }
+    const WrittenJww written = WrittenCopyOf(doc, options);
+    return RenderDocument(doc, written, options, view, cells, input, *output, out, err);
+  }
+  if (IsJwsFile(input)) {
+    JwsDocument doc;
+    if (!LoadJwsFile(doc, input, &failure)) {
+      err << "plmconv: " << input.string() << ": failed (" << failure.Reason << ")\n";
+      return kExitFailed;
+    }
+    const WrittenJws written = WrittenCopyOf(doc, options);
+    return RenderDocument(doc, written, options, view, cells, input, *output, out, err);
+  }
+  ByteCursor probe;
+  err << "plmconv: " << input.string() << ": failed ("
+      << (probe.OpenFile(input) ? std::string("neither a JWW drawing nor a JWS figure") : probe.Failure().Reason)
+      << ")\n";
+  return kExitFailed;
+}
+
+}  // namespace plm

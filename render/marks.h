@@ -1,0 +1,47 @@
+#pragma once
+// Which texts the spacing rule changes for given switches. The marks come from running
+// the rule itself on a copy of the document and comparing Spacing bit for bit, so
+// they cannot disagree with what a conversion writes.
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "jws/jwsunit.h"
+#include "jww/jwtype.h"
+#include "jww/jwwunit.h"
+#include "render/source.h"
+
+namespace plm {
+
+// One entry per text and per dimension of a list: 1 where its (value text's) Spacing
+// changes.
+struct ListMarks {
+  std::vector<uint8_t> Texts;
+  std::vector<uint8_t> Dims;
+};
+
+struct SpacingMarks {
+  ListMarks Main;
+  std::vector<ListMarks> BlockDefs;      // parallel to the source's block definitions
+  std::array<uint8_t, 10> TextTypes{};   // text types 1..10 at 0..9
+  SpacingChanges Counts;                 // the marks counted by where they stand
+};
+
+// Marks of every Spacing that differs bit for bit between two sources of one document
+// structure (the loaded document and its copy after the rule). Lists whose lengths
+// differ are compared over their common part.
+SpacingMarks MarksBetween(const RenderSource& before, const RenderSource& after);
+
+// The document as a conversion with `options` would write it, and the marks.
+struct WrittenJww {
+  JwwDocument Doc;
+  SpacingMarks Marks;
+};
+struct WrittenJws {
+  JwsDocument Doc;
+  SpacingMarks Marks;
+};
+WrittenJww WrittenCopyOf(const JwwDocument& doc, const ConvertOptions& options);
+WrittenJws WrittenCopyOf(const JwsDocument& doc, const ConvertOptions& options);
+
+}  // namespace plm

@@ -1,0 +1,35 @@
+#include "render/source.h"
+
+#include "jws/jwsunit.h"
+#include "jww/jwwunit.h"
+
+namespace plm {
+namespace {
+
+template <class Doc>
+void FillBody(RenderSource& s, const Doc& d) {
+  s.Main = &d;
+  s.BlockDefs.reserve(d.BlockDefList.size());
+  for (const TEntBlockDef_& def : d.BlockDefList) s.BlockDefs.push_back({def.Number, def.Name, &def});
+}
+
+}  // namespace
+
+RenderSource SourceOf(const JwwDocument& doc) {
+  RenderSource s;
+  s.Version = doc.Header.Version;
+  FillBody(s, doc);
+  if (doc.Header.Version >= kVerExtTables) s.ExtColors = doc.ExtColors;
+  s.TextTypes = doc.TextTypeSettings;
+  return s;
+}
+
+RenderSource SourceOf(const JwsDocument& doc) {
+  RenderSource s;
+  s.Version = doc.Version;
+  s.IsJws = true;
+  FillBody(s, doc);
+  return s;
+}
+
+}  // namespace plm

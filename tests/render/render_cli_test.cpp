@@ -1,0 +1,154 @@
+// plmconv render: usage, the picture of a built drawing, failures, and every drawing of
+// the corpus.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/ansi.h"
+#include "tests/render/render_fixture.h"
+#include "tests/support/cli.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace rendertest;
+using plmtest::Body;
+using plmtest::Plmconv;
+
+std::string ReadText(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+size_t Occurrences(const std::string& s, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + what.size())) ++n;
+  return n;
+}
+
+// A drawing with one free-size text of negative spacing, one typed text with
+// negative spacing, and a line.
+std::vector<uint8_t> DrawingBytes() {
+  Body body;
+  body.Entities = {Line(0, 0, 100, 50), Text("\x95\xB6\x8E\x9A", 10, 10, 5, 5, -2, 0, 0),
+                   Text("AB", 10, 30, 5, 5, -1, 0, 3)};
+  plmtest::Bytes bytes = plmtest::JwwHeaderBytes(600);
+  bytes.append(plmtest::EncodeBody(body, 600, false));
+  return bytes.data();
+}
+
+TEST(RenderCliTest, UsageErrors) {
+  plmtest::TempDir dir;
+  const fs::path in = dir / "A.JWW";
+  plmtest::WriteFileBytes(in, DrawingBytes());
+  const std::vector<std::vector<std::string>> cases = {
+      {"render", in.string()},
+      {"render", in.string(), "-o", (dir / "a.png").string()},
+      {"render", in.string(), "-o", (dir / "B.JWW").string()},
+      {"render", "-o", (dir / "a.svg").string()},
+      {"render", in.string(), in.string(), "-o", (dir / "a.svg").string()},
+      {"render", "--bogus", in.string(), "-o", (dir / "a.svg").string()},
+      {"render", "--view", "sideways", in.string(), "-o", (dir / "a.svg").string()},
+  };
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args.size() > 2 ? args[1] + " " + args[2] : args[1]);
+    const plmtest::CliRun run = Plmconv(args);
+    EXPECT_EQ(run.code, plm::kExitUsage) << run.err;
+    EXPECT_NE(run.err.find("usage: plmconv render"), std::string::npos);
+  }
+  EXPECT_FALSE(fs::exists(dir / "a.svg"));
+  EXPECT_FALSE(fs::exists(dir / "B.JWW"));
+}
+
+TEST(RenderCliTest, PictureMarksWhatTheSwitchesChange) {
+  plmtest::TempDir dir;
+  const fs::path in = dir / "A.JWW", out = dir / "a.svg";
+  plmtest::WriteFileBytes(in, DrawingBytes());
+  struct Case {
+    std::vector<std::string> switches;
+    size_t marked;  // per panel
+    const char* legend;
+  };
+  const Case cases[] = {
+      {{}, 0, "負の文字間隔: 0 件"},
+      {{"--free-spacing"}, 1, "負の文字間隔: 1 件"},
+      {{"--type-spacing"}, 1, "負の文字間隔: 1 件"},
+      {{"--all"}, 2, "負の文字間隔: 2 件"},
+  };
+  for (const Case& c : cases) {
+    for (const char* view : {"current", "both"}) {
+      SCOPED_TRACE(std::string(view) + " " + (c.switches.empty() ? "" : c.switches[0]));
+      std::vector<std::string> args = {"render"};
+      args.insert(args.end(), c.switches.begin(), c.switches.end());
+      args.insert(args.end(), {"--view", view, in.string(), "-o", out.string()});
+      const plmtest::CliRun run = Plmconv(args);
+      ASSERT_EQ(run.code, plm::kExitOk) << run.err;
+      const std::string svg = ReadText(out);
+      const size_t panels = std::string(view) == "both" ? 2 : 1;
+      EXPECT_EQ(Occurrences(svg, "class=\"panel\""), panels);
+      EXPECT_EQ(Occurrences(svg, "class=\"marked\""), c.marked * panels);
+      EXPECT_NE(svg.find(c.legend), std::string::npos);
+      EXPECT_NE(svg.find(">文字</text>"), std::string::npos);  // decoded from code page 932
+      EXPECT_FALSE(fs::exists(dir / "a.svg.part"));
+    }
+  }
+  EXPECT_EQ(plmtest::ReadFileBytes(in), DrawingBytes());  // the drawing is only read
+}
+
+TEST(RenderCliTest, CodePage932FileNameIsShownDecoded) {
+  plmtest::TempDir dir;
+  const fs::path in = dir / "\x95\x7E\x92\x6E\x90\x7D.JWW", out = dir / "a.svg";  // 敷地図.JWW
+  plmtest::WriteFileBytes(in, DrawingBytes());
+  const plmtest::CliRun run = Plmconv({"render", in.string(), "-o", out.string()});
+  ASSERT_EQ(run.code, plm::kExitOk) << run.err;
+  EXPECT_NE(ReadText(out).find("敷地図.JWW"), std::string::npos);
+}
+
+TEST(RenderCliTest, FailuresLeaveNoPicture) {
+  plmtest::TempDir dir;
+  const std::vector<uint8_t> good = DrawingBytes();
+  const fs::path truncated = dir / "T.JWW", text = dir / "N.JWW", out = dir / "a.svg";
+  plmtest::WriteFileBytes(truncated, std::vector<uint8_t>(good.begin(), good.end() - 20));
+  plmtest::WriteFileBytes(text, std::vector<uint8_t>{'h', 'e', 'l', 'l', 'o'});
+  for (const fs::path& in : {truncated, text, dir / "missing.jww"}) {
+    SCOPED_TRACE(in.filename().string());
+    const plmtest::CliRun run = Plmconv({"render", in.string(), "-o", out.string()});
+    EXPECT_EQ(run.code, plm::kExitFailed);
+    EXPECT_NE(run.err.find("failed ("), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(out));
+  }
+  const fs::path good_in = dir / "A.JWW";
+  plmtest::WriteFileBytes(good_in, good);
+  const plmtest::CliRun run = Plmconv({"render", good_in.string(), "-o", (dir / "no" / "a.svg").string()});
+  EXPECT_EQ(run.code, plm::kExitFailed);
+  EXPECT_NE(run.err.find("cannot create"), std::string::npos) << run.err;
+}
+
+TEST(RenderCliTest, EveryCorpusDrawingRenders) {
+  const fs::path folder = plmtest::CorpusFolder();
+  if (folder.empty()) GTEST_SKIP() << "no corpus folder";
+  std::vector<fs::path> files;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    const std::string ext = plm::AnsiUpper(e.path().extension().string());
+    if (e.is_regular_file() && (ext == ".JWW" || ext == ".JWS")) files.push_back(e.path());
+  }
+  std::sort(files.begin(), files.end());
+  ASSERT_FALSE(files.empty());
+  plmtest::TempDir dir;
+  for (const fs::path& f : files) {
+    SCOPED_TRACE(f.filename().string());
+    const fs::path out = dir / "picture.svg";
+    const plmtest::CliRun run = Plmconv({"render", "--all", "--view", "both", f.string(), "-o", out.string()});
+    EXPECT_EQ(run.code, plm::kExitOk) << run.err;
+    const std::string svg = ReadText(out);
+    EXPECT_NE(svg.find("</svg>"), std::string::npos);
+    EXPECT_EQ(svg.find("描画できなかった要素"), std::string::npos);  // real drawings draw in full
+  }
+}
+
+}  // namespace
