@@ -133,21 +133,21 @@ class Builder {
   template <class List, class Rec>
   static void Add(List& lists, int32_t kind, std::vector<Rec>& list, Rec r) {
     list.push_back(std::move(r));
-    lists.EntityOrder->push_back({kind, static_cast<int32_t>(list.size() - 1)});
+    lists.EntityOrder.push_back({kind, static_cast<int32_t>(list.size() - 1)});
   }
 
   // 100 entities in the proportions of real drawings.
-  void AddUnit(EntityLists l, int32_t blockCount) {
+  void AddUnit(EntityLists& l, int32_t blockCount) {
     for (int i = 0; i < 100; ++i) {
       const int slot = i;
-      if (slot < 68) Add(l, kKindSen, *l.Sen, Line());
-      else if (slot < 76) Add(l, kKindEnko, *l.Enko, Arc());
-      else if (slot < 80) Add(l, kKindTen, *l.Ten, Point(slot % 2 == 0));
-      else if (slot < 90) Add(l, kKindMoji, *l.Moji, Text(RoomName()));
-      else if (slot < 93) Add(l, kKindSunpo, *l.Sunpo, Dim());
-      else if (slot < 97) Add(l, kKindSolid, *l.Solid, Solid());
-      else if (blockCount > 0) Add(l, kKindBlock, *l.Block, Insertion(1 + Pick(blockCount)));
-      else Add(l, kKindSen, *l.Sen, Line());
+      if (slot < 68) Add(l, kKindSen, l.SenList, Line());
+      else if (slot < 76) Add(l, kKindEnko, l.EnkoList, Arc());
+      else if (slot < 80) Add(l, kKindTen, l.TenList, Point(slot % 2 == 0));
+      else if (slot < 90) Add(l, kKindMoji, l.MojiList, Text(RoomName()));
+      else if (slot < 93) Add(l, kKindSunpo, l.SunpoList, Dim());
+      else if (slot < 97) Add(l, kKindSolid, l.SolidList, Solid());
+      else if (blockCount > 0) Add(l, kKindBlock, l.BlockList, Insertion(1 + Pick(blockCount)));
+      else Add(l, kKindSen, l.SenList, Line());
     }
   }
 
@@ -157,7 +157,7 @@ class Builder {
     d.Number = number;
     d.Time = number;
     d.Name = std::string(kWords[Pick(kWordCount)]) + "-" + std::to_string(number);
-    EntityLists l = ListsOf(d);
+    EntityLists& l = d;
     for (int i = 0; i < 16; ++i) Add(l, kKindSen, d.SenList, Line());
     for (int i = 0; i < 2; ++i) Add(l, kKindEnko, d.EnkoList, Arc());
     Add(l, kKindMoji, d.MojiList, Text(RoomName()));
@@ -217,7 +217,7 @@ JwwDocument MakeDrawing(uint64_t targetBytes, int32_t version, TempImages& image
   {
     JwwDocument probe = doc;
     Builder pb(probe, seed);
-    pb.AddUnit(MainListsOf(probe), 1);
+    pb.AddUnit(probe, 1);
     probe.EntityCount = static_cast<uint32_t>(probe.EntityOrder.size());
     const uint64_t unit = BodySize(probe, version) - empty;
     const uint64_t imageBytes = version >= kVerImages ? targetBytes / 50 : 0;
@@ -226,7 +226,7 @@ JwwDocument MakeDrawing(uint64_t targetBytes, int32_t version, TempImages& image
     const uint64_t units = std::max<uint64_t>(1, budget * 250 / (unit * 251 + 1));
     const int32_t blockCount = static_cast<int32_t>(std::max<uint64_t>(1, units / 50));
     doc.EntityOrder.reserve(units * 100);
-    for (uint64_t u = 0; u < units; ++u) b.AddUnit(MainListsOf(doc), blockCount);
+    for (uint64_t u = 0; u < units; ++u) b.AddUnit(doc, blockCount);
     for (int32_t n = 1; n <= blockCount; ++n) doc.BlockDefList.push_back(b.BlockDef(n));
     if (version >= kVerImages) {
       images.TempImageFiles.clear();
@@ -250,7 +250,7 @@ JwwDocument MakeSmallDrawing(int32_t version, uint32_t seed) {
   JwwDocument doc;
   Builder b(doc, seed);
   b.Header(version, std::string(kMemoTitle) + " No." + std::to_string(seed) + "\r\n" + kWords[seed % kWordCount]);
-  b.AddUnit(MainListsOf(doc), 0);
+  b.AddUnit(doc, 0);
   doc.EntityCount = static_cast<uint32_t>(doc.EntityOrder.size());
   return doc;
 }
