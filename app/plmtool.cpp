@@ -4,9 +4,9 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include "shell/DialogsQt.h"
-#include "shell/Unit1.h"
-#include "shell/Unit2.h"
+#include "shell/qt/DialogsQt.h"
+#include "shell/qt/Unit1.h"
+#include "shell/qt/Unit2.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);

@@ -1,7 +1,7 @@
 #pragma once
 // "Is ESC held down now": the key-state query the folder search and the file listing
-// poll to abort. The window answers it from the toolkit (shell/KeyStateQt.h); tests
-// answer it with FakeKeyState.
+// poll to abort. The window answers it from the toolkit (shell/qt/KeyStateQt.h); tests
+// answer it with a double of their own.
 namespace plm {
 
 class KeyState {
@@ -9,20 +9,6 @@ class KeyState {
   virtual ~KeyState() = default;
   // True while the ESC key is held down at the moment of the call.
   virtual bool EscapeHeld() = 0;
-};
-
-// Test double: answers "not held" to the first HeldAfter queries and "held" from then
-// on; a negative HeldAfter never reports ESC.
-class FakeKeyState : public KeyState {
- public:
-  explicit FakeKeyState(int heldAfter = -1) : HeldAfter(heldAfter) {}
-  bool EscapeHeld() override {
-    const bool held = HeldAfter >= 0 && Queries >= HeldAfter;
-    ++Queries;
-    return held;
-  }
-  int HeldAfter;
-  int Queries = 0;
 };
 
 }  // namespace plm

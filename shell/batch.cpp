@@ -4,6 +4,7 @@
 
 #include "platform/fsutil.h"
 #include "shell/conversion.h"
+#include "shell/texts.h"
 
 namespace plm {
 
@@ -18,11 +19,11 @@ BatchCheck CheckBatchStart(bool folderTreeReady, bool fileListShown, const std::
 
 BatchCheckReport ReportOf(BatchCheck check) {
   switch (check) {
-    case BatchCheck::NoSearchFolder: return {true, true, "検索フォルダを指定して下さい。", true};
-    case BatchCheck::NoFileList: return {true, true, "ファイル一覧が表示されていません。", false};
-    case BatchCheck::NoSaveFolder: return {true, false, "保存先フォルダを指定して下さい。", false};
+    case BatchCheck::NoSearchFolder: return {true, true, texts::kSpecifySearchFolder, true};
+    case BatchCheck::NoFileList: return {true, true, texts::kNoFileList, false};
+    case BatchCheck::NoSaveFolder: return {true, false, texts::kSpecifySaveFolder, false};
     case BatchCheck::SameFolder:
-      return {true, false, "保存先フォルダとファイルのフォルダが同じになっています。", false};
+      return {true, false, texts::kSameFolders, false};
     case BatchCheck::Ready: break;
   }
   return {false, false, {}, false};

@@ -8,6 +8,7 @@
 #include "platform/cp932.h"
 #include "shell/formats.h"
 #include "shell/sortorder.h"
+#include "shell/texts.h"
 
 namespace plm {
 namespace {
@@ -18,11 +19,7 @@ void SetStatus(const ShellState& state, const std::string& text) {
 
 }  // namespace
 
-const std::array<std::string_view, kFileListColumns>& FileListHeader() {
-  static const std::array<std::string_view, kFileListColumns> header = {"ファイル名", "Bytes", "種類",
-                                                                         "図面メモ",   "更新日時", "属性"};
-  return header;
-}
+const std::array<std::string_view, kFileListColumns>& FileListHeader() { return texts::kFileListHeader; }
 
 std::string_view FilterPattern(int filterIndex) {
   switch (filterIndex) {
@@ -112,7 +109,7 @@ std::string CellDisplayText(const FileRow& row, int column) {
 ListFilesResult ListFiles(ShellState& state, const std::string& folderPath, int filterIndex, int sizeColumnWidthPx,
                           const std::function<bool()>& abortRequested) {
   ListFilesResult result;
-  SetStatus(state, "フォルダ「" + folderPath + "」を検索中(ESC:中断)");
+  SetStatus(state, texts::kListingBefore + folderPath + texts::kListingAfter);
   const int sizeField = SizeFieldWidth(sizeColumnWidthPx, kListingPixelsPerChar);
   FileSearch search;
   if (search.Open(folderPath, std::string(FilterPattern(filterIndex)))) {
@@ -127,8 +124,8 @@ ListFilesResult ListFiles(ShellState& state, const std::string& folderPath, int 
   }
   result.Error = search.Error();
   search.Close();
-  SetStatus(state, result.Aborted ? std::string("検索を中断しました。")
-                                  : std::to_string(result.Rows.size()) + " Files  パス名「" + folderPath + "」");
+  SetStatus(state, result.Aborted ? std::string(texts::kListingAborted)
+                                  : std::to_string(result.Rows.size()) + texts::kListedFiles + folderPath + texts::kListedEnd);
   result.FileListShown = !result.Rows.empty();
   return result;
 }
@@ -163,15 +160,6 @@ HeaderClickAction HeaderClickSort(std::vector<FileRow>& rows, int column, bool f
   SortFileRows(rows, column, sortDescending);
   sortDescending = !sortDescending;
   return HeaderClickAction::Sorted;
-}
-
-int HeaderColumnAt(const std::vector<int>& widths, int firstVisible, int x, int gridLineWidth) {
-  int left = 0;
-  for (size_t c = static_cast<size_t>(std::max(firstVisible, 0)); c < widths.size(); ++c) {
-    if (x > left && x < left + widths[c]) return static_cast<int>(c);
-    left += widths[c] + gridLineWidth;
-  }
-  return -1;
 }
 
 }  // namespace plm

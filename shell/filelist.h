@@ -94,9 +94,4 @@ enum class HeaderClickAction { None, Relist, Sorted };
 // column 5 asks the caller to list the folder again (the file system's order).
 HeaderClickAction HeaderClickSort(std::vector<FileRow>& rows, int column, bool fileListShown, bool& sortDescending);
 
-// The column under pixel x of the header: columns from firstVisible on, each covering
-// the pixels strictly between its left edge and left edge + width, the next starting
-// after the grid line. -1 when none.
-int HeaderColumnAt(const std::vector<int>& widths, int firstVisible, int x, int gridLineWidth);
-
 }  // namespace plm

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "tests/support/bytes.h"
+#include "tests/support/header_column.h"
 #include "tests/support/jwwheader_model.h"
 
 namespace plm {
@@ -131,7 +132,7 @@ TEST(FileListTest, HeaderColumnAtExcludesTheEdges) {
                         {0, 65, 1, -1}, {0, 66, 1, 1}, {1, 10, 0, 1},   {0, 200, 0, -1}, {2, 63, 0, 2}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "first " << c.firstVisible << " x " << c.x << " line " << c.line);
-    EXPECT_EQ(HeaderColumnAt(widths, c.firstVisible, c.x, c.line), c.expected);
+    EXPECT_EQ(plmtest::HeaderColumnAt(widths, c.firstVisible, c.x, c.line), c.expected);
   }
 }
 

@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "platform/keystate.h"
+#include "tests/support/fake_keystate.h"
 #include "tests/support/bytes.h"
 
 namespace plm {
@@ -73,7 +73,7 @@ TEST(FolderTreeTest, EscapeStopsTheSearchAndKeepsWhatWasFound) {
 
   for (int heldAfter : {0, 3, 10}) {
     SCOPED_TRACE(heldAfter);
-    FakeKeyState keys(heldAfter);
+    plmtest::FakeKeyState keys(heldAfter);
     FolderTree tree;
     FolderSearchHooks hooks;
     hooks.EscapeHeld = [&] { return keys.EscapeHeld(); };

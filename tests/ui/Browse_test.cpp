@@ -12,9 +12,9 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "platform/keystate.h"
-#include "shell/FileTableQt.h"
-#include "shell/KeyStateQt.h"
+#include "tests/support/fake_keystate.h"
+#include "shell/qt/FileTableQt.h"
+#include "shell/qt/KeyStateQt.h"
 #include "uitest.h"
 
 namespace {
@@ -106,7 +106,7 @@ class BrowseTest : public QObject {
     WriteText(dir.Path() / "file.JWW", "x");
     Session s;
     s.Start();
-    plm::FakeKeyState keys;
+    plmtest::FakeKeyState keys;
     s.Form1->SetKeyState(&keys);
     ChooseSearchFolder(s, dir.Path());
 
@@ -146,7 +146,7 @@ class BrowseTest : public QObject {
     fs::permissions(dir.Path() / "ro", fs::perms::owner_read | fs::perms::owner_exec);
     Session s;
     s.Start();
-    plm::FakeKeyState keys;
+    plmtest::FakeKeyState keys;
     s.Form1->SetKeyState(&keys);
     ChooseSearchFolder(s, dir.Path());
     fs::permissions(dir.Path() / "ro", fs::perms::owner_all);
@@ -171,7 +171,7 @@ class BrowseTest : public QObject {
         fs::create_directories(dir.Path() / ("d" + std::to_string(i)) / ("e" + std::to_string(j)));
     Session s;
     s.Start();
-    plm::FakeKeyState keys(4);
+    plmtest::FakeKeyState keys(4);
     s.Form1->SetKeyState(&keys);
     ChooseSearchFolder(s, dir.Path());
 
@@ -197,7 +197,7 @@ class BrowseTest : public QObject {
     fs::create_directories(dir.Path() / "sub.jww");
     Session s;
     s.Start();
-    plm::FakeKeyState keys;
+    plmtest::FakeKeyState keys;
     s.Form1->SetKeyState(&keys);
     ChooseSearchFolder(s, dir.Path());
     ClickNode(s, Tree(s)->topLevelItem(0));
@@ -235,7 +235,7 @@ class BrowseTest : public QObject {
 
     // ESC held before the third file: two rows stay.
     box->setCurrentIndex(0);
-    plm::FakeKeyState esc(2);
+    plmtest::FakeKeyState esc(2);
     s.Form1->SetKeyState(&esc);
     ClickNode(s, Tree(s)->topLevelItem(0));
     QCOMPARE(Status(s), QStringLiteral("検索を中断しました。"));
@@ -248,7 +248,7 @@ class BrowseTest : public QObject {
     for (const char* n : {"c.txt", "a.txt", "B.txt", "d.txt"}) WriteText(dir.Path() / n, n);
     Session s;
     s.Start();
-    plm::FakeKeyState keys;
+    plmtest::FakeKeyState keys;
     s.Form1->SetKeyState(&keys);
     ChooseSearchFolder(s, dir.Path());
     ClickNode(s, Tree(s)->topLevelItem(0));
@@ -278,7 +278,7 @@ class BrowseTest : public QObject {
     WriteText(dir.Path() / "src" / "A.JWW", "x");
     Session s;
     s.Start();
-    plm::FakeKeyState keys;
+    plmtest::FakeKeyState keys;
     s.Form1->SetKeyState(&keys);
     QPushButton* convert = s.Find<QPushButton>("Button4");
 
@@ -341,7 +341,7 @@ class BrowseTest : public QObject {
 
     Session s;
     s.Start();
-    plm::FakeKeyState keys;
+    plmtest::FakeKeyState keys;
     s.Form1->SetKeyState(&keys);
     s.Dialogs.setNextFolder(Slashed(out));
     QTest::mouseClick(s.Find<QPushButton>("Button3"), Qt::LeftButton);

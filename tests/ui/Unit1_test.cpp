@@ -8,7 +8,7 @@
 #include <QTableView>
 #include <QTest>
 
-#include "shell/FileTableQt.h"
+#include "shell/qt/FileTableQt.h"
 #include "shell/UnitIni.h"
 #include "uitest.h"
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 #include "platform/fsutil.h"
-#include "shell/Unit1.h"
-#include "shell/Unit2.h"
+#include "shell/qt/Unit1.h"
+#include "shell/qt/Unit2.h"
 
 namespace plmtest {
 
@@ -30,7 +30,7 @@ struct RegisterUiTest {
 // The program as plmtool builds it, with a scripted user and its own program folder.
 struct Session {
   plm::ScopedTempFolder Folder{"plm-ui-"};
-  plm::ScriptedDialogs Dialogs;
+  plmtest::ScriptedDialogs Dialogs;
   std::unique_ptr<plm::TForm1> Form1;
   plm::TForm2* Form2 = nullptr;
 

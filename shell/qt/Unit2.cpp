@@ -1,9 +1,11 @@
-#include "shell/Unit2.h"
+#include "shell/qt/Unit2.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
+
+#include "shell/texts.h"
 
 namespace plm {
 namespace {
@@ -11,8 +13,10 @@ namespace {
 constexpr int kClientWidth = 633;
 constexpr int kClientHeight = 204;
 
-QLabel* NoteLabel(QWidget* parent, const char* name, const char* text, int x, int y) {
-  auto* label = new QLabel(QString::fromUtf8(text), parent);
+QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QLabel* NoteLabel(QWidget* parent, const char* name, std::string_view text, int x, int y) {
+  auto* label = new QLabel(Text(text), parent);
   label->setObjectName(QString::fromUtf8(name));
   label->setFont(DialogFont(16));
   label->setAutoFillBackground(true);
@@ -40,7 +44,7 @@ TForm2::TForm2(ConvertOptions& options, QWidget* parent)
                           Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint),
       options_(options) {
   setObjectName(QStringLiteral("TForm2"));
-  setWindowTitle(QStringLiteral("変換設定"));
+  setWindowTitle(Text(texts::kForm2Caption));
   setFont(DialogFont(13));
   setFixedSize(kClientWidth, kClientHeight);
   setModal(true);
@@ -52,7 +56,7 @@ TForm2::TForm2(ConvertOptions& options, QWidget* parent)
 }
 
 void TForm2::CreateLabels() {
-  auto* title = new QLabel(QStringLiteral("◆文字間隔がマイナス値になっているものをゼロにするツールです◆"), this);
+  auto* title = new QLabel(Text(texts::kLabel3), this);
   title->setObjectName(QStringLiteral("Label3"));
   title->setFont(DialogFont(16));
   title->setAlignment(Qt::AlignCenter);
@@ -61,40 +65,30 @@ void TForm2::CreateLabels() {
   title->setPalette(p);
   title->setGeometry(0, 0, kClientWidth, 24);
 
-  NoteLabel(this, "Label45", "※文字間隔をゼロにする事により、文字全長が変わりますので注意して下さい。", 8, 120);
-  NoteLabel(this, "Label2", "※文字終点座標データは変更されませんので、注意して下さい。", 8, 144);
-  NoteLabel(this, "Label1", "※JWS形式に文字種設定はありません。", 7, 168);
+  NoteLabel(this, "Label45", texts::kLabel45, 8, 120);
+  NoteLabel(this, "Label2", texts::kLabel2, 8, 144);
+  NoteLabel(this, "Label1", texts::kLabel1, 7, 168);
 }
 
 void TForm2::CreateCheckBoxes() {
-  struct Box {
-    int x, y;
-    const char* caption;
-  };
-  const Box boxes[4] = {
-      {8, 24, "文字種設定での文字間隔にマイナス値が使用されていたらゼロにする"},
-      {8, 48, "任意サイズ文字の文字間隔にマイナス値が使用されていたらゼロにする"},
-      {32, 72, "寸法図形の寸法値を変更する"},
-      {32, 96, "ブロック図形の文字を変更する"},
-  };
+  const QPoint places[4] = {{8, 24}, {8, 48}, {32, 72}, {32, 96}};
   for (int n = 1; n <= 4; ++n) {
-    const Box& b = boxes[n - 1];
-    auto* box = new QCheckBox(QString::fromUtf8(b.caption), this);
+    auto* box = new QCheckBox(Text(texts::kCheckBoxCaptions[static_cast<size_t>(n - 1)]), this);
     box->setObjectName(QStringLiteral("CheckBox%1").arg(n));
     // As wide as its caption: the whole box is the click target, with no dead strip.
     box->adjustSize();
-    box->move(b.x, b.y);
+    box->move(places[n - 1]);
   }
 }
 
 void TForm2::CreateButtons() {
-  auto* ok = new QPushButton(QStringLiteral("ＯＫ (&Y)"), this);
+  auto* ok = new QPushButton(Text(texts::kForm2Ok), this);
   ok->setObjectName(QStringLiteral("Button3"));
   ok->setGeometry(376, 168, 120, 28);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &TForm2::Button3Click);
 
-  auto* cancel = new QPushButton(QStringLiteral("キャンセル (&N)"), this);
+  auto* cancel = new QPushButton(Text(texts::kForm2Cancel), this);
   cancel->setObjectName(QStringLiteral("Button4"));
   cancel->setGeometry(504, 168, 120, 28);
   connect(cancel, &QPushButton::clicked, this, &TForm2::Button4Click);

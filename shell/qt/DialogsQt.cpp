@@ -1,4 +1,4 @@
-#include "shell/DialogsQt.h"
+#include "shell/qt/DialogsQt.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "shell/FileTableQt.h"
+#include "shell/qt/FileTableQt.h"
 
 #include "shell/filelist.h"
 
@@ -24,20 +24,6 @@ void FileTableModel::UpdateRows(std::vector<Row> rows) {
   }
   rows_ = std::move(rows);
   if (!rows_.empty()) emit dataChanged(index(0, 0), index(static_cast<int>(rows_.size()) - 1, kColumns - 1));
-}
-
-void FileTableModel::SwapRows(int a, int b) {
-  const int n = static_cast<int>(rows_.size());
-  if (a == b || a < 0 || b < 0 || a >= n || b >= n) return;
-  std::swap(rows_[static_cast<size_t>(a)], rows_[static_cast<size_t>(b)]);
-  emit dataChanged(index(a, 0), index(a, kColumns - 1));
-  emit dataChanged(index(b, 0), index(b, kColumns - 1));
-}
-
-void FileTableModel::SetText(int row, int column, std::string text) {
-  if (row < 0 || row >= static_cast<int>(rows_.size()) || column < 0 || column >= kColumns) return;
-  rows_[static_cast<size_t>(row)][static_cast<size_t>(column)] = std::move(text);
-  emit dataChanged(index(row, column), index(row, column));
 }
 
 int FileTableModel::rowCount(const QModelIndex& parent) const {

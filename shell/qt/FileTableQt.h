@@ -1,7 +1,7 @@
 #pragma once
 // The table model behind the file list: a header of 6 texts and rows of 6 texts each.
 // Rows live in one vector and are converted for display only when a cell is painted,
-// so replacing or sorting 100,000 rows stays cheap. Cells are those of the file list
+// so replacing or re-ordering 100,000 rows stays cheap. Cells are those of the file list
 // (the memo in code page 932) and are shown as CellDisplayText gives them.
 #include <QAbstractTableModel>
 #include <array>
@@ -23,8 +23,6 @@ class FileTableModel : public QAbstractTableModel {
   // New contents for the same number of rows: views keep their selection on the same
   // row numbers. A different count replaces everything.
   void UpdateRows(std::vector<Row> rows);
-  void SwapRows(int a, int b);
-  void SetText(int row, int column, std::string text);
 
   const std::vector<Row>& Rows() const { return rows_; }
   const Row& Header() const { return header_; }

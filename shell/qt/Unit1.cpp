@@ -1,4 +1,4 @@
-#include "shell/Unit1.h"
+#include "shell/qt/Unit1.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,13 +31,14 @@
 #include "platform/dialogs.h"
 #include "platform/fsutil.h"
 #include "platform/keystate.h"
-#include "shell/FileTableQt.h"
-#include "shell/KeyStateQt.h"
+#include "shell/UnitIni.h"
 #include "shell/batch.h"
 #include "shell/filelist.h"
 #include "shell/foldertree.h"
-#include "shell/Unit2.h"
-#include "shell/UnitIni.h"
+#include "shell/qt/FileTableQt.h"
+#include "shell/qt/KeyStateQt.h"
+#include "shell/qt/Unit2.h"
+#include "shell/texts.h"
 
 namespace plm {
 namespace {
@@ -77,8 +78,10 @@ QTreeWidgetItem* MakeFolderItem(const std::string& text) {
   return item;
 }
 
-QAction* AddItem(QMenu* menu, const char* name, const char* text) {
-  QAction* action = menu->addAction(QString::fromUtf8(text));
+QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QAction* AddItem(QMenu* menu, const char* name, std::string_view text) {
+  QAction* action = menu->addAction(Text(text));
   action->setObjectName(QString::fromUtf8(name));
   return action;
 }
@@ -96,7 +99,7 @@ QFont FormFont(int pixelSize) {
 TForm1::TForm1(Dialogs& dialogs, std::string programFolder, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), programFolderOverride_(std::move(programFolder)) {
   setObjectName(QStringLiteral("TForm1"));
-  setWindowTitle(QStringLiteral("Pallimo Ver.1.01"));
+  setWindowTitle(Text(texts::kForm1Caption));
   setFont(FormFont(12));
   // A stored size of 0 (or garbage read as 0) must not leave an unreachable window.
   setMinimumSize(320, 200);
@@ -166,12 +169,11 @@ QWidget* TForm1::CreateTopStrip() {
 
   ComboBox1 = new QComboBox(strip);
   ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-  for (const char* item : {"全てのファイル(*.*)", "*.JW?", "*.JWW", "*.JWS"})
-    ComboBox1->addItem(QString::fromUtf8(item));
+  for (std::string_view item : texts::kFileTypeItems) ComboBox1->addItem(Text(item));
   ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
 
-  Button1 = new QPushButton(QStringLiteral("変換設定"), strip);
+  Button1 = new QPushButton(Text(texts::kButton1Caption), strip);
   Button1->setObjectName(QStringLiteral("Button1"));
   connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
 
@@ -179,21 +181,21 @@ QWidget* TForm1::CreateTopStrip() {
   Edit2->setObjectName(QStringLiteral("Edit2"));
   Edit2->setReadOnly(true);
 
-  Button3 = new QPushButton(QStringLiteral("参照"), strip);
+  Button3 = new QPushButton(Text(texts::kButton3Caption), strip);
   Button3->setObjectName(QStringLiteral("Button3"));
   connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
 
-  Button4 = new QPushButton(QStringLiteral("変換"), strip);
+  Button4 = new QPushButton(Text(texts::kButton4Caption), strip);
   Button4->setObjectName(QStringLiteral("Button4"));
   Button4->setFont(FormFont(19));
   Button4->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
   Button4->setMinimumWidth(72);
   connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
 
-  grid->addWidget(new QLabel(QStringLiteral("ファイルの種類"), strip), 0, 0);
+  grid->addWidget(new QLabel(Text(texts::kFileTypeLabel), strip), 0, 0);
   grid->addWidget(ComboBox1, 0, 1, Qt::AlignLeft);
   grid->addWidget(Button1, 0, 2);
-  grid->addWidget(new QLabel(QStringLiteral("保存先フォルダ"), strip), 1, 0);
+  grid->addWidget(new QLabel(Text(texts::kSaveFolderLabel), strip), 1, 0);
   grid->addWidget(Edit2, 1, 1);
   grid->addWidget(Button3, 1, 2);
   grid->addWidget(Button4, 0, 3, 2, 1);
@@ -244,28 +246,28 @@ void TForm1::CreateMainMenu() {
   QMenuBar* bar = menuBar();
   bar->setObjectName(QStringLiteral("MainMenu1"));
 
-  QMenu* file = bar->addMenu(QStringLiteral("ファイル (&F)"));
+  QMenu* file = bar->addMenu(Text(texts::kMnuFile));
   file->setObjectName(QStringLiteral("MnuFile"));
-  connect(AddItem(file, "MnuFileSFolder", "検索フォルダの指定 (&S)"), &QAction::triggered, this,
+  connect(AddItem(file, "MnuFileSFolder", texts::kMnuFileSFolder), &QAction::triggered, this,
           &TForm1::MnuFileSFolderClick);
-  QMenu* types = file->addMenu(QStringLiteral("ファイルの種類 (&T)"));
+  QMenu* types = file->addMenu(Text(texts::kMnuFileType));
   types->setObjectName(QStringLiteral("MnuFileType"));
-  connect(AddItem(types, "MnuFileType0", "全てのファイル(*.*) (&0)"), &QAction::triggered, this,
+  connect(AddItem(types, "MnuFileType0", texts::kMnuFileTypeItems[0]), &QAction::triggered, this,
           &TForm1::MnuFileType0Click);
-  connect(AddItem(types, "MnuFileType1", "(*.jw?) (&1)"), &QAction::triggered, this,
+  connect(AddItem(types, "MnuFileType1", texts::kMnuFileTypeItems[1]), &QAction::triggered, this,
           &TForm1::MnuFileType1Click);
-  connect(AddItem(types, "MnuFileType2", "(*.jww) (&2)"), &QAction::triggered, this,
+  connect(AddItem(types, "MnuFileType2", texts::kMnuFileTypeItems[2]), &QAction::triggered, this,
           &TForm1::MnuFileType2Click);
-  connect(AddItem(types, "MnuFileType3", "(*.jws) (&3)"), &QAction::triggered, this,
+  connect(AddItem(types, "MnuFileType3", texts::kMnuFileTypeItems[3]), &QAction::triggered, this,
           &TForm1::MnuFileType3Click);
-  connect(AddItem(file, "MnuFileHFolder", "保存先フォルダの指定 (&H)"), &QAction::triggered, this,
+  connect(AddItem(file, "MnuFileHFolder", texts::kMnuFileHFolder), &QAction::triggered, this,
           &TForm1::Button3Click);
   file->addSeparator();
-  connect(AddItem(file, "MnuExit", "終了 (&X)"), &QAction::triggered, this, &TForm1::MnuExitClick);
+  connect(AddItem(file, "MnuExit", texts::kMnuExit), &QAction::triggered, this, &TForm1::MnuExitClick);
 
-  QMenu* settings = bar->addMenu(QStringLiteral("設定 (&S)"));
+  QMenu* settings = bar->addMenu(Text(texts::kMnuSet));
   settings->setObjectName(QStringLiteral("MnuSet"));
-  connect(AddItem(settings, "MnuSetConvert", "変換設定 (&1)"), &QAction::triggered, this,
+  connect(AddItem(settings, "MnuSetConvert", texts::kMnuSetConvert), &QAction::triggered, this,
           &TForm1::Button1Click);
 }
 
@@ -377,13 +379,16 @@ void TForm1::FormShow() {
   state_.Options = s.Options;
 
   // 6. Header row of the file list.
-  fileTable_->SetHeader({"ファイル名", "Bytes", "種類", "図面メモ", "更新日時", "属性"});
+  FileTableModel::Row header;
+  for (int c = 0; c < FileTableModel::kColumns; ++c)
+    header[static_cast<size_t>(c)] = std::string(texts::kFileListHeader[static_cast<size_t>(c)]);
+  fileTable_->SetHeader(header);
 
   // 7. Save folder shown; search folder box, tree and list stay empty.
   Edit2->setText(PathText(SaveFolder));
 
   // 8.
-  SetStatusText("検索フォルダを指定して下さい。");
+  SetStatusText(texts::kSpecifySearchFolder);
 }
 
 void TForm1::FormClose() {
@@ -429,7 +434,7 @@ void TForm1::Panel1Resize() {
 }
 
 void TForm1::MnuExitClick() {
-  if (dialogs_.MessageBox(BoxKind::Confirmation, "終了します。よろしいですか？", BoxButtons::YesNo) ==
+  if (dialogs_.MessageBox(BoxKind::Confirmation, texts::kExitQuestion, BoxButtons::YesNo) ==
       BoxAnswer::Yes)
     close();
 }
@@ -440,7 +445,7 @@ void TForm1::Button1Click() {
 
 void TForm1::Button3Click() {
   const std::optional<std::string> folder =
-      dialogs_.ChooseFolder("保存先フォルダの指定", QFile::encodeName(Edit2->text()).toStdString());
+      dialogs_.ChooseFolder(texts::kSaveFolderTitle, QFile::encodeName(Edit2->text()).toStdString());
   if (!folder) return;
   SaveFolder = *folder;
   Edit2->setText(PathText(SaveFolder));
@@ -449,7 +454,7 @@ void TForm1::Button3Click() {
 void TForm1::MnuFileSFolderClick() {
   if (searching_) return;  // one search at a time
   SetStatusText("");
-  const std::optional<std::string> folder = dialogs_.ChooseFolder("検索フォルダの指定", SearchFolder);
+  const std::optional<std::string> folder = dialogs_.ChooseFolder(texts::kSearchFolderTitle, SearchFolder);
   if (!folder) return;
   SearchFolder = *folder;
   Edit1->setText(PathText(SearchFolder));
@@ -463,11 +468,11 @@ void TForm1::ResetFileList() {
 
 void TForm1::SearchFolderTree() {
   if (searching_) return;
-  SetStatusText("フォルダ検索中です。（ESC:中断）");
+  SetStatusText(texts::kSearchingFolders);
   if (!IsExistingFolder(SearchFolder)) {
     dialogs_.Beep();
-    dialogs_.MessageBox(BoxKind::Information, "検索フォルダのディスクドライブの準備が出来ていません。", BoxButtons::Ok);
-    SetStatusText("検索フォルダを指定して下さい。");
+    dialogs_.MessageBox(BoxKind::Information, texts::kDriveNotReady, BoxButtons::Ok);
+    SetStatusText(texts::kSpecifySearchFolder);
     return;
   }
   ResetFileList();
@@ -514,7 +519,7 @@ void TForm1::SearchFolderTree() {
 
   TreeView1->setEnabled(true);
   searching_ = false;
-  SetStatusText(SearchAborted ? "フォルダ検索を中断しました。" : "");
+  SetStatusText(SearchAborted ? texts::kFolderSearchAborted : "");
   if (TreeView1->topLevelItemCount() > 0) FolderTreeReady = true;
 }
 
@@ -537,7 +542,7 @@ void TForm1::BoxAndStatus(const std::string& text) {
 void TForm1::TreeView1Click() {
   if (searching_) return;  // no listing from inside a running search
   if (!FolderTreeReady) {
-    BoxAndStatus("検索フォルダを指定して下さい。");
+    BoxAndStatus(texts::kSpecifySearchFolder);
     return;
   }
   if (const std::optional<std::string> folder = SelectedFolderPath()) ListFiles(*folder);
@@ -600,12 +605,12 @@ void TForm1::StringGrid1MouseDown(int column) {
 
 void TForm1::StringGrid1DblClick() {
   if (!FolderTreeReady) {
-    BoxAndStatus("検索フォルダを指定して下さい。");
+    BoxAndStatus(texts::kSpecifySearchFolder);
     return;
   }
   if (!FileListShown) {
     dialogs_.Beep();
-    SetStatusText("図面の格納されているフォルダを指定して下さい。");
+    SetStatusText(texts::kSpecifyDrawingFolder);
     return;
   }
   const QModelIndex current = StringGrid1->currentIndex();

@@ -1,4 +1,4 @@
-#include "shell/KeyStateQt.h"
+#include "shell/qt/KeyStateQt.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,0 +1,71 @@
+#pragma once
+// Every text the windows show, in UTF-8: window captions, control captions, menu items,
+// box messages, status texts and the header row of the file list. The GUI-free core
+// uses the same names for the texts it reports, so each text is spelled once.
+// Single texts are character arrays, so that they join std::string directly.
+#include <array>
+#include <string_view>
+
+namespace plm::texts {
+
+// Main window.
+inline constexpr char kForm1Caption[] = "Pallimo Ver.1.01";
+inline constexpr char kFileTypeLabel[] = "ファイルの種類";
+inline constexpr std::array<std::string_view, 4> kFileTypeItems = {"全てのファイル(*.*)", "*.JW?", "*.JWW", "*.JWS"};
+inline constexpr char kButton1Caption[] = "変換設定";
+inline constexpr char kSaveFolderLabel[] = "保存先フォルダ";
+inline constexpr char kButton3Caption[] = "参照";
+inline constexpr char kButton4Caption[] = "変換";
+
+// Menu.
+inline constexpr char kMnuFile[] = "ファイル (&F)";
+inline constexpr char kMnuFileSFolder[] = "検索フォルダの指定 (&S)";
+inline constexpr char kMnuFileType[] = "ファイルの種類 (&T)";
+inline constexpr std::array<std::string_view, 4> kMnuFileTypeItems = {"全てのファイル(*.*) (&0)", "(*.jw?) (&1)",
+                                                                      "(*.jww) (&2)", "(*.jws) (&3)"};
+inline constexpr char kMnuFileHFolder[] = "保存先フォルダの指定 (&H)";
+inline constexpr char kMnuExit[] = "終了 (&X)";
+inline constexpr char kMnuSet[] = "設定 (&S)";
+inline constexpr char kMnuSetConvert[] = "変換設定 (&1)";
+
+// Folder choosers.
+inline constexpr char kSearchFolderTitle[] = "検索フォルダの指定";
+inline constexpr char kSaveFolderTitle[] = "保存先フォルダの指定";
+
+// The header row of the file list, columns 0 to 5.
+inline constexpr std::array<std::string_view, 6> kFileListHeader = {"ファイル名", "Bytes",    "種類",
+                                                                    "図面メモ",   "更新日時", "属性"};
+
+// Box messages and status texts.
+inline constexpr char kSpecifySearchFolder[] = "検索フォルダを指定して下さい。";
+inline constexpr char kExitQuestion[] = "終了します。よろしいですか？";
+inline constexpr char kSearchingFolders[] = "フォルダ検索中です。（ESC:中断）";
+inline constexpr char kDriveNotReady[] = "検索フォルダのディスクドライブの準備が出来ていません。";
+inline constexpr char kFolderSearchAborted[] = "フォルダ検索を中断しました。";
+inline constexpr char kSpecifyDrawingFolder[] = "図面の格納されているフォルダを指定して下さい。";
+inline constexpr char kNoFileList[] = "ファイル一覧が表示されていません。";
+inline constexpr char kSpecifySaveFolder[] = "保存先フォルダを指定して下さい。";
+inline constexpr char kSameFolders[] = "保存先フォルダとファイルのフォルダが同じになっています。";
+inline constexpr char kNoOpener[] = "このファイルを開くプログラムが見つかりません。";
+// The listing: "フォルダ「" + folder + "」を検索中(ESC:中断)", then the count + " Files  パス名「"
+// + folder + "」" or the abort text.
+inline constexpr char kListingBefore[] = "フォルダ「";
+inline constexpr char kListingAfter[] = "」を検索中(ESC:中断)";
+inline constexpr char kListedFiles[] = " Files  パス名「";
+inline constexpr char kListedEnd[] = "」";
+inline constexpr char kListingAborted[] = "検索を中断しました。";
+
+// Settings dialog.
+inline constexpr char kForm2Caption[] = "変換設定";
+inline constexpr char kLabel3[] = "◆文字間隔がマイナス値になっているものをゼロにするツールです◆";
+inline constexpr char kLabel45[] = "※文字間隔をゼロにする事により、文字全長が変わりますので注意して下さい。";
+inline constexpr char kLabel2[] = "※文字終点座標データは変更されませんので、注意して下さい。";
+inline constexpr char kLabel1[] = "※JWS形式に文字種設定はありません。";
+inline constexpr std::array<std::string_view, 4> kCheckBoxCaptions = {
+    "文字種設定での文字間隔にマイナス値が使用されていたらゼロにする",
+    "任意サイズ文字の文字間隔にマイナス値が使用されていたらゼロにする", "寸法図形の寸法値を変更する",
+    "ブロック図形の文字を変更する"};
+inline constexpr char kForm2Ok[] = "ＯＫ (&Y)";
+inline constexpr char kForm2Cancel[] = "キャンセル (&N)";
+
+}  // namespace plm::texts
