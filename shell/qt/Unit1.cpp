@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/files.h"
 #include "platform/dialogs.h"
 #include "platform/fsutil.h"
 #include "platform/keystate.h"
@@ -353,8 +354,7 @@ void TForm1::FormShow() {
   if (ProgramFolder.empty() || ProgramFolder.back() != '/') ProgramFolder += '/';
   SettingsFolder = SettingsFolderFor(ProgramFolder);
   state_.Images.TempFolder = SettingsFolder + "TEMP/";
-  std::error_code ec;
-  std::filesystem::create_directory(state_.Images.TempFolder, ec);
+  CreateFolderQuietly(state_.Images.TempFolder);
 
   // 4. Folders and the settings file.
   SearchFolder = ProgramFolder;
@@ -393,8 +393,7 @@ void TForm1::FormShow() {
 
 void TForm1::FormClose() {
   // 1. Removing succeeds only when the folder is empty; failures are ignored.
-  std::error_code ec;
-  std::filesystem::remove(state_.Images.TempFolder, ec);
+  RemoveEmptyFolderQuietly(state_.Images.TempFolder);
 
   // 2.
   ClearTempImageFiles(state_.Images);
