@@ -10,7 +10,7 @@ import os
 import shutil
 import sys
 
-MAX_SIZE = 2048
+MAX_SIZE = 8192
 WINDOW = 64  # a shared run of 2 * WINDOW - 1 bytes always holds an indexed window
 RUN = 2 * WINDOW - 1
 
