@@ -141,6 +141,12 @@ bool ConvertOne(const BatchInput& input, Batch& batch) {
     return false;
   }
   if (!batch.args.dryRun && !IsExistingFolder(input.OutputFolder)) {
+    // Only sub-folders below the save folder are made; a save folder that went away
+    // during the batch (a network folder that dropped) is never made again.
+    if (!IsExistingFolder(*batch.args.saveFolder)) {
+      line() << "failed (the save folder " << batch.args.saveFolder->string() << " no longer exists)\n";
+      return false;
+    }
     std::string why;
     if (!CreateFolders(input.OutputFolder, &why)) {
       line() << "failed (the output folder " << input.OutputFolder.string() << " cannot be created: " << why

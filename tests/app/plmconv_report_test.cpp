@@ -107,10 +107,17 @@ void ExpectRows(const std::vector<std::vector<std::string>>& actual, const std::
   }
 }
 
+// A text as its CSV cell reads: a text a spreadsheet would take as a formula starts
+// with an apostrophe.
+std::string CsvShown(const std::string& utf8) {
+  return !utf8.empty() && std::string_view("=+-@\t\r").find(utf8.front()) != std::string_view::npos ? "'" + utf8
+                                                                                                   : utf8;
+}
+
 Expected Row(const std::string& file, const char* where, const std::string& block, const TEntAttr* attr,
              const std::string& text, uint32_t typeClass, double spacing) {
-  return {{file, where, Cp932ToUtf8(block), attr ? std::to_string(attr->LayerGroup) : "",
-           attr ? std::to_string(attr->Layer) : "", Cp932ToUtf8(text), std::to_string(typeClass)},
+  return {{CsvShown(file), where, CsvShown(Cp932ToUtf8(block)), attr ? std::to_string(attr->LayerGroup) : "",
+           attr ? std::to_string(attr->Layer) : "", CsvShown(Cp932ToUtf8(text)), std::to_string(typeClass)},
           spacing};
 }
 
@@ -383,6 +390,105 @@ TEST(PlmconvReportTest, WriterFormats) {
     writer.Add(c.rows);
     writer.End();
     EXPECT_EQ(out.str(), c.expected);
+  }
+}
+
+// A text cell that a spreadsheet would run as a formula gets a leading apostrophe;
+// numbers and the fixed cells are left as they are.
+TEST(PlmconvReportTest, CsvTextsThatWouldBeFormulasAreNeutralised) {
+  struct Case {
+    std::string text;  // code page 932; ASCII here
+    std::string cell;  // as written to the CSV
+  } const cases[] = {
+      {"plain", "plain"},  // control
+      {"", ""},
+      {"a=1+1", "a=1+1"},
+      {" =1", " =1"},
+      {"=1+1", "'=1+1"},
+      {"=HYPERLINK(\"http://x\",\"y\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
+      {"+41", "'+41"},
+      {"-2+3", "'-2+3"},
+      {"@SUM(A1:A2)", "'@SUM(A1:A2)"},
+      {"\tx", "'\tx"},
+      {"\r=1", "\"'\r=1\""},
+      {"=a,b", "\"'=a,b\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    for (const int column : {0, 2, 5}) {  // file, block, text
+      SpacingReportRow row{"f.JWW", SpacingPlace::MainList, "", 0, 1, "", 0, -0.5};
+      if (column == 0) row.File = c.text;
+      if (column == 2) row.Block = c.text;
+      if (column == 5) row.Text = c.text;
+      std::ostringstream out;
+      SpacingReportWriter writer(out, ReportFormat::Csv);
+      writer.Add({row});
+      const std::string file = column == 0 ? c.cell : "f.JWW";
+      const std::string block = column == 2 ? c.cell : "";
+      const std::string text = column == 5 ? c.cell : "";
+      // The negative spacing stays a number.
+      EXPECT_EQ(out.str(), file + ",main list," + block + ",0,1," + text + ",0,-0.5\r\n") << "column " << column;
+    }
+  }
+}
+
+// File names are bytes and need not be UTF-8; both reports stay valid UTF-8, every
+// byte that starts no well-formed sequence standing as U+FFFD.
+TEST(PlmconvReportTest, FileNamesThatAreNotUtf8KeepTheReportsValid) {
+  const std::string r = "\xEF\xBF\xBD";
+  struct Case {
+    const char* why;
+    std::string name, shown;
+  } const cases[] = {
+      {"valid, kept", "\xE3\x83\x96\xF0\x9F\x93\x90.JWW", "\xE3\x83\x96\xF0\x9F\x93\x90.JWW"},
+      {"code page 932 name", "\x83\x75\x83\x8D.JWW", r + "u" + r + r + ".JWW"},
+      {"lone 0xFF", "a\xFF.JWW", "a" + r + ".JWW"},
+      {"truncated sequence", "\xE3\x83.JWW", r + r + ".JWW"},
+      {"overlong slash", "\xC0\xAF.JWW", r + r + ".JWW"},
+      {"overlong three bytes", "\xE0\x80\xAF.JWW", r + r + r + ".JWW"},
+      {"surrogate", "\xED\xA0\x80.JWW", r + r + r + ".JWW"},
+      {"above U+10FFFF", "\xF4\x90\x80\x80.JWW", r + r + r + r + ".JWW"},
+      {"sequence cut by the end", "x\xF0\x9F\x93", "x" + r + r + r},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    const SpacingReportRow row{c.name, SpacingPlace::MainList, "", 0, 1, "t", 0, -1};
+    std::ostringstream json, csv;
+    SpacingReportWriter j(json, ReportFormat::Json), v(csv, ReportFormat::Csv);
+    j.Add({row});
+    v.Add({row});
+    EXPECT_EQ(json.str(), "\n  {\"file\": \"" + c.shown +
+                              "\", \"where\": \"main list\", \"block\": \"\", \"layer_group\": 0, \"layer\": 1, "
+                              "\"text\": \"t\", \"text_type_class\": 0, \"spacing\": -1}");
+    EXPECT_EQ(csv.str(), c.shown + ",main list,,0,1,t,0,-1\r\n");
+  }
+}
+
+// Through the command: a drawing under a name that is not UTF-8, holding a text that
+// would be a formula.
+TEST(PlmconvReportTest, CommandReportsAreSafeForHostileNamesAndTexts) {
+  plmtest::TempDir dir;
+  fs::create_directory(dir / "in");
+  fs::create_directory(dir / "out");
+  Body body;
+  body.Entities.push_back(plmtest::SampleMoji(1, plmtest::MakeAttr(1, 2, 0, 3, 4), 0, -1.5, "=cmd|' /C calc'!A0"));
+  Bytes jws = plmtest::JwsHeaderBytes(420);
+  jws.append(plmtest::EncodeBody(body, 420, false));
+  const fs::path input = dir / "in" / "\x83\x7D.JWS";
+  plmtest::WriteFileBytes(input, jws.data());
+  const std::string shown = (dir / "in").string() + "/\xEF\xBF\xBD}.JWS";
+  for (const char* report : {"r.csv", "r.json"}) {
+    SCOPED_TRACE(report);
+    const CliRun run = Plmconv({"convert", "--free-spacing", "--report", (dir / report).string(), "-o",
+                                (dir / "out").string(), input.string()});
+    ASSERT_EQ(run.code, 0) << run.out << run.err;
+    const std::vector<uint8_t> bytes = plmtest::ReadFileBytes(dir / report);
+    const std::string text(bytes.begin(), bytes.end());
+    if (std::string(report) == "r.csv")
+      EXPECT_NE(text.find("\r\n" + shown + ",main list,,4,3,'=cmd|' /C calc'!A0,0,-1.5\r\n"), std::string::npos)
+          << text;
+    else
+      EXPECT_NE(text.find("{\"file\": \"" + shown + "\", "), std::string::npos) << text;
   }
 }
 

@@ -1,0 +1,268 @@
+/* Preloaded into the program under test. Counts the calls that change a folder's
+ * entries or make data durable (open with O_CREAT, fsync, rename, link, unlink, remove,
+ * mkdir, rmdir) and, when PLM_KILL_AT=N[:after] is set, sends SIGKILL to the process
+ * right before (or right after) the Nth such call, so every gap between two steps of
+ * the conversion can be hit on purpose. PLM_STEP_LOG=path appends one line per call
+ * ("N name path"), for counting the steps of an uninterrupted run.
+ * PLM_BACKUP_BY_LINK=1 turns a rename of an existing file to a name ending in ".BAK"
+ * into: remove the old backup, hard-link the file as the backup, leaving the file in
+ * place; the writer's final rename then replaces it. That is the order of steps that
+ * keeps every output name whole, so the check can be seen to pass on it. With it, the
+ * creation of a temporary ".NAME.plm-*.tmp" first removes the other temporaries of
+ * that NAME, which a killed run left behind. */
+#define _GNU_SOURCE
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+static long step_count;
+static long kill_at = -1;
+static int kill_after;
+static int log_fd = -2;
+
+static void setup(void) {
+  if (log_fd != -2) return;
+  log_fd = -1;
+  const char* at = getenv("PLM_KILL_AT");
+  if (at && *at) {
+    kill_at = strtol(at, NULL, 10);
+    kill_after = strstr(at, ":after") != NULL;
+  }
+  const char* log = getenv("PLM_STEP_LOG");
+  if (log && *log) {
+    int (*real_open)(const char*, int, ...) = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open");
+    log_fd = real_open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  }
+}
+
+static void die_now(void) { kill(getpid(), SIGKILL); for (;;) pause(); }
+
+static void before(const char* name, const char* path) {
+  setup();
+  ++step_count;
+  if (log_fd >= 0) {
+    char line[4200];
+    int n = snprintf(line, sizeof line, "%ld %s %s\n", step_count, name, path ? path : "");
+    if (n > 0) {
+      ssize_t w = write(log_fd, line, (size_t)(n < (int)sizeof line ? n : (int)sizeof line - 1));
+      (void)w;
+    }
+  }
+  if (step_count == kill_at && !kill_after) die_now();
+}
+
+static void after(void) {
+  if (step_count == kill_at && kill_after) die_now();
+}
+
+#define REAL(type, name, args) \
+  static type(*real_##name) args; \
+  if (!real_##name) real_##name = (type(*) args)dlsym(RTLD_NEXT, #name)
+
+static int by_link(void) {
+  const char* v = getenv("PLM_BACKUP_BY_LINK");
+  return v && *v == '1';
+}
+
+/* Removes the stale temporaries of the output that `temp` is a temporary of. */
+static void sweep_temporaries(const char* temp) {
+  if (!by_link()) return;
+  const char* slash = strrchr(temp, '/');
+  const char* base = slash ? slash + 1 : temp;
+  const char* mark = strstr(base, ".plm-");
+  size_t n = strlen(base);
+  if (base[0] != '.' || !mark || n < 4 || strcmp(base + n - 4, ".tmp") != 0) return;
+  char folder[4096];
+  size_t flen = slash ? (size_t)(slash - temp) : 1;
+  if (flen >= sizeof folder) return;
+  memcpy(folder, slash ? temp : ".", flen);
+  folder[flen] = 0;
+  size_t stem = (size_t)(mark - base) + 5; /* ".NAME.plm-" */
+  DIR* d = opendir(folder);
+  if (!d) return;
+  struct dirent* e;
+  while ((e = readdir(d)) != NULL) {
+    size_t en = strlen(e->d_name);
+    if (en > stem && strncmp(e->d_name, base, stem) == 0 && strcmp(e->d_name + en - 4, ".tmp") == 0) {
+      char path[8192];
+      snprintf(path, sizeof path, "%s/%s", folder, e->d_name);
+      unlink(path);
+    }
+  }
+  closedir(d);
+}
+
+static int ends_with_bak(const char* s) {
+  size_t n = strlen(s);
+  return n >= 4 && strcmp(s + n - 4, ".BAK") == 0;
+}
+
+int rename(const char* a, const char* b) {
+  REAL(int, rename, (const char*, const char*));
+  if (by_link() && ends_with_bak(b)) {
+    unlink(b);
+    return link(a, b);
+  }
+  before("rename", a);
+  int r = real_rename(a, b);
+  after();
+  return r;
+}
+
+int renameat(int fa, const char* a, int fb, const char* b) {
+  REAL(int, renameat, (int, const char*, int, const char*));
+  before("renameat", a);
+  int r = real_renameat(fa, a, fb, b);
+  after();
+  return r;
+}
+
+int renameat2(int fa, const char* a, int fb, const char* b, unsigned flags) {
+  REAL(int, renameat2, (int, const char*, int, const char*, unsigned));
+  before("renameat2", a);
+  int r = real_renameat2(fa, a, fb, b, flags);
+  after();
+  return r;
+}
+
+int link(const char* a, const char* b) {
+  REAL(int, link, (const char*, const char*));
+  before("link", b);
+  int r = real_link(a, b);
+  after();
+  return r;
+}
+
+int linkat(int fa, const char* a, int fb, const char* b, int flags) {
+  REAL(int, linkat, (int, const char*, int, const char*, int));
+  before("linkat", b);
+  int r = real_linkat(fa, a, fb, b, flags);
+  after();
+  return r;
+}
+
+int unlink(const char* a) {
+  REAL(int, unlink, (const char*));
+  before("unlink", a);
+  int r = real_unlink(a);
+  after();
+  return r;
+}
+
+int unlinkat(int fd, const char* a, int flags) {
+  REAL(int, unlinkat, (int, const char*, int));
+  before("unlinkat", a);
+  int r = real_unlinkat(fd, a, flags);
+  after();
+  return r;
+}
+
+int remove(const char* a) {
+  REAL(int, remove, (const char*));
+  before("remove", a);
+  int r = real_remove(a);
+  after();
+  return r;
+}
+
+int rmdir(const char* a) {
+  REAL(int, rmdir, (const char*));
+  before("rmdir", a);
+  int r = real_rmdir(a);
+  after();
+  return r;
+}
+
+int mkdir(const char* a, mode_t m) {
+  REAL(int, mkdir, (const char*, mode_t));
+  before("mkdir", a);
+  int r = real_mkdir(a, m);
+  after();
+  return r;
+}
+
+/* The file an fsync is for, for the step log. */
+static const char* fd_path(int fd, char* buf, size_t size) {
+  char link[64];
+  snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  ssize_t n = readlink(link, buf, size - 1);
+  buf[n > 0 ? n : 0] = 0;
+  return buf;
+}
+
+int fsync(int fd) {
+  REAL(int, fsync, (int));
+  char path[4096];
+  setup();
+  before("fsync", log_fd >= 0 ? fd_path(fd, path, sizeof path) : "");
+  int r = real_fsync(fd);
+  after();
+  return r;
+}
+
+int fdatasync(int fd) {
+  REAL(int, fdatasync, (int));
+  char path[4096];
+  setup();
+  before("fdatasync", log_fd >= 0 ? fd_path(fd, path, sizeof path) : "");
+  int r = real_fdatasync(fd);
+  after();
+  return r;
+}
+
+static int creates(int flags) { return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE; }
+
+int open(const char* p, int flags, ...) {
+  REAL(int, open, (const char*, int, ...));
+  mode_t mode = 0;
+  if (creates(flags)) {
+    va_list ap;
+    va_start(ap, flags);
+    mode = (mode_t)va_arg(ap, int);
+    va_end(ap);
+    sweep_temporaries(p);
+    before("open", p);
+  }
+  int r = real_open(p, flags, mode);
+  if (creates(flags)) after();
+  return r;
+}
+
+int open64(const char* p, int flags, ...) {
+  REAL(int, open64, (const char*, int, ...));
+  mode_t mode = 0;
+  if (creates(flags)) {
+    va_list ap;
+    va_start(ap, flags);
+    mode = (mode_t)va_arg(ap, int);
+    va_end(ap);
+    sweep_temporaries(p);
+    before("open", p);
+  }
+  int r = real_open64(p, flags, mode);
+  if (creates(flags)) after();
+  return r;
+}
+
+int openat(int dfd, const char* p, int flags, ...) {
+  REAL(int, openat, (int, const char*, int, ...));
+  mode_t mode = 0;
+  if (creates(flags)) {
+    va_list ap;
+    va_start(ap, flags);
+    mode = (mode_t)va_arg(ap, int);
+    va_end(ap);
+    sweep_temporaries(p);
+    before("openat", p);
+  }
+  int r = real_openat(dfd, p, flags, mode);
+  if (creates(flags)) after();
+  return r;
+}
