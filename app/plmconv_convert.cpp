@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <ostream>
 
 #include "app/plmconv_commands.h"
@@ -109,6 +110,7 @@ struct Batch {
   ProgressLine& progress;
   SpacingReportObserver* report = nullptr;  // set with --report
   SpacingReportWriter* reportWriter = nullptr;
+  std::set<std::string> cleanedFolders;  // output folders swept of stale temporaries
 };
 
 // Decides as the batch command does: the upper-cased extension picks the format, the
@@ -154,6 +156,8 @@ bool ConvertOne(const BatchInput& input, Batch& batch) {
       return false;
     }
   }
+  if (!batch.args.dryRun && batch.cleanedFolders.insert(input.OutputFolder.string()).second)
+    RemoveStaleTemporaries(input.OutputFolder);
   const std::optional<uint64_t> size = FileSizeOf(file);
   batch.progress.Show(file.string());
   const std::string inputPath = file.string();
@@ -252,7 +256,7 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
     reportWriter.emplace(reportFile, *reportFormat);
     reportWriter->Begin();
   }
-  Batch batch{a, *state, out, progress, reportFormat ? &report : nullptr, reportWriter ? &*reportWriter : nullptr};
+  Batch batch{a, *state, out, progress, reportFormat ? &report : nullptr, reportWriter ? &*reportWriter : nullptr, {}};
   for (const BatchInput& file : files) {
     anyFailed |= !ConvertOne(file, batch);
     progress.FileDone();

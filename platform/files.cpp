@@ -204,6 +204,30 @@ void AtomicFileWriter::Abort() {
   temp_.clear();
 }
 
+namespace {
+
+bool IsTemporaryName(std::string_view name) {
+  constexpr std::string_view kMark = ".plm-", kEnd = ".tmp";
+  constexpr size_t kHex = 16;
+  if (name.size() < 1 + kMark.size() + kHex + kEnd.size() || name[0] != '.' || !name.ends_with(kEnd)) return false;
+  const size_t hexAt = name.size() - kEnd.size() - kHex;
+  if (name.substr(hexAt - kMark.size(), kMark.size()) != kMark) return false;
+  for (char c : name.substr(hexAt, kHex))
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  return true;
+}
+
+}  // namespace
+
+void RemoveStaleTemporaries(const std::filesystem::path& folder) {
+  std::vector<std::string> stale;
+  ForEachFolderEntry(folder, [&](const FolderEntry& e) {
+    if (!e.IsFolder && IsTemporaryName(e.Name)) stale.push_back(e.Name);
+    return true;
+  });
+  for (const std::string& name : stale) ::unlink((folder / name).c_str());
+}
+
 bool ReplaceFileContents(const std::filesystem::path& path, std::string_view bytes, std::string* why) {
   std::filesystem::path target = path;
   std::error_code ec;
@@ -254,7 +278,12 @@ bool PreserveAs(const std::filesystem::path& file, const std::filesystem::path& 
     ::close(fd);
     ::unlink(link.c_str());
     if (::link(file.c_str(), link.c_str()) == 0) {
-      if (::rename(link.c_str(), keepAs.c_str()) == 0) return true;
+      if (::rename(link.c_str(), keepAs.c_str()) == 0) {
+        // When keepAs already is a name of the same file (a run killed right after
+        // this step), rename succeeds without doing anything: the link name goes.
+        ::unlink(link.c_str());
+        return true;
+      }
       const int err = errno;
       ::unlink(link.c_str());
       Say(why, ErrText(err));

@@ -79,6 +79,12 @@ class AtomicFileWriter {
   std::filesystem::path temp_;
 };
 
+// Removes the temporaries AtomicFileWriter leaves in `folder` when the program is
+// killed before a commit (hidden names ending in ".plm-" + 16 hex digits + ".tmp").
+// A batch calls it once per save folder before it writes there; only names of that
+// exact form are touched, so no user file is ever removed.
+void RemoveStaleTemporaries(const std::filesystem::path& folder);
+
 // Replaces a file's whole content through an AtomicFileWriter; a link at `path`
 // is followed, so the file it points to is the one replaced, and its permissions
 // are kept.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/files.h"
 #include "platform/fsutil.h"
 #include "shell/conversion.h"
 #include "shell/texts.h"
@@ -41,6 +42,8 @@ int RunBatchRows(ShellState& state, const std::vector<FileRow>& rows, int top, i
   ConvertHooks hooks;
   hooks.Verify = true;
   int handed = 0;
+  // What an earlier batch that was killed left behind goes before anything is written.
+  RemoveStaleTemporaries(saveFolder);
   for (int r = std::max(top, 0); r <= last; ++r) {
     // A copy: the status repaint inside a driver must not see the row change under it.
     const std::string name = rows[static_cast<size_t>(r)][kColName];

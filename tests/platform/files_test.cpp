@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -45,6 +46,23 @@ TEST(FilesTest, PreserveAsKeepsTheFileUnderBothNamesAndReplacesAnOlderOne) {
   EXPECT_EQ(ReadFileBytes(dir / "B.JWW"), kOld);
   EXPECT_TRUE(fs::is_empty(dir / "B.BAK"));
   EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"A.BAK", "A.JWW", "B.BAK", "B.JWW"}));
+}
+
+// A run killed right after keeping a file leaves the keep-name as a second link to
+// it; keeping it again must still leave no temporary name behind.
+TEST(FilesTest, PreservingOntoALinkOfTheSameFileLeavesNoTemporary) {
+  plmtest::TempDir dir;
+  WriteFileBytes(dir / "A.JWW", kOld);
+  ASSERT_EQ(::link((dir / "A.JWW").c_str(), (dir / "A.BAK").c_str()), 0);
+  ASSERT_TRUE(PreserveAs(dir / "A.JWW", dir / "A.BAK"));
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"A.BAK", "A.JWW"}));
+  // And the sweep removes exactly the temporaries of an interrupted write.
+  WriteFileBytes(dir / ".A.JWW.plm-0123456789abcdef.tmp", kNew);
+  WriteFileBytes(dir / ".A.JWW.plm-0123456789abcdeg.tmp", kNew);  // not our form
+  WriteFileBytes(dir / "A.plm-0123456789abcdef.tmp", kNew);       // not hidden
+  RemoveStaleTemporaries(dir.path());
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{".A.JWW.plm-0123456789abcdeg.tmp", "A.BAK", "A.JWW",
+                                                         "A.plm-0123456789abcdef.tmp"}));
 }
 
 TEST(FilesTest, AnAtomicWriteShowsNothingUnderTheTargetUntilItIsPublished) {
