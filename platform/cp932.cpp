@@ -10,7 +10,7 @@ constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 class Converter {
  public:
-  Converter() : cd_(iconv_open("UTF-8", "CP932")) {}
+  Converter(const char* to = "UTF-8", const char* from = "CP932") : cd_(iconv_open(to, from)) {}
   ~Converter() {
     if (Valid()) iconv_close(cd_);
   }
@@ -49,6 +49,37 @@ std::string Cp932ToUtf8(std::string_view bytes) {
     out.append(kReplacement);
     ++in;
     --inLeft;
+    iconv(conv.Handle(), nullptr, nullptr, nullptr, nullptr);
+  }
+  return out;
+}
+
+std::string Utf8ToCp932(std::string_view text) {
+  std::string out;
+  Converter conv("CP932", "UTF-8");
+  if (!conv.Valid()) {  // no converter: keep ASCII, the rest as "?"
+    for (unsigned char c : text)
+      if (c < 0x80) out.push_back(static_cast<char>(c));
+      else if (c >= 0xC0) out.push_back('?');  // one per character, not per byte
+    return out;
+  }
+  char* in = const_cast<char*>(text.data());
+  size_t inLeft = text.size();
+  char buffer[1024];
+  while (inLeft > 0) {
+    char* outPtr = buffer;
+    size_t outLeft = sizeof buffer;
+    const size_t rc = iconv(conv.Handle(), &in, &inLeft, &outPtr, &outLeft);
+    out.append(buffer, static_cast<size_t>(outPtr - buffer));
+    if (rc != static_cast<size_t>(-1)) break;
+    if (errno == E2BIG) continue;
+    // A character without a code, or bytes that are not UTF-8: one "?" for the whole
+    // character (its lead byte and the continuation bytes after it).
+    out.push_back('?');
+    do {
+      ++in;
+      --inLeft;
+    } while (inLeft > 0 && (static_cast<unsigned char>(*in) & 0xC0) == 0x80);
     iconv(conv.Handle(), nullptr, nullptr, nullptr, nullptr);
   }
   return out;

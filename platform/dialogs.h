@@ -11,6 +11,9 @@ namespace plm {
 enum class BoxKind { Error, Information, Confirmation };
 enum class BoxButtons { Ok, YesNo };
 enum class BoxAnswer { Ok, Yes, No };
+// What a chosen folder is for: a search folder is only read; a save folder may be
+// one the user creates in the chooser.
+enum class FolderUse { Search, Save };
 
 // The caption each kind of box carries.
 inline std::string_view BoxCaption(BoxKind kind) {
@@ -36,8 +39,8 @@ class Dialogs {
   virtual void Beep() = 0;
   // Lets the user pick an existing folder, starting in startFolder. The chosen path
   // ends in "/"; nullopt when the user cancels.
-  virtual std::optional<std::string> ChooseFolder(const std::string& title,
-                                                  const std::string& startFolder) = 0;
+  virtual std::optional<std::string> ChooseFolder(const std::string& title, const std::string& startFolder,
+                                                  FolderUse use) = 0;
 };
 
 }  // namespace plm

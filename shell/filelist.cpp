@@ -139,6 +139,7 @@ void RepadSizeColumn(std::vector<FileRow>& rows, int columnWidthPx, int digitWid
 
 std::string SortKey(const FileRow& row, int column) {
   const std::string& cell = row[static_cast<size_t>(column)];
+  if (column == kColName) return AnsiUpper(Utf8ToCp932(cell));  // names order by their code page 932 bytes
   return column == kColMemo ? AnsiUpper(cell) : UpperLetters(cell);
 }
 

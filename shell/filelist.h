@@ -80,8 +80,8 @@ ListFilesResult ListFiles(ShellState& state, const std::string& folderPath, int 
 // Rewrites every non-empty size cell right-aligned for the column's current width.
 void RepadSizeColumn(std::vector<FileRow>& rows, int columnWidthPx, int digitWidthPx);
 
-// The text a column sorts by: the cell upper-cased (the memo with code page 932
-// pairs kept whole).
+// The text a column sorts by: the cell upper-cased; the name and the memo as code
+// page 932 bytes, pairs kept whole.
 std::string SortKey(const FileRow& row, int column);
 // Reorders the data rows by one column: for each row from the top, the first of the
 // later rows whose key sorts strictly before (ascending) or after (descending) all

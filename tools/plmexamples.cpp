@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <string_view>
 
 #include "jws/jwsunit.h"
 #include "jww/jwwunit.h"
@@ -139,11 +140,25 @@ bool WriteFigure(const fs::path& folder, int32_t version) {
   return SaveJwsFile(f, folder / ("part" + std::to_string(version) + ".jws"), version);
 }
 
+constexpr const char* kUsage =
+    "usage: plmexamples FOLDER\n"
+    "Writes example drawings (JWW versions 300, 420, 600 and 700 with a bound image,\n"
+    "JWS figures), a text file and a file with a drawing's extension but no drawing\n"
+    "into FOLDER, creating it when needed.\n"
+    "  -h, --help  show this help\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "usage: plmexamples FOLDER\n";
+  const std::string_view arg = argc == 2 ? std::string_view(argv[1]) : std::string_view();
+  if (arg == "-h" || arg == "--help") {
+    std::cout << kUsage;
+    return 0;
+  }
+  // Anything that looks like an option is one this program does not know, never a
+  // folder to write into; "./-x" names such a folder.
+  if (argc != 2 || arg.empty() || arg.front() == '-') {
+    std::cerr << kUsage;
     return 2;
   }
   const fs::path folder = argv[1];

@@ -37,13 +37,17 @@ BoxAnswer QtDialogs::MessageBox(BoxKind kind, const std::string& text, BoxButton
 
 void QtDialogs::Beep() { QApplication::beep(); }
 
-std::optional<std::string> QtDialogs::ChooseFolder(const std::string& title,
-                                                   const std::string& startFolder) {
-  QFileDialog dialog(QApplication::activeWindow(), Text(title), QFile::decodeName(startFolder.c_str()));
+void ConfigureFolderDialog(QFileDialog& dialog, FolderUse use) {
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly, true);
-  dialog.setOption(QFileDialog::ReadOnly, true);
+  dialog.setOption(QFileDialog::ReadOnly, use == FolderUse::Search);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
+}
+
+std::optional<std::string> QtDialogs::ChooseFolder(const std::string& title, const std::string& startFolder,
+                                                   FolderUse use) {
+  QFileDialog dialog(QApplication::activeWindow(), Text(title), QFile::decodeName(startFolder.c_str()));
+  ConfigureFolderDialog(dialog, use);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   std::string folder = QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
   if (folder.empty() || folder.back() != '/') folder += '/';

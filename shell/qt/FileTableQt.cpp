@@ -35,9 +35,26 @@ int FileTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant FileTableModel::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= static_cast<int>(rows_.size()))
-    return {};
-  return QString::fromStdString(CellDisplayText(rows_[static_cast<size_t>(index.row())], index.column()));
+  if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) return {};
+  const int column = index.column();
+  switch (role) {
+    case Qt::DisplayRole: {
+      QString text = QString::fromStdString(CellDisplayText(rows_[static_cast<size_t>(index.row())], column));
+      // The size is padded to the column's width; drawn right-aligned without the
+      // padding, a narrow column still shows the digits rather than an ellipsis.
+      return column == kColSize ? text.trimmed() : text;
+    }
+    case Qt::TextAlignmentRole:
+      if (column == kColSize) return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+      return {};
+    case Qt::ToolTipRole:  // the whole name or memo, however narrow its column
+      if (column == kColName || column == kColMemo) {
+        const QString text = QString::fromStdString(CellDisplayText(rows_[static_cast<size_t>(index.row())], column));
+        if (!text.isEmpty()) return text;
+      }
+      return {};
+    default: return {};
+  }
 }
 
 QVariant FileTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

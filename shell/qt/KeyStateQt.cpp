@@ -46,12 +46,15 @@ QtKeyState::~QtKeyState() {
 }
 
 bool QtKeyState::EscapeHeld() {
-  if (!swallowing_) {
-    swallowing_ = true;
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    swallowing_ = false;
-  }
+  RunPendingEvents();
   return held_;
+}
+
+void QtKeyState::RunPendingEvents() {
+  if (swallowing_) return;  // already inside
+  swallowing_ = true;
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  swallowing_ = false;
 }
 
 bool QtKeyState::eventFilter(QObject* watched, QEvent* event) {
@@ -62,7 +65,7 @@ bool QtKeyState::eventFilter(QObject* watched, QEvent* event) {
   } else if (type == QEvent::ApplicationDeactivate) {
     held_ = false;  // the release may go to another program
   }
-  if (swallowing_ && (IsUserInput(type) || (type == QEvent::Close && event->spontaneous()))) return true;
+  if ((swallowing_ || blocked_) && (IsUserInput(type) || (type == QEvent::Close && event->spontaneous()))) return true;
   return QObject::eventFilter(watched, event);
 }
 

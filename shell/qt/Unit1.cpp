@@ -13,10 +13,13 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStyle>
 #include <QSplitter>
@@ -38,6 +41,7 @@
 #include "shell/foldertree.h"
 #include "shell/qt/FileTableQt.h"
 #include "shell/qt/KeyStateQt.h"
+#include "shell/qt/ScreenFitQt.h"
 #include "shell/qt/Unit2.h"
 #include "shell/texts.h"
 
@@ -75,6 +79,7 @@ QTreeWidgetItem* MakeFolderItem(const std::string& text) {
   auto* item = new QTreeWidgetItem;
   item->setIcon(0, ImageList1()[0]);
   item->setText(0, PathText(text));
+  item->setToolTip(0, item->text(0));  // the whole name, however narrow the panel
   item->setData(0, kFolderBytesRole, QByteArray::fromStdString(text));
   return item;
 }
@@ -85,6 +90,70 @@ QAction* AddItem(QMenu* menu, const char* name, std::string_view text) {
   QAction* action = menu->addAction(Text(text));
   action->setObjectName(QString::fromUtf8(name));
   return action;
+}
+
+// The folder tree: a key that moves to another node, and Return or Enter on a node,
+// choose that node as a click does.
+class FolderTreeWidget : public QTreeWidget {
+ public:
+  using QTreeWidget::QTreeWidget;
+  std::function<void()> NodeChosen;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    const QTreeWidgetItem* before = currentItem();
+    const bool choose = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    QTreeWidget::keyPressEvent(event);
+    if ((choose || currentItem() != before) && currentItem() != nullptr && NodeChosen) NodeChosen();
+  }
+};
+
+// The file list: whole rows, one contiguous block. Shift+Ctrl+Home and Shift+Ctrl+End
+// extend the block to the first and last row as Shift+Home and Shift+End would.
+class FileGridView : public QTableView {
+ public:
+  using QTableView::QTableView;
+
+ protected:
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index, const QEvent* event) const override {
+    if (event != nullptr && event->type() == QEvent::KeyPress) {
+      const auto* key = static_cast<const QKeyEvent*>(event);
+      const Qt::KeyboardModifiers mods = key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier);
+      if ((key->key() == Qt::Key_Home || key->key() == Qt::Key_End) &&
+          mods == (Qt::ShiftModifier | Qt::ControlModifier))
+        return QItemSelectionModel::SelectCurrent | QItemSelectionModel::Rows;
+    }
+    return QTableView::selectionCommand(index, event);
+  }
+};
+
+// Drops user input from its start to its end, including what is still queued at the
+// end, so that a click or key made meanwhile never runs afterwards. Repaints go on.
+class BlockedInput {
+ public:
+  explicit BlockedInput(QtKeyState& gate) : gate_(gate), outer_(gate.InputBlocked()) { gate_.SetInputBlocked(true); }
+  ~BlockedInput() {
+    if (outer_) return;
+    gate_.RunPendingEvents();
+    gate_.SetInputBlocked(false);
+  }
+  BlockedInput(const BlockedInput&) = delete;
+  BlockedInput& operator=(const BlockedInput&) = delete;
+
+ private:
+  QtKeyState& gate_;
+  bool outer_;
+};
+
+// Room the window manager's frame takes, for placing a window before it has one.
+constexpr QMargins kAssumedFrame(4, 30, 4, 4);
+
+QList<QRect> AvailableScreenAreas() {
+  QList<QRect> areas;
+  if (QScreen* primary = QGuiApplication::primaryScreen()) areas << primary->availableGeometry();
+  for (QScreen* screen : QGuiApplication::screens())
+    if (screen != QGuiApplication::primaryScreen()) areas << screen->availableGeometry();
+  return areas;
 }
 
 }  // namespace
@@ -104,8 +173,8 @@ TForm1::TForm1(Dialogs& dialogs, std::string programFolder, QWidget* parent)
   setFont(FormFont(12));
   // A stored size of 0 (or garbage read as 0) must not leave an unreachable window.
   setMinimumSize(320, 200);
-  move(192, 107);
-  resize(696, 478);
+  // Position and size are those of the area inside the frame, as the settings keep them.
+  setGeometry(192, 107, 696, 478);
 
   splitter_ = new QSplitter(Qt::Horizontal, this);
   splitter_->setObjectName(QStringLiteral("Splitter1"));
@@ -132,7 +201,7 @@ TForm1::TForm1(Dialogs& dialogs, std::string programFolder, QWidget* parent)
   ownKeys_ = std::make_unique<QtKeyState>();
   keys_ = ownKeys_.get();
   OpenFile = [](const std::string& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
   };
 }
 
@@ -152,7 +221,9 @@ void TForm1::CreatePanel1() {
   Edit1->setReadOnly(true);
   Edit1->installEventFilter(this);
 
-  TreeView1 = new QTreeWidget(Panel1);
+  auto* tree = new FolderTreeWidget(Panel1);
+  tree->NodeChosen = [this] { TreeView1Click(); };
+  TreeView1 = tree;
   TreeView1->setObjectName(QStringLiteral("TreeView1"));
   TreeView1->setHeaderHidden(true);
   TreeView1->setIndentation(19);
@@ -208,7 +279,7 @@ void TForm1::CreateStringGrid() {
   fileTable_ = new FileTableModel(this);
   fileTable_->ReplaceAll(std::vector<FileTableModel::Row>(kInitialEmptyRows));
 
-  StringGrid1 = new QTableView;
+  StringGrid1 = new FileGridView;
   StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
   StringGrid1->setFont(DialogFont(13));
   StringGrid1->setModel(fileTable_);
@@ -218,6 +289,7 @@ void TForm1::CreateStringGrid() {
   StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
   StringGrid1->setSelectionMode(QAbstractItemView::ContiguousSelection);
   StringGrid1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  StringGrid1->setTabKeyNavigation(false);  // Tab moves on to the next control
 
   // Fixed row heights keep the view fast for very long lists.
   QHeaderView* rows = StringGrid1->verticalHeader();
@@ -284,8 +356,9 @@ void TForm1::CreateStatusBar() {
 void TForm1::SetStatusText(const std::string& text) {
   statusText_->setText(QString::fromStdString(text));
   statusText_->repaint();
-  // During a batch the rest of the window repaints too, but no user input runs.
-  if (batchRunning_) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  // During a batch or a listing the rest of the window repaints too; user input is
+  // dropped.
+  if (ownKeys_->InputBlocked()) ownKeys_->RunPendingEvents();
 }
 
 QString TForm1::StatusText() const { return statusText_->text(); }
@@ -366,9 +439,14 @@ void TForm1::FormShow() {
   s.FLD1 = SearchFolder;
   s.FLD2 = SaveFolder;
   ReadShellSettings(IniFileName, s);
-  move(s.F1_X, s.F1_Y);
-  resize(s.F1_W, s.F1_H);
-  if (form2_ != nullptr) form2_->move(s.F2_X, s.F2_Y);
+  // Read and written as the area inside the frame, so the values stay put from run to
+  // run; a stored place off every screen, or a window larger than its screen, is
+  // brought back where the user can reach it.
+  setGeometry(FitOnScreens(QRect(s.F1_X, s.F1_Y, s.F1_W, s.F1_H), AvailableScreenAreas(), minimumSize(),
+                           kAssumedFrame));
+  if (form2_ != nullptr)
+    form2_->setGeometry(FitOnScreens(QRect(QPoint(s.F2_X, s.F2_Y), form2_->size()), AvailableScreenAreas(),
+                                     form2_->minimumSize(), kAssumedFrame));
   layout()->activate();  // the splitter takes its final width before the panel is sized
   splitter_->setSizes({s.F1P1, std::max(0, splitter_->width() - s.F1P1 - splitter_->handleWidth())});
   for (int c = 0; c < FileTableModel::kColumns; ++c)
@@ -406,14 +484,14 @@ void TForm1::FormClose() {
   if (IniFileName.empty()) return;  // never shown: nothing was read, nothing to keep
   ShellSettings s;
   const bool normal = !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
-  const QRect bounds = normal ? QRect(pos(), size()) : normalGeometry();
+  const QRect bounds = normal ? geometry() : normalGeometry();
   s.F1_X = bounds.x();
   s.F1_Y = bounds.y();
   s.F1_W = bounds.width();
   s.F1_H = bounds.height();
   if (form2_ != nullptr) {
-    s.F2_X = form2_->x();
-    s.F2_Y = form2_->y();
+    s.F2_X = form2_->geometry().x();
+    s.F2_Y = form2_->geometry().y();
   }
   s.F1P1 = Panel1->width();
   for (int c = 0; c < FileTableModel::kColumns; ++c)
@@ -444,7 +522,8 @@ void TForm1::Button1Click() {
 
 void TForm1::Button3Click() {
   const std::optional<std::string> folder =
-      dialogs_.ChooseFolder(texts::kSaveFolderTitle, QFile::encodeName(Edit2->text()).toStdString());
+      dialogs_.ChooseFolder(texts::kSaveFolderTitle, QFile::encodeName(Edit2->text()).toStdString(),
+                            FolderUse::Save);
   if (!folder) return;
   SaveFolder = *folder;
   Edit2->setText(PathText(SaveFolder));
@@ -453,7 +532,7 @@ void TForm1::Button3Click() {
 void TForm1::MnuFileSFolderClick() {
   if (searching_) return;  // one search at a time
   SetStatusText("");
-  const std::optional<std::string> folder = dialogs_.ChooseFolder(texts::kSearchFolderTitle, SearchFolder);
+  const std::optional<std::string> folder = dialogs_.ChooseFolder(texts::kSearchFolderTitle, SearchFolder, FolderUse::Search);
   if (!folder) return;
   SearchFolder = *folder;
   Edit1->setText(PathText(SearchFolder));
@@ -550,6 +629,7 @@ void TForm1::TreeView1Click() {
 void TForm1::ListFiles(const std::string& folderPath) {
   if (searching_ || listing_) return;
   listing_ = true;
+  BlockedInput block(*ownKeys_);
   ResetFileList();
   // ESC is asked before each file; the toolkit's answer runs pending repaints but
   // swallows user input, so nothing else starts while the list fills.
@@ -558,6 +638,7 @@ void TForm1::ListFiles(const std::string& folderPath) {
                                           [this] { return keys_->EscapeHeld(); });
   if (result.Rows.empty()) result.Rows.resize(1);
   fileTable_->ReplaceAll(std::move(result.Rows));
+  StringGrid1->horizontalScrollBar()->setValue(0);  // a new list starts at its left edge
   FileListShown = result.FileListShown;
   listing_ = false;
 }
@@ -617,7 +698,7 @@ void TForm1::StringGrid1DblClick() {
   const std::string& name = fileTable_->Rows()[static_cast<size_t>(current.row())][kColName];
   const std::optional<std::string> folder = SelectedFolderPath();
   if (name.empty() || !folder) return;
-  if (OpenFile) OpenFile(*folder + name);
+  if (OpenFile && !OpenFile(*folder + name)) SetStatusText(texts::kNoOpener);
 }
 
 void TForm1::Button4Click() {
@@ -646,8 +727,21 @@ void TForm1::Button4Click() {
   if (top < 0) top = bottom = std::max(StringGrid1->currentIndex().row(), 0);
 
   batchRunning_ = true;
-  const std::vector<FileRow> rows = fileTable_->Rows();
-  RunBatchRows(state_, rows, top, bottom, source, SaveFolder);
+  {
+    BlockedInput block(*ownKeys_);
+    // Row by row, so the progress sentence can say which of the selected rows it is on.
+    const std::vector<FileRow> rows = fileTable_->Rows();
+    bottom = std::min(bottom, static_cast<int>(rows.size()) - 1);
+    const std::function<void(const std::string&)> sink = state_.Status;
+    for (int r = top; r <= bottom; ++r) {
+      const std::string place = "(" + std::to_string(r - top + 1) + "/" + std::to_string(bottom - top + 1) + ") ";
+      state_.Status = [&](const std::string& text) {
+        if (sink) sink(place + text);
+      };
+      RunBatchRows(state_, rows, r, r, source, SaveFolder);
+    }
+    state_.Status = sink;
+  }
   batchRunning_ = false;
   SetStatusText(kBatchDone);
 }

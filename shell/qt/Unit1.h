@@ -41,8 +41,9 @@ class TForm1 : public QMainWindow {
   // Answers "ESC held" during the folder search and the listing; the window's own
   // toolkit-based answer when null. Must outlive the window.
   void SetKeyState(KeyState* keys);
-  // Opens a file with the desktop's associated program; replaceable for tests.
-  std::function<void(const std::string& path)> OpenFile;
+  // Opens a file with the desktop's associated program; false when none could.
+  // Replaceable for tests.
+  std::function<bool(const std::string& path)> OpenFile;
 
   ShellState& State() { return state_; }
   FileTableModel& FileTable() { return *fileTable_; }

@@ -1,6 +1,7 @@
 #include "shell/qt/Unit2.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
@@ -109,6 +110,16 @@ QCheckBox* TForm2::CheckBox(int n) const { return findChild<QCheckBox*>(QStringL
 void TForm2::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (!event->spontaneous()) FormShow();
+}
+
+void TForm2::keyPressEvent(QKeyEvent* event) {
+  const bool plain = (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0;
+  const char* button = !plain ? nullptr : event->key() == Qt::Key_Y ? "Button3" : event->key() == Qt::Key_N ? "Button4" : nullptr;
+  if (button == nullptr) {
+    QDialog::keyPressEvent(event);
+    return;
+  }
+  findChild<QPushButton*>(QString::fromUtf8(button))->click();
 }
 
 void TForm2::FormShow() {

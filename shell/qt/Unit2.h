@@ -24,6 +24,8 @@ class TForm2 : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // Plain Y and N press OK and Cancel, as the buttons' captions promise.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void CreateLabels();

@@ -51,8 +51,11 @@ TEST(FileListTest, SortLeavesEqualKeysWhereTheSelectionPutsThem) {
       {"descending, equal keys reordered", kColName, {"a", "B", "b", "A", "c"}, true, {"5", "2", "3", "4", "1"}},
       {"descending, one swap", kColName, {"B", "b", "A", "b", "a"}, true, {"1", "2", "4", "3", "5"}},
       {"all keys equal", kColName, {"x", "X", "x"}, true, {"1", "2", "3"}},
-      {"a prefix first, bytes unsigned", kColName, {"ab", "a", "", "\xC3\xA9", "z"}, false, {"3", "2", "1", "5", "4"}},
-      // Names are UTF-8: the letter after a Japanese character is upper-cased too.
+      {"a prefix first, bytes unsigned", kColName, {"ab", "a", "", "\xE3\x81\x82", "z"}, false, {"3", "2", "1", "5", "4"}},
+      // Names compare as code page 932 bytes: 旧 (8B 8C) before 敷 (95 7E), which
+      // UTF-8 (E6 97 A7, E6 95 B7) has the other way round.
+      {"names in code page 932", kColName, {"\xE6\x95\xB7", "\xE6\x97\xA7"}, false, {"2", "1"}},
+      // The letter after a Japanese character is upper-cased too.
       {"UTF-8 names", kColName, {"\xE3\x81\x82" "b", "\xE3\x81\x82" "A", "\xE3\x81\x82" "a"}, false, {"2", "3", "1"}},
       // The memo is code page 932: a trail byte in a..z stays as it is.
       {"memo trail byte not upper-cased", kColMemo, {"\x82" "A", "\x82" "a"}, true, {"2", "1"}},

@@ -21,6 +21,7 @@ class ScriptedDialogs : public plm::Dialogs {
   struct FolderRequest {
     std::string Title;
     std::string StartFolder;
+    plm::FolderUse Use;
   };
 
   void setNextAnswer(plm::BoxAnswer answer) { answers_.push_back(answer); }
@@ -35,8 +36,9 @@ class ScriptedDialogs : public plm::Dialogs {
     return a;
   }
   void Beep() override { Events.push_back("beep"); }
-  std::optional<std::string> ChooseFolder(const std::string& title, const std::string& startFolder) override {
-    Folders.push_back({title, startFolder});
+  std::optional<std::string> ChooseFolder(const std::string& title, const std::string& startFolder,
+                                          plm::FolderUse use) override {
+    Folders.push_back({title, startFolder, use});
     Events.push_back("folder");
     if (folders_.empty()) return std::nullopt;
     auto f = std::move(folders_.front());

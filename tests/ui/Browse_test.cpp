@@ -209,7 +209,8 @@ class BrowseTest : public QObject {
     names.sort();
     QCOMPARE(names, (QStringList{"A.JWW", "B.jws", "C.txt", "noext"}));
     const int c = static_cast<int>(Column(s, 0).indexOf("C.txt"));
-    QCOMPARE(Column(s, 1)[c], QStringLiteral("       5"));  // 64 pixels / 8 = 8 characters
+    QCOMPARE(s.Form1->FileTable().Rows()[static_cast<size_t>(c)][1], std::string("       5"));  // 64 px / 8
+    QCOMPARE(Column(s, 1)[c], QStringLiteral("5"));  // shown right-aligned without the padding
     QCOMPARE(Column(s, 2)[c], QStringLiteral(".TXT"));
     QCOMPARE(Column(s, 2)[static_cast<int>(Column(s, 0).indexOf("noext"))], QString());
 
@@ -268,7 +269,7 @@ class BrowseTest : public QObject {
     // A narrower size column re-pads every size to its width.
     Grid(s)->horizontalHeader()->resizeSection(1, 40);
     const int digit = Grid(s)->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    QCOMPARE(Column(s, 1)[0].size(), std::max(40 / std::max(digit, 3), 3));
+    QCOMPARE(s.Form1->FileTable().Rows()[0][1].size(), size_t(std::max(40 / std::max(digit, 3), 3)));
   }
 
   void batchChecksEachWithItsBox() {
@@ -371,7 +372,9 @@ class BrowseTest : public QObject {
     std::sort(written.begin(), written.end());
     QCOMPARE(written, (std::vector<std::string>{"a1.JWW", "a2.jws"}));
     QCOMPARE(statuses.size(), 2);
-    QCOMPARE(statuses[0], Q("ファイル「" + Slashed(src) + "a1.JWW」→「" + Slashed(out) + "a1.JWW」変換中です。"));
+    // Which of the five selected rows is being converted, then the driver's sentence.
+    QCOMPARE(statuses[0], Q("(1/5) ファイル「" + Slashed(src) + "a1.JWW」→「" + Slashed(out) + "a1.JWW」変換中です。"));
+    QVERIFY(statuses[1].startsWith(QStringLiteral("(2/5) ファイル「")));
     QCOMPARE(ReadAll(src / "a1.JWW"), input);  // inputs stay as they were
     QVERIFY(!fs::exists(src / "a1.BAK"));
   }

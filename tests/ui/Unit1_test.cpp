@@ -37,9 +37,9 @@ class TForm1Test : public QObject {
     s.Start();
     QTRY_VERIFY(s.Form1->isVisible());
     plm::TForm1& f = *s.Form1;
-    QCOMPARE(f.pos(), QPoint(192, 107));
+    QCOMPARE(f.geometry().topLeft(), QPoint(192, 107));
     QCOMPARE(f.size(), QSize(696, 478));
-    QCOMPARE(s.Form2->pos(), QPoint(192, 111));
+    QCOMPARE(s.Form2->geometry().topLeft(), QPoint(192, 111));
     QCOMPARE(s.Find<QWidget>("Panel1")->width(), 160);
     QCOMPARE(s.Find<QLineEdit>("Edit1")->width(), 160);
     for (int c = 0; c < 6; ++c) QCOMPARE(Column(s, c), 64);
@@ -63,9 +63,9 @@ class TForm1Test : public QObject {
     s.WriteIni("[Form]\nF1_X=50\nF1_Y=60\nF1_W=640\nF1_H=400\nF2_X=70\nF2_Y=80\n"
                "[Comp]\nF1P1=120\nF1S3=99\n[Set]\nFLD1=/w/\nFLD2=/out/\nFTYP=2\n");
     s.Start();
-    QCOMPARE(s.Form1->pos(), QPoint(50, 60));
+    QCOMPARE(s.Form1->geometry().topLeft(), QPoint(50, 60));
     QCOMPARE(s.Form1->size(), QSize(640, 400));
-    QCOMPARE(s.Form2->pos(), QPoint(70, 80));
+    QCOMPARE(s.Form2->geometry().topLeft(), QPoint(70, 80));
     QCOMPARE(s.Find<QWidget>("Panel1")->width(), 120);
     QCOMPARE(Column(s, 3), 99);
     QCOMPARE(s.Form1->SearchFolder, std::string("/w/"));
@@ -131,7 +131,7 @@ class TForm1Test : public QObject {
     Session s;
     s.WriteIni("; kept comment\n[form]\nf1_x=10\nCustom=keep me\n[Other]\nKey=Value\n");
     s.Start();
-    QCOMPARE(s.Form1->x(), 10);
+    QCOMPARE(s.Form1->geometry().x(), 10);
     s.Form1->close();
     const std::string all = AllKeys(s.ProgramFolder(), "", "0", "0000");
     const std::string rest = all.substr(all.find("\n[Comp]"));
@@ -165,8 +165,7 @@ class TForm1Test : public QObject {
     Session s;
     s.Start();
     s.Find<QTableView>("StringGrid1")->horizontalHeader()->resizeSection(4, 130);
-    s.Form1->move(40, 30);
-    s.Form1->resize(800, 500);
+    s.Form1->setGeometry(40, 30, 800, 500);
     s.Find<QComboBox>("ComboBox1")->setCurrentIndex(1);
     s.Form1->close();
     std::string text;
