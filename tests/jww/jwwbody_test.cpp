@@ -289,38 +289,6 @@ TEST(JwwBodyTest, SeventyThousandEntitiesWithLateClassesUseTheLongCountAndRefere
   ExpectModelOutput(input, {0, 15});
 }
 
-TEST(JwwBodyTest, AttributeCheckMatchesTheRulesForEveryKindStyleAndColour) {
-  for (int32_t v : {351, 419, 420, 700}) {
-    for (int kind = 1; kind <= 8; ++kind) {
-      for (unsigned style = 0; style < 256; ++style) {
-        for (unsigned color = 0; color < 420; ++color) {
-          const plm::TEntAttr a = MakeAttr(static_cast<uint8_t>(style), static_cast<uint16_t>(color),
-                                           static_cast<uint16_t>(29990 + color % 20), static_cast<uint16_t>(color % 18),
-                                           static_cast<uint16_t>(style % 18), style * 7, 0xFFFF);
-          const plm::TEntAttr expected = plmtest::CheckAttrModel(v, kind, a);
-          const plm::TEntAttr actual = plm::CheckEntAttr(v, kind, a);
-          if (actual != expected) {
-            ADD_FAILURE() << "version " << v << " kind " << kind << " style " << style << " colour " << color
-                          << ": written style " << int(actual.PenStyle) << " colour " << actual.PenColor
-                          << ", expected " << int(expected.PenStyle) << " colour " << expected.PenColor;
-            return;
-          }
-        }
-      }
-    }
-  }
-  // A few values stated outright.
-  EXPECT_EQ(plm::CheckEntAttr(600, 2, MakeAttr(35, 1)).PenStyle, 35);
-  EXPECT_EQ(plm::CheckEntAttr(400, 2, MakeAttr(35, 1)).PenStyle, 8);
-  EXPECT_EQ(plm::CheckEntAttr(600, 1, MakeAttr(10, 1)).PenStyle, 1);
-  EXPECT_EQ(plm::CheckEntAttr(600, 4, MakeAttr(1, 0)).PenColor, 2);
-  EXPECT_EQ(plm::CheckEntAttr(600, 6, MakeAttr(1, 10)).PenColor, 10);
-  EXPECT_EQ(plm::CheckEntAttr(600, 7, MakeAttr(1, 0)).PenColor, 0);
-  EXPECT_EQ(plm::CheckEntAttr(600, 1, MakeAttr(1, 1, 30001)).PenWidth, 0);
-  EXPECT_EQ(plm::CheckEntAttr(600, 1, MakeAttr(1, 1, 30000)).PenWidth, 30000);
-  EXPECT_EQ(plm::CheckEntAttr(600, 8, MakeAttr(1, 1, 0, 16, 16)), MakeAttr(1, 1, 0, 0, 0));
-}
-
 TEST(JwwBodyTest, SpacingRuleZeroesNaNToPlusZeroAndKeepsMinusZero) {
   Body body;
   body.Entities.push_back(plmtest::SampleMoji(1, MakeAttr(1, 1), 0, std::numeric_limits<double>::quiet_NaN(), "a"));

@@ -6,6 +6,9 @@
 #include <sstream>
 #include <type_traits>
 
+#include "jww/jwwbody.h"
+#include "platform/textfilters.h"
+
 using namespace std::string_literals;
 
 namespace plmtest {
@@ -303,25 +306,11 @@ bool DecodeList(Reader& r, DecodeClasses& cs, uint32_t count, int32_t v, size_t 
 
 // ---- rules ----------------------------------------------------------------------
 
-uint8_t MapLineType(uint8_t s) {
-  static const uint8_t kMap[] = {1, 4, 3, 6, 8, 8, 2, 5, 7, 6, 6, 8, 8, 17, 17};  // 31..45
-  if (s >= 31 && s <= 45) return kMap[s - 31];
-  if (s >= 46 && s <= 62) return 1;
-  return s;
-}
-
-uint16_t MapColor(uint16_t c) {
-  static const uint16_t kMap[] = {2, 8, 3, 6, 4, 5, 1, 2, 5, 8, 4, 3, 6, 5, 2, 2};  // 101..116
-  if (c >= 101 && c <= 116) return kMap[c - 101];
-  if (c >= 117 && c <= 356) return 2;
-  return c;
-}
-
 bool In(unsigned v, unsigned lo, unsigned hi) { return v >= lo && v <= hi; }
 
 void CleanMoji(plm::TEntMoji& m) {
-  m.FontName = CleanStringModel(m.FontName);
-  m.Text = CleanStringModel(m.Text);
+  m.FontName = plm::CleanString(m.FontName);
+  m.Text = plm::CleanString(m.Text);
 }
 
 void NormaliseList(std::vector<Entity>& list, int32_t v, bool jws) {
@@ -329,20 +318,20 @@ void NormaliseList(std::vector<Entity>& list, int32_t v, bool jws) {
     const int kind = KindOf(e);
     std::visit(
         [&](auto& r) {
-          r.Attr = CheckAttrModel(v, kind, r.Attr);
+          r.Attr = plm::CheckEntAttr(v, kind, r.Attr);
           using T = std::decay_t<decltype(r)>;
           if constexpr (std::is_same_v<T, plm::TEntMoji>) {
             CleanMoji(r);
             if (jws && r.Text.size() >= kPrefixLength && r.Text.compare(0, kPrefixLength, kPrefix) == 0)
               r.Text = "^@BM" + r.Text.substr(kPrefixLength);
           } else if constexpr (std::is_same_v<T, plm::TEntSunpo>) {
-            r.Line.Attr = CheckAttrModel(v, 1, r.Line.Attr);
-            r.Text.Attr = CheckAttrModel(v, 4, r.Text.Attr);
+            r.Line.Attr = plm::CheckEntAttr(v, 1, r.Line.Attr);
+            r.Text.Attr = plm::CheckEntAttr(v, 4, r.Text.Attr);
             CleanMoji(r.Text);
-            r.AuxLine1.Attr = CheckAttrModel(v, 1, r.AuxLine1.Attr);
-            r.AuxLine2.Attr = CheckAttrModel(v, 1, r.AuxLine2.Attr);
+            r.AuxLine1.Attr = plm::CheckEntAttr(v, 1, r.AuxLine1.Attr);
+            r.AuxLine2.Attr = plm::CheckEntAttr(v, 1, r.AuxLine2.Attr);
             for (plm::TEntTen* p : {&r.Point1, &r.Point2, &r.Point3, &r.Point4})
-              p->Attr = CheckAttrModel(v, 3, p->Attr);
+              p->Attr = plm::CheckEntAttr(v, 3, p->Attr);
           }
         },
         e);
@@ -513,49 +502,6 @@ std::optional<Decoded> DecodeBody(std::span<const uint8_t> bytes, size_t pos, in
   return out;
 }
 
-std::string CleanStringModel(std::string_view s) {
-  if (s.empty()) return {};
-  std::string out;
-  for (size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    if (In(b, 0x80, 0x9F) || In(b, 0xE0, 0xFD)) {
-      out.append(s.substr(i, 2));
-      i += 2;
-    } else if (b == '^' && i + 1 < s.size() && s[i + 1] == 'm') {
-      i += 2;
-    } else {
-      if (b >= 0x20) out.push_back(static_cast<char>(b));
-      i += 1;
-    }
-  }
-  return out.empty() ? std::string(" ") : out;
-}
-
-TEntAttr CheckAttrModel(int32_t v, int kind, TEntAttr a) {
-  if (v < kDimExtensionVersion) {
-    if (kind == 1 || kind == 2) a.PenStyle = MapLineType(a.PenStyle);
-    if (kind >= 1 && kind <= 6) a.PenColor = MapColor(a.PenColor);
-  }
-  const unsigned s = a.PenStyle;
-  if (kind == 1 || kind == 2) {
-    if (!(In(s, 1, 9) || In(s, 11, 19) || In(s, 31, 62))) a.PenStyle = 1;
-  } else if (kind == 3) {
-    if (s != 1 && s != 100) a.PenStyle = 1;
-  } else if (kind == 4) {
-    if (!In(s, 1, 9)) a.PenStyle = 1;
-  }
-  const unsigned c = a.PenColor;
-  if (kind >= 1 && kind <= 5) {
-    if (!(In(c, 1, 9) || In(c, 101, 356))) a.PenColor = 2;
-  } else if (kind == 6) {
-    if (!(In(c, 1, 10) || In(c, 101, 356))) a.PenColor = 2;
-  }
-  if (a.Layer > 15) a.Layer = 0;
-  if (a.LayerGroup > 15) a.LayerGroup = 0;
-  if (a.PenWidth > 30000) a.PenWidth = 0;
-  return a;
-}
-
 std::string UpperAnsiModel(std::string_view s) {
   // Double-byte characters are stepped over whole, so a trail byte is never changed.
   std::string out(s);
@@ -609,8 +555,8 @@ Body NormaliseBody(const Body& loaded, int32_t v, bool jws, const ImageFiles& fi
   }
   NormaliseList(out.Entities, v, jws);
   for (BlockDef& d : out.BlockDefs) {
-    d.Attr = CheckAttrModel(v, 8, d.Attr);
-    d.Name = CleanStringModel(d.Name);
+    d.Attr = plm::CheckEntAttr(v, 8, d.Attr);
+    d.Name = plm::CleanString(d.Name);
     d.ClassName = "CDataList";
     NormaliseList(d.Entities, v, jws);
   }
@@ -694,7 +640,7 @@ std::optional<HeaderWalk> ExpectedJwwHeader(std::span<const uint8_t> in, bool ze
     if (!ok || end > in.size()) { ok = false; return; }
     const size_t start = in[p] == 0xFF ? p + 3 : p + 1;
     std::string s(reinterpret_cast<const char*>(in.data() + start), end - start);
-    out.str(clean ? CleanStringModel(s) : s);
+    out.str(clean ? plm::CleanString(s) : s);
     p = end;
   };
   copy(8);

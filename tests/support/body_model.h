@@ -3,8 +3,8 @@
 // builders for every entity record by version, tagged lists with their class
 // bookkeeping, block definitions and the bound-image section; an independent decoder
 // of such bytes; and the writer's rules, so a test can state the exact bytes a
-// conversion must give. Written from the format's description only; it shares no
-// code with the reader or writer under test.
+// conversion must give. Written from the format's description; of the product it uses
+// only the string filter and the attribute check, which tests pin on their own.
 #include <array>
 #include <cstdint>
 #include <map>
@@ -77,8 +77,9 @@ std::optional<Decoded> DecodeBody(std::span<const uint8_t> bytes, size_t pos, in
                                   size_t classNameLimit, std::string* why = nullptr);
 
 // ---- The writer's rules -------------------------------------------------------
-std::string CleanStringModel(std::string_view s);
-plm::TEntAttr CheckAttrModel(int32_t outVersion, int kind, plm::TEntAttr a);
+// The string filter and the attribute check are the product's own (plm::CleanString,
+// plm::CheckEntAttr), pinned by their own tables of stated cases; the model applies
+// them where the writer must.
 std::string UpperAnsiModel(std::string_view s);
 // The upper-cased image name a text refers to; empty when it refers to none.
 std::string ImageRefModel(const std::string& text);

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/textfilters.h"
+
 namespace plmtest {
 namespace {
 
@@ -111,7 +113,7 @@ uint64_t WrittenValues::Real(const HeaderField& f) {
 
 std::string WrittenValues::Str(const HeaderField& f) {
   std::string s = input_.Str(f);
-  return IsNameField(f.name) ? ModelCleanString(s) : s;
+  return IsNameField(f.name) ? plm::CleanString(s) : s;
 }
 
 int32_t ModelSwitch11(int32_t raw, int32_t version) {
@@ -119,24 +121,6 @@ int32_t ModelSwitch11(int32_t raw, int32_t version) {
   const int32_t units = raw % 10;
   if (version < 600) return units;
   return tens > 0 ? units + 10 * tens : units + 10;
-}
-
-std::string ModelCleanString(std::string_view s) {
-  if (s.empty()) return {};
-  std::string r;
-  for (size_t i = 0; i < s.size();) {
-    const uint8_t b = static_cast<uint8_t>(s[i]);
-    if ((b >= 0x80 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFD)) {
-      r.append(s.substr(i, 2));
-      i += 2;
-    } else if (b == '^' && i + 1 < s.size() && s[i + 1] == 'm') {
-      i += 2;
-    } else {
-      if (b >= 0x20) r.push_back(static_cast<char>(b));
-      i += 1;
-    }
-  }
-  return r.empty() ? " " : r;
 }
 
 HeaderLayout BuildJwwHeader(Bytes& out, int32_t v, HeaderValueSource& src) {

@@ -61,7 +61,7 @@ class DistinctValues : public HeaderValueSource {
 
 // What the writer must write for a header read from `input`, written at `version`:
 // block 4 and Reserved2 zero, MaxLineWidth clamped to -101 up to version 420, the
-// eleventh switch split and recombined, names filtered, the text-type spacing zeroed
+// eleventh switch split and recombined, names through plm::CleanString, the text-type spacing zeroed
 // when negative or NaN if the type-spacing switch is on. Everything else unchanged.
 class WrittenValues : public HeaderValueSource {
  public:
@@ -92,9 +92,6 @@ HeaderLayout BuildJwwHeader(Bytes& out, int32_t version, HeaderValueSource& src)
 // A whole drawing with empty lists: the header, entity count 0, block definition
 // count 0 and, from version 700, image count 0.
 Bytes BuildEmptyJwwDrawing(int32_t version, HeaderValueSource& src, HeaderLayout* layout = nullptr);
-
-// The name filter of the writers, written from the format's description.
-std::string ModelCleanString(std::string_view s);
 
 // The eleventh switch as the writer writes a raw value read from a file.
 int32_t ModelSwitch11(int32_t raw, int32_t version);
