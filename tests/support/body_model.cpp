@@ -343,13 +343,6 @@ bool RuleTreats(const plm::TEntMoji& m, bool typed, bool freeSize) {
   return plm::TextTypeClass(m.TextTypeCode) != 0 ? typed : freeSize;
 }
 
-size_t SkipString(std::span<const uint8_t> d, size_t p) {
-  if (p >= d.size()) return d.size() + 1;
-  if (d[p] != 0xFF) return p + 1 + d[p];
-  if (p + 3 > d.size()) return d.size() + 1;
-  return p + 3 + (d[p + 1] | (d[p + 2] << 8));
-}
-
 }  // namespace
 
 const char* ClassNameOf(int kind) {
@@ -590,110 +583,6 @@ plm::SpacingChanges ApplyRuleModel(Body& body, const plm::ConvertOptions& o) {
 }
 
 // ---- headers ----------------------------------------------------------------------
-
-Bytes JwwHeaderBytes(int32_t v, const JwwHeaderFill& fill) {
-  Bytes b;
-  b.raw("JwwData.").i32(v).str(fill.Memo);
-  b.i32(3).i32(0);                    // block 2
-  b.zeros(16 * 148);                  // block 3
-  b.fill(56, 0x5A);                   // block 4, reserved
-  b.zeros(20).i32(fill.Reserved).i32(fill.MaxLineWidth);  // block 5
-  b.zeros(72);                        // block 6
-  b.str(fill.FirstLayerName);
-  for (int i = 1; i < 256 + 16; ++i) b.str("");  // blocks 7, 8
-  b.zeros(v >= 300 ? 44 : 28);        // block 9
-  b.zeros(52);                        // block 10
-  b.zeros(v > 230 ? 280 : 96);        // block 11
-  b.zeros(168 + 160 + 128 + 164);     // blocks 12..15
-  b.zeros(40).i32(fill.Switch11);     // block 16
-  b.zeros((v >= 230 ? 144 : v >= 225 ? 136 : v >= 223 ? 104 : 44) - 44);
-  if (v >= 420) {                     // block 17
-    b.zeros(257 * 8);
-    for (int i = 0; i < 257; ++i) b.str("").zeros(16);
-    b.zeros(33 * 16);
-    for (int i = 0; i < 33; ++i) b.str("").zeros(84);
-  }
-  for (int i = 0; i < 10; ++i) b.f64(1.0 + i).f64(2.0 + i).f64(fill.TypeSpacing[i]).i32(i);  // block 18
-  b.zeros(100);                       // block 19
-  return b;
-}
-
-std::optional<HeaderWalk> ExpectedJwwHeader(std::span<const uint8_t> in, bool zeroTypeSpacing) {
-  HeaderWalk w;
-  Bytes out;
-  size_t p = 0;
-  bool ok = true;
-  auto copy = [&](size_t n) {
-    if (!ok || in.size() - p < n) { ok = false; return; }
-    out.raw(std::vector<uint8_t>(in.begin() + static_cast<ptrdiff_t>(p), in.begin() + static_cast<ptrdiff_t>(p + n)));
-    p += n;
-  };
-  auto i32 = [&]() -> int32_t {
-    if (!ok || in.size() - p < 4) { ok = false; return 0; }
-    const int32_t v = static_cast<int32_t>(in[p] | in[p + 1] << 8 | in[p + 2] << 16 | static_cast<uint32_t>(in[p + 3]) << 24);
-    p += 4;
-    return v;
-  };
-  auto str = [&](bool clean) {
-    if (!ok) return;
-    const size_t end = SkipString(in, p);
-    if (!ok || end > in.size()) { ok = false; return; }
-    const size_t start = in[p] == 0xFF ? p + 3 : p + 1;
-    std::string s(reinterpret_cast<const char*>(in.data() + start), end - start);
-    out.str(clean ? plm::CleanString(s) : s);
-    p = end;
-  };
-  copy(8);
-  const int32_t v = i32();
-  out.i32(v);
-  w.Version = v;
-  str(false);
-  copy(8 + 16 * 148);
-  if (ok && in.size() - p >= 56) { out.zeros(56); p += 56; } else ok = false;
-  copy(20);
-  i32();
-  out.i32(0);
-  const int32_t mlw = i32();
-  out.i32(v <= 420 && mlw < -101 ? -101 : mlw);
-  copy(72);
-  for (int i = 0; i < 256 + 16; ++i) str(true);
-  copy(v >= 300 ? 44 : 28);
-  copy(52);
-  copy(v > 230 ? 280 : 96);
-  copy(168 + 160 + 128 + 164);
-  copy(40);
-  const int32_t sw = i32();
-  const int32_t units = sw % 10, tens = sw / 10;
-  out.i32(v < 600 ? units : tens > 0 ? units + 10 * tens : units + 10);
-  copy((v >= 230 ? 144 : v >= 225 ? 136 : v >= 223 ? 104 : 44) - 44);
-  if (v >= 420) {
-    copy(257 * 8);
-    for (int i = 0; i < 257; ++i) { str(true); copy(16); }
-    copy(33 * 16);
-    for (int i = 0; i < 33; ++i) { str(true); copy(84); }
-  }
-  for (int i = 0; i < 10; ++i) {
-    copy(16);
-    if (!ok || in.size() - p < 8) return std::nullopt;
-    uint64_t bits = 0;
-    for (int k = 0; k < 8; ++k) bits |= static_cast<uint64_t>(in[p + k]) << (8 * k);
-    double s;
-    std::memcpy(&s, &bits, 8);
-    p += 8;
-    if (zeroTypeSpacing && ZeroWhenNegative(s)) {
-      ++w.TypeTableChanges;
-      out.f64(s);
-    } else {
-      out.f64bits(bits);
-    }
-    copy(4);
-  }
-  copy(100);
-  if (!ok) return std::nullopt;
-  w.Expected = out.data();
-  w.End = p;
-  return w;
-}
 
 Bytes JwsHeaderBytes(int32_t v, uint8_t filler) {
   Bytes b;

@@ -17,6 +17,7 @@
 
 #include "jww/jwtype.h"
 #include "tests/support/bytes.h"
+#include "tests/support/jwwheader_model.h"
 
 namespace plmtest {
 
@@ -98,29 +99,7 @@ plm::SpacingChanges ApplyRuleModel(Body& body, const plm::ConvertOptions& option
 bool ZeroWhenNegative(double& spacing);  // true when it changed the value
 
 // ---- Headers ------------------------------------------------------------------
-// A JWW header of `version` (signature through block 19): zero blocks, empty names,
-// non-zero reserved words and the given text-type spacings.
-struct JwwHeaderFill {
-  std::string Memo = "memo";
-  std::array<double, 10> TypeSpacing{};
-  int32_t Reserved = 0x1234;
-  int32_t Switch11 = 1;
-  int32_t MaxLineWidth = 0;
-  std::string FirstLayerName;
-};
-Bytes JwwHeaderBytes(int32_t version, const JwwHeaderFill& fill = {});
-
-// Walks a JWW header and gives the bytes the writer produces for it at its own
-// version: block 4 and Reserved2 zero, MaxLineWidth clamped up to 420, the eleventh
-// switch recombined from 600, names through CleanString, the memo in its shortest
-// form, and negative text-type spacings zeroed when zeroTypeSpacing.
-struct HeaderWalk {
-  std::vector<uint8_t> Expected;
-  size_t End = 0;
-  int32_t Version = 0;
-  uint64_t TypeTableChanges = 0;
-};
-std::optional<HeaderWalk> ExpectedJwwHeader(std::span<const uint8_t> input, bool zeroTypeSpacing);
+// The JWW header builders (JwwHeaderBytes, ExpectedJwwHeader) are in jwwheader_model.h.
 
 // A JWS header of `version` with the given filler byte and distinct carried values.
 Bytes JwsHeaderBytes(int32_t version, uint8_t filler = 'x');
