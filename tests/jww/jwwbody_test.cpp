@@ -383,19 +383,24 @@ TEST(JwwBodyHostileTest, AbsurdCountsFailAtOnce) {
   struct Case {
     const char* name;
     Bytes body;
+    size_t at;  // where the count stands, from the start of the body
   };
   std::vector<Case> cases;
-  cases.push_back({"entity count 2^31-1", Bytes().u16(0xFFFF).u32(0x7FFFFFFF)});
-  cases.push_back({"entity count with top bit", Bytes().u16(0xFFFF).u32(0x80000001)});
-  cases.push_back({"entity count 0xFFFFFFFF", Bytes().u16(0xFFFF).u32(0xFFFFFFFF)});
-  cases.push_back({"entity count 60000 in a short file", Bytes().u16(60000).newClass(600, "CDataSen").append(line)});
-  cases.push_back({"definition count 2^31-1", Bytes().u16(0).u16(0xFFFF).u32(0x7FFFFFFF)});
+  cases.push_back({"entity count 2^31-1", Bytes().u16(0xFFFF).u32(0x7FFFFFFF), 0});
+  cases.push_back({"entity count with top bit", Bytes().u16(0xFFFF).u32(0x80000001), 0});
+  cases.push_back({"entity count 0xFFFFFFFF", Bytes().u16(0xFFFF).u32(0xFFFFFFFF), 0});
+  cases.push_back({"entity count 60000 in a short file", Bytes().u16(60000).newClass(600, "CDataSen").append(line), 0});
+  cases.push_back({"definition count 2^31-1", Bytes().u16(0).u16(0xFFFF).u32(0x7FFFFFFF), 2});
+  // entity count, definition count, class (15), attributes and three numbers, name "n"
   cases.push_back({"definition entity count 2^31-1",
-                   Bytes().u16(0).u16(1).newClass(600, "CDataList").zeros(15 + 12).str("n").u16(0xFFFF).u32(0x7FFFFFFF)});
-  cases.push_back({"image count 2^31-1", Bytes().u16(0).u16(0).i32(0x7FFFFFFF)});
+                   Bytes().u16(0).u16(1).newClass(600, "CDataList").zeros(15 + 12).str("n").u16(0xFFFF).u32(0x7FFFFFFF),
+                   2 + 2 + 15 + 15 + 12 + 2});
+  cases.push_back({"image count 2^31-1", Bytes().u16(0).u16(0).i32(0x7FFFFFFF), 4});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    std::vector<uint8_t> input = WithHeader(c.body, std::string(c.name).starts_with("image") ? 700 : 600);
+    const int32_t v = std::string(c.name).starts_with("image") ? 700 : 600;
+    const size_t bodyStart = plmtest::JwwHeaderBytes(v).size();
+    std::vector<uint8_t> input = WithHeader(c.body, v);
     input.resize(input.size() + 1024, 0);
     plmtest::TempDir dir;
     plm::TempImages images;
@@ -404,6 +409,7 @@ TEST(JwwBodyHostileTest, AbsurdCountsFailAtOnce) {
     plm::ReadFailure failure;
     EXPECT_FALSE(Load(doc, images, input, &failure));
     EXPECT_FALSE(failure.Reason.empty());
+    EXPECT_EQ(failure.Offset, bodyStart + c.at) << failure.Reason;
     EXPECT_LT(doc.EntityOrder.capacity(), 100000u) << "nothing is reserved for a hostile count";
   }
 }
@@ -414,21 +420,33 @@ TEST(JwwBodyHostileTest, TagsThatNameNoEntityClassFailTheLoad) {
   struct Case {
     const char* name;
     Bytes body;
+    size_t at;  // the failing tag, from the start of the body
   };
+  // A failing tag after a declared line stands behind the count (2), the class
+  // definition (14) and the line (47).
+  const size_t second = 2 + 14 + 47;
+  ASSERT_EQ(line.size(), 47u);
   const Case cases[] = {
       {"control: a declared line and a reference to it",
-       Bytes().u16(2).newClass(600, "CDataSen").append(line).classRef(1).append(line).u16(0)},
-      {"unknown class name", Bytes().u16(1).newClass(600, "CDataFoo").append(line).u16(0)},
-      {"class name in other letter case", Bytes().u16(1).newClass(600, "cdatasen").append(line).u16(0)},
-      {"block definition class in the entity list", Bytes().u16(1).newClass(600, "CDataList").append(line).u16(0)},
-      {"reference to an index never declared", Bytes().u16(2).newClass(600, "CDataSen").append(line).classRef(7).append(line).u16(0)},
-      {"reference to an object's index", Bytes().u16(2).newClass(600, "CDataSen").append(line).classRef(2).append(line).u16(0)},
-      {"long reference to nothing", Bytes().u16(2).newClass(600, "CDataSen").append(line).u16(0x7FFF).u32(0x80000009).append(line).u16(0)},
-      {"tag below 0x8000", Bytes().u16(1).u16(0x0001).append(line).u16(0)},
-      {"tag 0x8000 (index 0)", Bytes().u16(2).newClass(600, "CDataSen").append(line).u16(0x8000).append(line).u16(0)},
+       Bytes().u16(2).newClass(600, "CDataSen").append(line).classRef(1).append(line).u16(0), 0},
+      {"unknown class name", Bytes().u16(1).newClass(600, "CDataFoo").append(line).u16(0), 2},
+      {"class name in other letter case", Bytes().u16(1).newClass(600, "cdatasen").append(line).u16(0), 2},
+      {"block definition class in the entity list", Bytes().u16(1).newClass(600, "CDataList").append(line).u16(0), 2},
+      {"reference to an index never declared",
+       Bytes().u16(2).newClass(600, "CDataSen").append(line).classRef(7).append(line).u16(0), second},
+      {"reference to an object's index",
+       Bytes().u16(2).newClass(600, "CDataSen").append(line).classRef(2).append(line).u16(0), second},
+      {"long reference to nothing",
+       Bytes().u16(2).newClass(600, "CDataSen").append(line).u16(0x7FFF).u32(0x80000009).append(line).u16(0), second},
+      {"tag below 0x8000", Bytes().u16(1).u16(0x0001).append(line).u16(0), 2},
+      {"tag 0x8000 (index 0)", Bytes().u16(2).newClass(600, "CDataSen").append(line).u16(0x8000).append(line).u16(0),
+       second},
+      // counts, definition class (15), attributes and numbers (27), name, entity count
       {"unknown class inside a definition",
-       Bytes().u16(0).u16(1).newClass(600, "CDataList").zeros(15 + 12).str("n").u16(1).newClass(600, "CDataX").append(line)},
+       Bytes().u16(0).u16(1).newClass(600, "CDataList").zeros(15 + 12).str("n").u16(1).newClass(600, "CDataX").append(line),
+       2 + 2 + 15 + 27 + 2 + 2},
   };
+  const size_t bodyStart = plmtest::JwwHeaderBytes(600).size();
   bool first = true;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -442,7 +460,8 @@ TEST(JwwBodyHostileTest, TagsThatNameNoEntityClassFailTheLoad) {
       continue;
     }
     EXPECT_FALSE(ok);
-    EXPECT_FALSE(failure.Reason.empty());
+    EXPECT_EQ(failure.Offset, bodyStart + c.at) << failure.Reason;
+    EXPECT_NE(failure.Reason.find("unknown class"), std::string::npos) << failure.Reason;
   }
 }
 
@@ -463,11 +482,15 @@ TEST(JwwBodyHostileTest, DefinitionClassNamesUpTo2048BytesAreAcceptedAndLongerOn
     const bool ok = Load(doc, images, input, &failure);
     EXPECT_EQ(ok, length <= 2048) << failure.Reason;
     if (ok) ExpectModelOutput(input, {0});
+    // The name length of the first definition's class: behind both counts, the tag and the schema.
+    else EXPECT_EQ(failure.Offset, plmtest::JwwHeaderBytes(600).size() + 8) << failure.Reason;
   }
-  // In the entity list a name past the limit fails like any unknown class.
+  // In the entity list a name past the limit fails too, at its length.
   plm::JwwDocument doc;
   plm::TempImages images;
-  EXPECT_FALSE(Load(doc, images, WithHeader(Bytes().u16(1).newClass(600, std::string(2049, 'S')))));
+  plm::ReadFailure failure;
+  EXPECT_FALSE(Load(doc, images, WithHeader(Bytes().u16(1).newClass(600, std::string(2049, 'S'))), &failure));
+  EXPECT_EQ(failure.Offset, plmtest::JwwHeaderBytes(600).size() + 6) << failure.Reason;
 }
 
 }  // namespace

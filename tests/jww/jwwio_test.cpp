@@ -116,6 +116,7 @@ TEST(JwwIoTest, HostileCountFailsAtOnce) {
     in.OpenMemory(c.bytes);
     in.Count(c.minElementSize, {"the entity count"});
     EXPECT_FALSE(in.Ok());
+    EXPECT_EQ(in.Failure().Offset, 0u) << "the count's own offset";
     EXPECT_NE(in.Failure().Reason.find("entity count"), std::string::npos) << in.Failure().Reason;
   }
   plm::ByteCursor exact;
@@ -131,12 +132,14 @@ TEST(JwwIoTest, HostileCountInADrawingFailsTheLoad) {
     SCOPED_TRACE(count);
     Bytes b;
     plmtest::BuildJwwHeader(b, 600, values);
+    const size_t countAt = b.size();
     b.u16(0xFFFF).u32(count).zeros(64);
     plm::JwwDocument doc;
     plm::TempImages images;
     plm::ReadFailure failure;
     EXPECT_FALSE(plm::LoadJwwBytes(doc, images, b.data(), &failure));
-    EXPECT_FALSE(failure.Reason.empty());
+    EXPECT_EQ(failure.Offset, countAt);
+    EXPECT_NE(failure.Reason.find("the entity count"), std::string::npos) << failure.Reason;
   }
 }
 
@@ -186,6 +189,7 @@ TEST(JwwIoTest, ClassNameLongerThanTheLimitFails) {
   in.OpenMemory(b.data());
   in.Tag(8, {"a class tag"});
   EXPECT_FALSE(in.Ok());
+  EXPECT_EQ(in.Failure().Offset, 4u) << "the offset of the name length";
 }
 
 TEST(JwwIoTest, DoublesAreCarriedBitForBit) {
@@ -267,6 +271,7 @@ TEST(JwwIoTest, StringCutShortFails) {
     in.OpenMemory(c.bytes);
     in.JwwString({"the memo"});
     EXPECT_FALSE(in.Ok());
+    EXPECT_EQ(in.Failure().Offset, c.bytes.size());
     EXPECT_NE(in.Failure().Reason.find("ends at byte " + std::to_string(c.bytes.size())), std::string::npos)
         << in.Failure().Reason;
     EXPECT_NE(in.Failure().Reason.find("the memo"), std::string::npos) << in.Failure().Reason;
