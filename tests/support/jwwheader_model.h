@@ -64,8 +64,9 @@ class DistinctValues : public HeaderValueSource {
 
 // What the writer must write for a header read from `input`, written at `version`:
 // block 4 and Reserved2 zero, MaxLineWidth clamped to -101 up to version 420, the
-// eleventh switch split and recombined, names through plm::CleanString, the text-type spacing zeroed
-// when negative or NaN if the type-spacing switch is on. Everything else unchanged.
+// eleventh switch split and recombined, names through plm::CleanString, the text-type
+// spacing zeroed when negative or NaN if the type-spacing switch is on. Everything
+// else unchanged.
 class WrittenValues : public HeaderValueSource {
  public:
   WrittenValues(HeaderValueSource& input, int32_t version, bool zeroTypeSpacing)
