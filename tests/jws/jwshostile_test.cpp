@@ -102,37 +102,42 @@ TEST(JwsHostileTest, HostileCountsAndClassNamesFailWithinAMemoryBound) {
     std::string name;
     Bytes body;
     bool loads;
+    size_t at = 0;  // of the failure, from the start of the body
   };
   const Bytes pad = Bytes().zeros(64 * 1024);
   std::vector<Case> cases;
   cases.push_back({"control: every entity kind and definitions", plmtest::EncodeBody(plmtest::RichBody(), 600, false), true});
   for (uint32_t n : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
     const std::string v = std::to_string(n);
-    cases.push_back({"entity count " + v, Bytes().u16(0xFFFF).u32(n).append(pad), false});
-    cases.push_back({"definition count " + v, Bytes().u16(0).u16(0xFFFF).u32(n).append(pad), false});
+    cases.push_back({"entity count " + v, Bytes().u16(0xFFFF).u32(n).append(pad), false, 0});
+    cases.push_back({"definition count " + v, Bytes().u16(0).u16(0xFFFF).u32(n).append(pad), false, 2});
     cases.push_back({"entity count " + v + " inside a definition",
                      Bytes().u16(0).u16(1).newClass(600, "CDataList").zeros(15 + 12).str("n").u16(0xFFFF).u32(n).append(pad),
-                     false});
+                     false, 2 + 2 + 15 + 27 + 2});
   }
   const std::string longName(60000, 'C');
   cases.push_back({"control: class name of 200 bytes in a definition",
                    Bytes().u16(0).u16(1).newClass(600, std::string(200, 'L')).zeros(15 + 12).str("n").u16(0), true});
   cases.push_back({"class name of 201 bytes in a definition",
-                   Bytes().u16(0).u16(1).newClass(600, std::string(201, 'L')).zeros(15 + 12).str("n").u16(0), false});
+                   Bytes().u16(0).u16(1).newClass(600, std::string(201, 'L')).zeros(15 + 12).str("n").u16(0), false, 8});
+  // A class name fails at its length field.
   cases.push_back({"entity class name of 60000 bytes",
-                   Bytes().u16(1).u16(0xFFFF).u16(600).u16(60000).raw(longName).append(pad), false});
+                   Bytes().u16(1).u16(0xFFFF).u16(600).u16(60000).raw(longName).append(pad), false, 6});
   cases.push_back({"definition class name of 60000 bytes",
-                   Bytes().u16(0).u16(1).u16(0xFFFF).u16(600).u16(60000).raw(longName).append(pad), false});
+                   Bytes().u16(0).u16(1).u16(0xFFFF).u16(600).u16(60000).raw(longName).append(pad), false, 8});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     plmtest::TempDir root;
     Bytes file = plmtest::JwsHeaderBytes(600);
+    const size_t bodyStart = file.size();
     file.append(c.body);
     plmtest::WriteFileBytes(root / "A.JWS", file.data());
     const ChildResult r = plmtest::RunInChild({}, [&] {
       plm::JwsDocument doc;
       plm::ReadFailure failure;
-      return Outcome(plm::LoadJwsFile(doc, root / "A.JWS", &failure), failure.Reason);
+      const bool ok = plm::LoadJwsFile(doc, root / "A.JWS", &failure);
+      if (!ok && failure.Offset != bodyStart + c.at) return 3;  // failed elsewhere
+      return Outcome(ok, failure.Reason);
     });
     EXPECT_TRUE(r.ExitedWith(c.loads ? 0 : 1)) << r.Describe();
   }

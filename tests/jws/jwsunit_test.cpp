@@ -195,7 +195,8 @@ TEST(JwsUnitTest, DefinitionClassNamesUpTo200BytesAreAcceptedAndLongerOnesFail) 
     if (ok) {
       EXPECT_EQ(plmtest::FirstDifference(Written(doc), *plmtest::ExpectedJwsFile(input, {})), "");
     } else {
-      EXPECT_FALSE(failure.Reason.empty());
+      // The class name length: behind the header, both counts, the tag and the schema.
+      EXPECT_EQ(failure.Offset, plmtest::JwsHeaderBytes(420).size() + 8) << failure.Reason;
     }
   }
 }
@@ -230,23 +231,27 @@ TEST(JwsUnitTest, AbsurdCountsAndTagsOfNoEntityClassFail) {
   struct Case {
     const char* name;
     Bytes body;
+    size_t at;  // of the failure, from the start of the body: the count, the tag or the name length
   };
   const Case cases[] = {
-      {"entity count 2^31-1", Bytes().u16(0xFFFF).u32(0x7FFFFFFF)},
-      {"entity count with top bit", Bytes().u16(0xFFFF).u32(0x80000000)},
-      {"definition count 2^31-1", Bytes().u16(0).u16(0xFFFF).u32(0x7FFFFFFF)},
-      {"unknown class", Bytes().u16(1).newClass(420, "CDataFoo").append(line).u16(0)},
-      {"undeclared reference", Bytes().u16(1).classRef(1).append(line).u16(0)},
-      {"entity class name over 200 bytes", Bytes().u16(1).newClass(420, std::string(201, 'S')).append(line).u16(0)},
+      {"entity count 2^31-1", Bytes().u16(0xFFFF).u32(0x7FFFFFFF), 0},
+      {"entity count with top bit", Bytes().u16(0xFFFF).u32(0x80000000), 0},
+      {"definition count 2^31-1", Bytes().u16(0).u16(0xFFFF).u32(0x7FFFFFFF), 2},
+      {"unknown class", Bytes().u16(1).newClass(420, "CDataFoo").append(line).u16(0), 2},
+      {"undeclared reference", Bytes().u16(1).classRef(1).append(line).u16(0), 2},
+      {"entity class name over 200 bytes", Bytes().u16(1).newClass(420, std::string(201, 'S')).append(line).u16(0),
+       2 + 4},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Bytes file = plmtest::JwsHeaderBytes(420);
+    const size_t bodyStart = file.size();
     file.append(c.body).zeros(1024);
     plm::JwsDocument doc;
     plm::ReadFailure failure;
     EXPECT_FALSE(plm::LoadJwsBytes(doc, file.data(), &failure));
     EXPECT_FALSE(failure.Reason.empty());
+    EXPECT_EQ(failure.Offset, bodyStart + c.at) << failure.Reason;
     EXPECT_LT(doc.EntityOrder.capacity(), 100000u);
   }
 }

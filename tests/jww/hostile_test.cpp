@@ -188,6 +188,7 @@ TEST(JwwHostileTest, HostileCountsAndSizesFailWithinAMemoryBound) {
     Bytes body;  // everything after the header
     int32_t version;
     bool loads;
+    size_t at = 0;  // of the failure, from the start of the body
   };
   const Bytes pad = Bytes().zeros(64 * 1024);
   std::vector<Case> cases;
@@ -198,15 +199,18 @@ TEST(JwwHostileTest, HostileCountsAndSizesFailWithinAMemoryBound) {
   }
   for (uint32_t n : {0x7FFFFFFFu, 0x80000000u, 0x80000001u, 0xFFFFFFFFu}) {
     const std::string v = std::to_string(n);
-    cases.push_back({"entity count " + v, Bytes().u16(0xFFFF).u32(n).append(pad), 600, false});
-    cases.push_back({"definition count " + v, Bytes().u16(0).u16(0xFFFF).u32(n).append(pad), 600, false});
+    cases.push_back({"entity count " + v, Bytes().u16(0xFFFF).u32(n).append(pad), 600, false, 0});
+    cases.push_back({"definition count " + v, Bytes().u16(0).u16(0xFFFF).u32(n).append(pad), 600, false, 2});
     cases.push_back({"entity count " + v + " inside a definition",
                      Bytes().u16(0).u16(1).newClass(600, "CDataList").zeros(15 + 12).str("n").u16(0xFFFF).u32(n).append(pad),
-                     600, false});
+                     600, false, 2 + 2 + 15 + 27 + 2});
   }
+  // 35 bytes is the smallest tagged entity: the 1 MB of padding cannot hold 400000,
+  // but does hold 20000, so there the first tag (0, naming no class) fails.
+  cases.push_back({"entity count of 400000 in 1 MB", Bytes().u16(0xFFFF).u32(400000).zeros(1 << 20), 600, false, 0});
   cases.push_back({"entity count that the padding could hold, of tags naming no class",
-                   Bytes().u16(0xFFFF).u32(400000).zeros(1 << 20), 600, false});
-  cases.push_back({"image count 2^31-1", Bytes().u16(0).u16(0).i32(0x7FFFFFFF).append(pad), 700, false});
+                   Bytes().u16(0xFFFF).u32(20000).zeros(1 << 20), 600, false, 6});
+  cases.push_back({"image count 2^31-1", Bytes().u16(0).u16(0).i32(0x7FFFFFFF).append(pad), 700, false, 4});
   // A count of 0 or less ends the image section; the padding after it is not read.
   cases.push_back({"image count with the top bit set", Bytes().u16(0).u16(0).u32(0x80000000u).append(pad), 700, true});
   cases.push_back({"image count -1", Bytes().u16(0).u16(0).i32(-1).append(pad), 700, true});
@@ -214,16 +218,18 @@ TEST(JwwHostileTest, HostileCountsAndSizesFailWithinAMemoryBound) {
     return Bytes().u16(0).u16(0).i32(1).str("A.BMP").u32(size).raw(Pattern(have, 3));
   };
   cases.push_back({"control: image size equal to the bytes left", image(1000, 1000), 700, true});
-  cases.push_back({"image size one more than the bytes left", image(1001, 1000), 700, false});
-  cases.push_back({"image size 2^31-1", image(0x7FFFFFFF, 1000), 700, false});
+  // Behind the counts, the name "A.BMP" and the size: where the data would start.
+  cases.push_back({"image size one more than the bytes left", image(1001, 1000), 700, false, 4 + 4 + 6 + 4});
+  cases.push_back({"image size 2^31-1", image(0x7FFFFFFF, 1000), 700, false, 4 + 4 + 6 + 4});
   cases.push_back({"negative image size: an empty file, no data", image(0x80000000u, 0), 700, true});
   const std::string longName(60000, 'C');
   cases.push_back({"entity class name of 60000 bytes",
-                   Bytes().u16(1).u16(0xFFFF).u16(600).u16(60000).raw(longName).append(pad), 600, false});
+                   Bytes().u16(1).u16(0xFFFF).u16(600).u16(60000).raw(longName).append(pad), 600, false, 6});
+  // Here the count of 1 already claims more than the 14 bytes left.
   cases.push_back({"entity class name of 60000 bytes, file ends in it",
-                   Bytes().u16(1).u16(0xFFFF).u16(600).u16(60000).raw("CDataSen"), 600, false});
+                   Bytes().u16(1).u16(0xFFFF).u16(600).u16(60000).raw("CDataSen"), 600, false, 0});
   cases.push_back({"definition class name of 60000 bytes",
-                   Bytes().u16(0).u16(1).u16(0xFFFF).u16(600).u16(60000).raw(longName).append(pad), 600, false});
+                   Bytes().u16(0).u16(1).u16(0xFFFF).u16(600).u16(60000).raw(longName).append(pad), 600, false, 8});
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -231,6 +237,7 @@ TEST(JwwHostileTest, HostileCountsAndSizesFailWithinAMemoryBound) {
     const fs::path in = root / "A.JWW", temp = root / "TEMP";
     fs::create_directory(temp);
     Bytes file = plmtest::JwwHeaderBytes(c.version);
+    const size_t bodyStart = file.size();
     file.append(c.body);
     plmtest::WriteFileBytes(in, file.data());
     const ChildResult r = plmtest::RunInChild({}, [&] {
@@ -239,7 +246,7 @@ TEST(JwwHostileTest, HostileCountsAndSizesFailWithinAMemoryBound) {
       plm::JwwDocument doc;
       plm::ReadFailure failure;
       const bool ok = plm::LoadJwwFile(doc, images, in, &failure);
-      if (!ok && failure.Offset > file.size()) return 3;
+      if (!ok && failure.Offset != bodyStart + c.at) return 3;  // failed elsewhere
       return Outcome(ok, failure.Reason);
     });
     EXPECT_TRUE(r.ExitedWith(c.loads ? 0 : 1)) << r.Describe();
@@ -280,7 +287,10 @@ TEST(JwwHostileTest, ImageNamesNeverReachOutsideTheImageFolder) {
       EXPECT_TRUE(plm::SaveJwwFile(doc, images, save / "A.JWW", 700, &why)) << why;
       plm::DeleteTempImageFiles(images);
     } else {
-      EXPECT_FALSE(failure.Reason.empty());
+      // At the first image's name: the section ends with that image (name, size, 6 bytes)
+      // and GOOD.BMP (name, size, 9 bytes).
+      const size_t goodImage = 1 + 8 + 4 + 9;
+      EXPECT_EQ(failure.Offset, file.size() - goodImage - (1 + name.size() + 4 + 6)) << failure.Reason;
     }
     const plmtest::TreeSnapshot after = plmtest::Snapshot(root.path());
     EXPECT_EQ(plmtest::CompareSnapshots(before, Without(after, "save/A.JWW")), "");

@@ -289,38 +289,6 @@ TEST(JwwBodyTest, SeventyThousandEntitiesWithLateClassesUseTheLongCountAndRefere
   ExpectModelOutput(input, {0, 15});
 }
 
-TEST(JwwBodyTest, AttributeCheckMatchesTheRulesForEveryKindStyleAndColour) {
-  for (int32_t v : {351, 419, 420, 700}) {
-    for (int kind = 1; kind <= 8; ++kind) {
-      for (unsigned style = 0; style < 256; ++style) {
-        for (unsigned color = 0; color < 420; ++color) {
-          const plm::TEntAttr a = MakeAttr(static_cast<uint8_t>(style), static_cast<uint16_t>(color),
-                                           static_cast<uint16_t>(29990 + color % 20), static_cast<uint16_t>(color % 18),
-                                           static_cast<uint16_t>(style % 18), style * 7, 0xFFFF);
-          const plm::TEntAttr expected = plmtest::CheckAttrModel(v, kind, a);
-          const plm::TEntAttr actual = plm::CheckEntAttr(v, kind, a);
-          if (actual != expected) {
-            ADD_FAILURE() << "version " << v << " kind " << kind << " style " << style << " colour " << color
-                          << ": written style " << int(actual.PenStyle) << " colour " << actual.PenColor
-                          << ", expected " << int(expected.PenStyle) << " colour " << expected.PenColor;
-            return;
-          }
-        }
-      }
-    }
-  }
-  // A few values stated outright.
-  EXPECT_EQ(plm::CheckEntAttr(600, 2, MakeAttr(35, 1)).PenStyle, 35);
-  EXPECT_EQ(plm::CheckEntAttr(400, 2, MakeAttr(35, 1)).PenStyle, 8);
-  EXPECT_EQ(plm::CheckEntAttr(600, 1, MakeAttr(10, 1)).PenStyle, 1);
-  EXPECT_EQ(plm::CheckEntAttr(600, 4, MakeAttr(1, 0)).PenColor, 2);
-  EXPECT_EQ(plm::CheckEntAttr(600, 6, MakeAttr(1, 10)).PenColor, 10);
-  EXPECT_EQ(plm::CheckEntAttr(600, 7, MakeAttr(1, 0)).PenColor, 0);
-  EXPECT_EQ(plm::CheckEntAttr(600, 1, MakeAttr(1, 1, 30001)).PenWidth, 0);
-  EXPECT_EQ(plm::CheckEntAttr(600, 1, MakeAttr(1, 1, 30000)).PenWidth, 30000);
-  EXPECT_EQ(plm::CheckEntAttr(600, 8, MakeAttr(1, 1, 0, 16, 16)), MakeAttr(1, 1, 0, 0, 0));
-}
-
 TEST(JwwBodyTest, SpacingRuleZeroesNaNToPlusZeroAndKeepsMinusZero) {
   Body body;
   body.Entities.push_back(plmtest::SampleMoji(1, MakeAttr(1, 1), 0, std::numeric_limits<double>::quiet_NaN(), "a"));
@@ -415,19 +383,24 @@ TEST(JwwBodyHostileTest, AbsurdCountsFailAtOnce) {
   struct Case {
     const char* name;
     Bytes body;
+    size_t at;  // where the count stands, from the start of the body
   };
   std::vector<Case> cases;
-  cases.push_back({"entity count 2^31-1", Bytes().u16(0xFFFF).u32(0x7FFFFFFF)});
-  cases.push_back({"entity count with top bit", Bytes().u16(0xFFFF).u32(0x80000001)});
-  cases.push_back({"entity count 0xFFFFFFFF", Bytes().u16(0xFFFF).u32(0xFFFFFFFF)});
-  cases.push_back({"entity count 60000 in a short file", Bytes().u16(60000).newClass(600, "CDataSen").append(line)});
-  cases.push_back({"definition count 2^31-1", Bytes().u16(0).u16(0xFFFF).u32(0x7FFFFFFF)});
+  cases.push_back({"entity count 2^31-1", Bytes().u16(0xFFFF).u32(0x7FFFFFFF), 0});
+  cases.push_back({"entity count with top bit", Bytes().u16(0xFFFF).u32(0x80000001), 0});
+  cases.push_back({"entity count 0xFFFFFFFF", Bytes().u16(0xFFFF).u32(0xFFFFFFFF), 0});
+  cases.push_back({"entity count 60000 in a short file", Bytes().u16(60000).newClass(600, "CDataSen").append(line), 0});
+  cases.push_back({"definition count 2^31-1", Bytes().u16(0).u16(0xFFFF).u32(0x7FFFFFFF), 2});
+  // entity count, definition count, class (15), attributes and three numbers, name "n"
   cases.push_back({"definition entity count 2^31-1",
-                   Bytes().u16(0).u16(1).newClass(600, "CDataList").zeros(15 + 12).str("n").u16(0xFFFF).u32(0x7FFFFFFF)});
-  cases.push_back({"image count 2^31-1", Bytes().u16(0).u16(0).i32(0x7FFFFFFF)});
+                   Bytes().u16(0).u16(1).newClass(600, "CDataList").zeros(15 + 12).str("n").u16(0xFFFF).u32(0x7FFFFFFF),
+                   2 + 2 + 15 + 15 + 12 + 2});
+  cases.push_back({"image count 2^31-1", Bytes().u16(0).u16(0).i32(0x7FFFFFFF), 4});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    std::vector<uint8_t> input = WithHeader(c.body, std::string(c.name).starts_with("image") ? 700 : 600);
+    const int32_t v = std::string(c.name).starts_with("image") ? 700 : 600;
+    const size_t bodyStart = plmtest::JwwHeaderBytes(v).size();
+    std::vector<uint8_t> input = WithHeader(c.body, v);
     input.resize(input.size() + 1024, 0);
     plmtest::TempDir dir;
     plm::TempImages images;
@@ -436,6 +409,7 @@ TEST(JwwBodyHostileTest, AbsurdCountsFailAtOnce) {
     plm::ReadFailure failure;
     EXPECT_FALSE(Load(doc, images, input, &failure));
     EXPECT_FALSE(failure.Reason.empty());
+    EXPECT_EQ(failure.Offset, bodyStart + c.at) << failure.Reason;
     EXPECT_LT(doc.EntityOrder.capacity(), 100000u) << "nothing is reserved for a hostile count";
   }
 }
@@ -446,21 +420,33 @@ TEST(JwwBodyHostileTest, TagsThatNameNoEntityClassFailTheLoad) {
   struct Case {
     const char* name;
     Bytes body;
+    size_t at;  // the failing tag, from the start of the body
   };
+  // A failing tag after a declared line stands behind the count (2), the class
+  // definition (14) and the line (47).
+  const size_t second = 2 + 14 + 47;
+  ASSERT_EQ(line.size(), 47u);
   const Case cases[] = {
       {"control: a declared line and a reference to it",
-       Bytes().u16(2).newClass(600, "CDataSen").append(line).classRef(1).append(line).u16(0)},
-      {"unknown class name", Bytes().u16(1).newClass(600, "CDataFoo").append(line).u16(0)},
-      {"class name in other letter case", Bytes().u16(1).newClass(600, "cdatasen").append(line).u16(0)},
-      {"block definition class in the entity list", Bytes().u16(1).newClass(600, "CDataList").append(line).u16(0)},
-      {"reference to an index never declared", Bytes().u16(2).newClass(600, "CDataSen").append(line).classRef(7).append(line).u16(0)},
-      {"reference to an object's index", Bytes().u16(2).newClass(600, "CDataSen").append(line).classRef(2).append(line).u16(0)},
-      {"long reference to nothing", Bytes().u16(2).newClass(600, "CDataSen").append(line).u16(0x7FFF).u32(0x80000009).append(line).u16(0)},
-      {"tag below 0x8000", Bytes().u16(1).u16(0x0001).append(line).u16(0)},
-      {"tag 0x8000 (index 0)", Bytes().u16(2).newClass(600, "CDataSen").append(line).u16(0x8000).append(line).u16(0)},
+       Bytes().u16(2).newClass(600, "CDataSen").append(line).classRef(1).append(line).u16(0), 0},
+      {"unknown class name", Bytes().u16(1).newClass(600, "CDataFoo").append(line).u16(0), 2},
+      {"class name in other letter case", Bytes().u16(1).newClass(600, "cdatasen").append(line).u16(0), 2},
+      {"block definition class in the entity list", Bytes().u16(1).newClass(600, "CDataList").append(line).u16(0), 2},
+      {"reference to an index never declared",
+       Bytes().u16(2).newClass(600, "CDataSen").append(line).classRef(7).append(line).u16(0), second},
+      {"reference to an object's index",
+       Bytes().u16(2).newClass(600, "CDataSen").append(line).classRef(2).append(line).u16(0), second},
+      {"long reference to nothing",
+       Bytes().u16(2).newClass(600, "CDataSen").append(line).u16(0x7FFF).u32(0x80000009).append(line).u16(0), second},
+      {"tag below 0x8000", Bytes().u16(1).u16(0x0001).append(line).u16(0), 2},
+      {"tag 0x8000 (index 0)", Bytes().u16(2).newClass(600, "CDataSen").append(line).u16(0x8000).append(line).u16(0),
+       second},
+      // counts, definition class (15), attributes and numbers (27), name, entity count
       {"unknown class inside a definition",
-       Bytes().u16(0).u16(1).newClass(600, "CDataList").zeros(15 + 12).str("n").u16(1).newClass(600, "CDataX").append(line)},
+       Bytes().u16(0).u16(1).newClass(600, "CDataList").zeros(15 + 12).str("n").u16(1).newClass(600, "CDataX").append(line),
+       2 + 2 + 15 + 27 + 2 + 2},
   };
+  const size_t bodyStart = plmtest::JwwHeaderBytes(600).size();
   bool first = true;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -474,7 +460,8 @@ TEST(JwwBodyHostileTest, TagsThatNameNoEntityClassFailTheLoad) {
       continue;
     }
     EXPECT_FALSE(ok);
-    EXPECT_FALSE(failure.Reason.empty());
+    EXPECT_EQ(failure.Offset, bodyStart + c.at) << failure.Reason;
+    EXPECT_NE(failure.Reason.find("unknown class"), std::string::npos) << failure.Reason;
   }
 }
 
@@ -495,11 +482,15 @@ TEST(JwwBodyHostileTest, DefinitionClassNamesUpTo2048BytesAreAcceptedAndLongerOn
     const bool ok = Load(doc, images, input, &failure);
     EXPECT_EQ(ok, length <= 2048) << failure.Reason;
     if (ok) ExpectModelOutput(input, {0});
+    // The name length of the first definition's class: behind both counts, the tag and the schema.
+    else EXPECT_EQ(failure.Offset, plmtest::JwwHeaderBytes(600).size() + 8) << failure.Reason;
   }
-  // In the entity list a name past the limit fails like any unknown class.
+  // In the entity list a name past the limit fails too, at its length.
   plm::JwwDocument doc;
   plm::TempImages images;
-  EXPECT_FALSE(Load(doc, images, WithHeader(Bytes().u16(1).newClass(600, std::string(2049, 'S')))));
+  plm::ReadFailure failure;
+  EXPECT_FALSE(Load(doc, images, WithHeader(Bytes().u16(1).newClass(600, std::string(2049, 'S'))), &failure));
+  EXPECT_EQ(failure.Offset, plmtest::JwwHeaderBytes(600).size() + 6) << failure.Reason;
 }
 
 }  // namespace

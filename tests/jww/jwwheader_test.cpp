@@ -420,6 +420,7 @@ TEST(JwwHeaderTest, VersionBelow220IsRefused) {
     plm::JwwDocument doc;
     plm::ReadFailure failure;
     EXPECT_FALSE(Load(doc, BuildEmptyJwwDrawing(version, input), &failure));
+    EXPECT_EQ(failure.Offset, 8u) << "the offset of the version";
     EXPECT_NE(failure.Reason.find(std::to_string(version)), std::string::npos) << failure.Reason;
   }
 }
@@ -437,9 +438,9 @@ TEST(JwwHeaderTest, TruncatedAtEveryOffsetIsRefused) {
       plm::ReadFailure failure;
       plm::TempImages images;
       const bool ok = plm::LoadJwwBytes(doc, images, std::span(file.data().data(), cut), &failure);
-      if (ok || failure.Reason.find("byte " + std::to_string(cut)) == std::string::npos) {
+      if (ok || failure.Offset != cut || failure.Reason.find("byte " + std::to_string(cut)) == std::string::npos) {
         ADD_FAILURE() << "cut at " << cut << " (" << Where(layout, cut) << "): ok " << ok << ", reason \""
-                      << failure.Reason << "\"";
+                      << failure.Reason << "\" at " << failure.Offset;
         break;
       }
     }
@@ -453,10 +454,12 @@ TEST(JwwHeaderTest, MissingFileAndFolderAreRefused) {
   plm::ReadFailure failure;
   EXPECT_FALSE(plm::LoadJwwFile(doc, images, dir / "absent.JWW", &failure));
   EXPECT_FALSE(failure.Reason.empty());
+  EXPECT_EQ(failure.Offset, 0u);
   failure = {};
   std::filesystem::create_directory(dir / "folder.JWW");
   EXPECT_FALSE(plm::LoadJwwFile(doc, images, dir / "folder.JWW", &failure));
   EXPECT_FALSE(failure.Reason.empty());
+  EXPECT_EQ(failure.Offset, 0u);
 }
 
 }  // namespace

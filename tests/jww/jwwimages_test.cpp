@@ -238,7 +238,8 @@ TEST(JwwImagesTest, ImageNamesThatLeaveTheFolderFailTheLoadAndWriteNothing) {
     if (ok) {
       EXPECT_EQ(plmtest::ReadFileBytes(temp / c.name), Data(4, 1));
     } else {
-      EXPECT_FALSE(failure.Reason.empty());
+      // The first image's name, behind the entity and definition counts and the image count.
+      EXPECT_EQ(failure.Offset, plmtest::JwwHeaderBytes(700).size() + 2 + 2 + 4) << failure.Reason;
     }
     // Nothing outside the image folder, nothing in its sub-folder.
     std::vector<std::string> outside;
@@ -275,19 +276,24 @@ TEST(JwwImagesTest, ImageSizesBeyondTheFileAndAbsurdImageCountsFail) {
     const char* name;
     Bytes section;
     bool loads;
+    size_t at;  // of the failure, from the start of the section: the count, or the data an image size names
   };
+  // An image is a name ("A.BMP": 6 bytes), a 32-bit size and its data.
   const Case cases[] = {
-      {"control: size equal to the bytes left", Bytes().i32(1).str("A.BMP").i32(3).u8(1).u8(2).u8(3), true},
-      {"size one more than the bytes left", Bytes().i32(1).str("A.BMP").i32(4).u8(1).u8(2).u8(3), false},
-      {"size 2^31-1", Bytes().i32(1).str("A.BMP").i32(0x7FFFFFFF).zeros(100), false},
-      {"second image short", Bytes().i32(2).str("A.BMP").i32(1).u8(1).str("B.BMP").i32(9).zeros(8), false},
-      {"image count 2^31-1", Bytes().i32(0x7FFFFFFF).str("A.BMP").i32(0).zeros(1000), false},
-      {"image count larger than the rest", Bytes().i32(50).str("A.BMP").i32(0), false},
+      {"control: size equal to the bytes left", Bytes().i32(1).str("A.BMP").i32(3).u8(1).u8(2).u8(3), true, 0},
+      {"size one more than the bytes left", Bytes().i32(1).str("A.BMP").i32(4).u8(1).u8(2).u8(3), false, 4 + 6 + 4},
+      {"size 2^31-1", Bytes().i32(1).str("A.BMP").i32(0x7FFFFFFF).zeros(100), false, 4 + 6 + 4},
+      {"second image short", Bytes().i32(2).str("A.BMP").i32(1).u8(1).str("B.BMP").i32(9).zeros(8), false,
+       4 + 6 + 4 + 1 + 6 + 4},
+      {"image count 2^31-1", Bytes().i32(0x7FFFFFFF).str("A.BMP").i32(0).zeros(1000), false, 0},
+      {"image count larger than the rest", Bytes().i32(50).str("A.BMP").i32(0), false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Bytes file = plmtest::JwwHeaderBytes(700);
-    file.u16(0).u16(0).append(c.section);
+    file.u16(0).u16(0);
+    const size_t sectionStart = file.size();
+    file.append(c.section);
     plmtest::TempDir dir;
     plm::TempImages images;
     images.TempFolder = dir.path();
@@ -296,7 +302,7 @@ TEST(JwwImagesTest, ImageSizesBeyondTheFileAndAbsurdImageCountsFail) {
     EXPECT_EQ(plm::LoadJwwBytes(doc, images, file.data(), &failure), c.loads) << failure.Reason;
     if (!c.loads) {
       EXPECT_FALSE(failure.Reason.empty());
-      EXPECT_LE(failure.Offset, file.size());
+      EXPECT_EQ(failure.Offset, sectionStart + c.at) << failure.Reason;
     }
   }
 }

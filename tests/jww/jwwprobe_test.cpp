@@ -100,6 +100,7 @@ TEST(JwwMemoTest, EndsExactlyAfterTheSwitchesBlock) {
 
     cut.pop_back();
     EXPECT_FALSE(ReadMemo(doc, cut, &failure));
+    EXPECT_EQ(failure.Offset, end16 - 1);
     EXPECT_NE(failure.Reason.find("byte " + std::to_string(end16 - 1)), std::string::npos) << failure.Reason;
   }
 }
@@ -111,7 +112,7 @@ TEST(JwwMemoTest, TruncatedInTheLayerNamesIsRefused) {
   plm::JwwDocument doc;
   plm::ReadFailure failure;
   EXPECT_FALSE(ReadMemo(doc, cut, &failure));
-  EXPECT_FALSE(failure.Reason.empty());
+  EXPECT_EQ(failure.Offset, middle) << failure.Reason;
   EXPECT_EQ(doc.Header.Memo, "read before the cut");
 }
 

@@ -6,6 +6,9 @@
 #include <sstream>
 #include <type_traits>
 
+#include "jww/jwwbody.h"
+#include "platform/textfilters.h"
+
 using namespace std::string_literals;
 
 namespace plmtest {
@@ -303,25 +306,11 @@ bool DecodeList(Reader& r, DecodeClasses& cs, uint32_t count, int32_t v, size_t 
 
 // ---- rules ----------------------------------------------------------------------
 
-uint8_t MapLineType(uint8_t s) {
-  static const uint8_t kMap[] = {1, 4, 3, 6, 8, 8, 2, 5, 7, 6, 6, 8, 8, 17, 17};  // 31..45
-  if (s >= 31 && s <= 45) return kMap[s - 31];
-  if (s >= 46 && s <= 62) return 1;
-  return s;
-}
-
-uint16_t MapColor(uint16_t c) {
-  static const uint16_t kMap[] = {2, 8, 3, 6, 4, 5, 1, 2, 5, 8, 4, 3, 6, 5, 2, 2};  // 101..116
-  if (c >= 101 && c <= 116) return kMap[c - 101];
-  if (c >= 117 && c <= 356) return 2;
-  return c;
-}
-
 bool In(unsigned v, unsigned lo, unsigned hi) { return v >= lo && v <= hi; }
 
 void CleanMoji(plm::TEntMoji& m) {
-  m.FontName = CleanStringModel(m.FontName);
-  m.Text = CleanStringModel(m.Text);
+  m.FontName = plm::CleanString(m.FontName);
+  m.Text = plm::CleanString(m.Text);
 }
 
 void NormaliseList(std::vector<Entity>& list, int32_t v, bool jws) {
@@ -329,20 +318,20 @@ void NormaliseList(std::vector<Entity>& list, int32_t v, bool jws) {
     const int kind = KindOf(e);
     std::visit(
         [&](auto& r) {
-          r.Attr = CheckAttrModel(v, kind, r.Attr);
+          r.Attr = plm::CheckEntAttr(v, kind, r.Attr);
           using T = std::decay_t<decltype(r)>;
           if constexpr (std::is_same_v<T, plm::TEntMoji>) {
             CleanMoji(r);
             if (jws && r.Text.size() >= kPrefixLength && r.Text.compare(0, kPrefixLength, kPrefix) == 0)
               r.Text = "^@BM" + r.Text.substr(kPrefixLength);
           } else if constexpr (std::is_same_v<T, plm::TEntSunpo>) {
-            r.Line.Attr = CheckAttrModel(v, 1, r.Line.Attr);
-            r.Text.Attr = CheckAttrModel(v, 4, r.Text.Attr);
+            r.Line.Attr = plm::CheckEntAttr(v, 1, r.Line.Attr);
+            r.Text.Attr = plm::CheckEntAttr(v, 4, r.Text.Attr);
             CleanMoji(r.Text);
-            r.AuxLine1.Attr = CheckAttrModel(v, 1, r.AuxLine1.Attr);
-            r.AuxLine2.Attr = CheckAttrModel(v, 1, r.AuxLine2.Attr);
+            r.AuxLine1.Attr = plm::CheckEntAttr(v, 1, r.AuxLine1.Attr);
+            r.AuxLine2.Attr = plm::CheckEntAttr(v, 1, r.AuxLine2.Attr);
             for (plm::TEntTen* p : {&r.Point1, &r.Point2, &r.Point3, &r.Point4})
-              p->Attr = CheckAttrModel(v, 3, p->Attr);
+              p->Attr = plm::CheckEntAttr(v, 3, p->Attr);
           }
         },
         e);
@@ -352,13 +341,6 @@ void NormaliseList(std::vector<Entity>& list, int32_t v, bool jws) {
 // Rule step for one text: which switch combination treats it.
 bool RuleTreats(const plm::TEntMoji& m, bool typed, bool freeSize) {
   return plm::TextTypeClass(m.TextTypeCode) != 0 ? typed : freeSize;
-}
-
-size_t SkipString(std::span<const uint8_t> d, size_t p) {
-  if (p >= d.size()) return d.size() + 1;
-  if (d[p] != 0xFF) return p + 1 + d[p];
-  if (p + 3 > d.size()) return d.size() + 1;
-  return p + 3 + (d[p + 1] | (d[p + 2] << 8));
 }
 
 }  // namespace
@@ -513,49 +495,6 @@ std::optional<Decoded> DecodeBody(std::span<const uint8_t> bytes, size_t pos, in
   return out;
 }
 
-std::string CleanStringModel(std::string_view s) {
-  if (s.empty()) return {};
-  std::string out;
-  for (size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    if (In(b, 0x80, 0x9F) || In(b, 0xE0, 0xFD)) {
-      out.append(s.substr(i, 2));
-      i += 2;
-    } else if (b == '^' && i + 1 < s.size() && s[i + 1] == 'm') {
-      i += 2;
-    } else {
-      if (b >= 0x20) out.push_back(static_cast<char>(b));
-      i += 1;
-    }
-  }
-  return out.empty() ? std::string(" ") : out;
-}
-
-TEntAttr CheckAttrModel(int32_t v, int kind, TEntAttr a) {
-  if (v < kDimExtensionVersion) {
-    if (kind == 1 || kind == 2) a.PenStyle = MapLineType(a.PenStyle);
-    if (kind >= 1 && kind <= 6) a.PenColor = MapColor(a.PenColor);
-  }
-  const unsigned s = a.PenStyle;
-  if (kind == 1 || kind == 2) {
-    if (!(In(s, 1, 9) || In(s, 11, 19) || In(s, 31, 62))) a.PenStyle = 1;
-  } else if (kind == 3) {
-    if (s != 1 && s != 100) a.PenStyle = 1;
-  } else if (kind == 4) {
-    if (!In(s, 1, 9)) a.PenStyle = 1;
-  }
-  const unsigned c = a.PenColor;
-  if (kind >= 1 && kind <= 5) {
-    if (!(In(c, 1, 9) || In(c, 101, 356))) a.PenColor = 2;
-  } else if (kind == 6) {
-    if (!(In(c, 1, 10) || In(c, 101, 356))) a.PenColor = 2;
-  }
-  if (a.Layer > 15) a.Layer = 0;
-  if (a.LayerGroup > 15) a.LayerGroup = 0;
-  if (a.PenWidth > 30000) a.PenWidth = 0;
-  return a;
-}
-
 std::string UpperAnsiModel(std::string_view s) {
   // Double-byte characters are stepped over whole, so a trail byte is never changed.
   std::string out(s);
@@ -609,8 +548,8 @@ Body NormaliseBody(const Body& loaded, int32_t v, bool jws, const ImageFiles& fi
   }
   NormaliseList(out.Entities, v, jws);
   for (BlockDef& d : out.BlockDefs) {
-    d.Attr = CheckAttrModel(v, 8, d.Attr);
-    d.Name = CleanStringModel(d.Name);
+    d.Attr = plm::CheckEntAttr(v, 8, d.Attr);
+    d.Name = plm::CleanString(d.Name);
     d.ClassName = "CDataList";
     NormaliseList(d.Entities, v, jws);
   }
@@ -644,110 +583,6 @@ plm::SpacingChanges ApplyRuleModel(Body& body, const plm::ConvertOptions& o) {
 }
 
 // ---- headers ----------------------------------------------------------------------
-
-Bytes JwwHeaderBytes(int32_t v, const JwwHeaderFill& fill) {
-  Bytes b;
-  b.raw("JwwData.").i32(v).str(fill.Memo);
-  b.i32(3).i32(0);                    // block 2
-  b.zeros(16 * 148);                  // block 3
-  b.fill(56, 0x5A);                   // block 4, reserved
-  b.zeros(20).i32(fill.Reserved).i32(fill.MaxLineWidth);  // block 5
-  b.zeros(72);                        // block 6
-  b.str(fill.FirstLayerName);
-  for (int i = 1; i < 256 + 16; ++i) b.str("");  // blocks 7, 8
-  b.zeros(v >= 300 ? 44 : 28);        // block 9
-  b.zeros(52);                        // block 10
-  b.zeros(v > 230 ? 280 : 96);        // block 11
-  b.zeros(168 + 160 + 128 + 164);     // blocks 12..15
-  b.zeros(40).i32(fill.Switch11);     // block 16
-  b.zeros((v >= 230 ? 144 : v >= 225 ? 136 : v >= 223 ? 104 : 44) - 44);
-  if (v >= 420) {                     // block 17
-    b.zeros(257 * 8);
-    for (int i = 0; i < 257; ++i) b.str("").zeros(16);
-    b.zeros(33 * 16);
-    for (int i = 0; i < 33; ++i) b.str("").zeros(84);
-  }
-  for (int i = 0; i < 10; ++i) b.f64(1.0 + i).f64(2.0 + i).f64(fill.TypeSpacing[i]).i32(i);  // block 18
-  b.zeros(100);                       // block 19
-  return b;
-}
-
-std::optional<HeaderWalk> ExpectedJwwHeader(std::span<const uint8_t> in, bool zeroTypeSpacing) {
-  HeaderWalk w;
-  Bytes out;
-  size_t p = 0;
-  bool ok = true;
-  auto copy = [&](size_t n) {
-    if (!ok || in.size() - p < n) { ok = false; return; }
-    out.raw(std::vector<uint8_t>(in.begin() + static_cast<ptrdiff_t>(p), in.begin() + static_cast<ptrdiff_t>(p + n)));
-    p += n;
-  };
-  auto i32 = [&]() -> int32_t {
-    if (!ok || in.size() - p < 4) { ok = false; return 0; }
-    const int32_t v = static_cast<int32_t>(in[p] | in[p + 1] << 8 | in[p + 2] << 16 | static_cast<uint32_t>(in[p + 3]) << 24);
-    p += 4;
-    return v;
-  };
-  auto str = [&](bool clean) {
-    if (!ok) return;
-    const size_t end = SkipString(in, p);
-    if (!ok || end > in.size()) { ok = false; return; }
-    const size_t start = in[p] == 0xFF ? p + 3 : p + 1;
-    std::string s(reinterpret_cast<const char*>(in.data() + start), end - start);
-    out.str(clean ? CleanStringModel(s) : s);
-    p = end;
-  };
-  copy(8);
-  const int32_t v = i32();
-  out.i32(v);
-  w.Version = v;
-  str(false);
-  copy(8 + 16 * 148);
-  if (ok && in.size() - p >= 56) { out.zeros(56); p += 56; } else ok = false;
-  copy(20);
-  i32();
-  out.i32(0);
-  const int32_t mlw = i32();
-  out.i32(v <= 420 && mlw < -101 ? -101 : mlw);
-  copy(72);
-  for (int i = 0; i < 256 + 16; ++i) str(true);
-  copy(v >= 300 ? 44 : 28);
-  copy(52);
-  copy(v > 230 ? 280 : 96);
-  copy(168 + 160 + 128 + 164);
-  copy(40);
-  const int32_t sw = i32();
-  const int32_t units = sw % 10, tens = sw / 10;
-  out.i32(v < 600 ? units : tens > 0 ? units + 10 * tens : units + 10);
-  copy((v >= 230 ? 144 : v >= 225 ? 136 : v >= 223 ? 104 : 44) - 44);
-  if (v >= 420) {
-    copy(257 * 8);
-    for (int i = 0; i < 257; ++i) { str(true); copy(16); }
-    copy(33 * 16);
-    for (int i = 0; i < 33; ++i) { str(true); copy(84); }
-  }
-  for (int i = 0; i < 10; ++i) {
-    copy(16);
-    if (!ok || in.size() - p < 8) return std::nullopt;
-    uint64_t bits = 0;
-    for (int k = 0; k < 8; ++k) bits |= static_cast<uint64_t>(in[p + k]) << (8 * k);
-    double s;
-    std::memcpy(&s, &bits, 8);
-    p += 8;
-    if (zeroTypeSpacing && ZeroWhenNegative(s)) {
-      ++w.TypeTableChanges;
-      out.f64(s);
-    } else {
-      out.f64bits(bits);
-    }
-    copy(4);
-  }
-  copy(100);
-  if (!ok) return std::nullopt;
-  w.Expected = out.data();
-  w.End = p;
-  return w;
-}
 
 Bytes JwsHeaderBytes(int32_t v, uint8_t filler) {
   Bytes b;

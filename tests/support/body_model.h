@@ -3,8 +3,8 @@
 // builders for every entity record by version, tagged lists with their class
 // bookkeeping, block definitions and the bound-image section; an independent decoder
 // of such bytes; and the writer's rules, so a test can state the exact bytes a
-// conversion must give. Written from the format's description only; it shares no
-// code with the reader or writer under test.
+// conversion must give. Written from the format's description; of the product it uses
+// only the string filter and the attribute check, which tests pin on their own.
 #include <array>
 #include <cstdint>
 #include <map>
@@ -17,6 +17,7 @@
 
 #include "jww/jwtype.h"
 #include "tests/support/bytes.h"
+#include "tests/support/jwwheader_model.h"
 
 namespace plmtest {
 
@@ -77,8 +78,9 @@ std::optional<Decoded> DecodeBody(std::span<const uint8_t> bytes, size_t pos, in
                                   size_t classNameLimit, std::string* why = nullptr);
 
 // ---- The writer's rules -------------------------------------------------------
-std::string CleanStringModel(std::string_view s);
-plm::TEntAttr CheckAttrModel(int32_t outVersion, int kind, plm::TEntAttr a);
+// The string filter and the attribute check are the product's own (plm::CleanString,
+// plm::CheckEntAttr), pinned by their own tables of stated cases; the model applies
+// them where the writer must.
 std::string UpperAnsiModel(std::string_view s);
 // The upper-cased image name a text refers to; empty when it refers to none.
 std::string ImageRefModel(const std::string& text);
@@ -97,29 +99,7 @@ plm::SpacingChanges ApplyRuleModel(Body& body, const plm::ConvertOptions& option
 bool ZeroWhenNegative(double& spacing);  // true when it changed the value
 
 // ---- Headers ------------------------------------------------------------------
-// A JWW header of `version` (signature through block 19): zero blocks, empty names,
-// non-zero reserved words and the given text-type spacings.
-struct JwwHeaderFill {
-  std::string Memo = "memo";
-  std::array<double, 10> TypeSpacing{};
-  int32_t Reserved = 0x1234;
-  int32_t Switch11 = 1;
-  int32_t MaxLineWidth = 0;
-  std::string FirstLayerName;
-};
-Bytes JwwHeaderBytes(int32_t version, const JwwHeaderFill& fill = {});
-
-// Walks a JWW header and gives the bytes the writer produces for it at its own
-// version: block 4 and Reserved2 zero, MaxLineWidth clamped up to 420, the eleventh
-// switch recombined from 600, names through CleanString, the memo in its shortest
-// form, and negative text-type spacings zeroed when zeroTypeSpacing.
-struct HeaderWalk {
-  std::vector<uint8_t> Expected;
-  size_t End = 0;
-  int32_t Version = 0;
-  uint64_t TypeTableChanges = 0;
-};
-std::optional<HeaderWalk> ExpectedJwwHeader(std::span<const uint8_t> input, bool zeroTypeSpacing);
+// The JWW header builders (JwwHeaderBytes, ExpectedJwwHeader) are in jwwheader_model.h.
 
 // A JWS header of `version` with the given filler byte and distinct carried values.
 Bytes JwsHeaderBytes(int32_t version, uint8_t filler = 'x');

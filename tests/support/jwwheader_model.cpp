@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/textfilters.h"
+
 namespace plmtest {
 namespace {
 
@@ -111,7 +113,7 @@ uint64_t WrittenValues::Real(const HeaderField& f) {
 
 std::string WrittenValues::Str(const HeaderField& f) {
   std::string s = input_.Str(f);
-  return IsNameField(f.name) ? ModelCleanString(s) : s;
+  return IsNameField(f.name) ? plm::CleanString(s) : s;
 }
 
 int32_t ModelSwitch11(int32_t raw, int32_t version) {
@@ -119,24 +121,6 @@ int32_t ModelSwitch11(int32_t raw, int32_t version) {
   const int32_t units = raw % 10;
   if (version < 600) return units;
   return tens > 0 ? units + 10 * tens : units + 10;
-}
-
-std::string ModelCleanString(std::string_view s) {
-  if (s.empty()) return {};
-  std::string r;
-  for (size_t i = 0; i < s.size();) {
-    const uint8_t b = static_cast<uint8_t>(s[i]);
-    if ((b >= 0x80 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFD)) {
-      r.append(s.substr(i, 2));
-      i += 2;
-    } else if (b == '^' && i + 1 < s.size() && s[i + 1] == 'm') {
-      i += 2;
-    } else {
-      if (b >= 0x20) r.push_back(static_cast<char>(b));
-      i += 1;
-    }
-  }
-  return r.empty() ? " " : r;
 }
 
 HeaderLayout BuildJwwHeader(Bytes& out, int32_t v, HeaderValueSource& src) {
@@ -363,6 +347,130 @@ Bytes BuildEmptyJwwDrawing(int32_t version, HeaderValueSource& src, HeaderLayout
   if (version >= 700) b.i32(0);
   if (layout) *layout = l;
   return b;
+}
+
+namespace {
+
+// The values of a JwwHeaderFill; every field it does not name is zero or empty.
+class FillValues : public HeaderValueSource {
+ public:
+  explicit FillValues(const JwwHeaderFill& fill) : fill_(fill) {}
+  uint32_t Int(const HeaderField& f) override {
+    if (f.name == "PaperSize") return 3;
+    if (f.name == "Reserved1") return 0x5A5A5A5Au;
+    if (f.name == "Reserved2") return static_cast<uint32_t>(fill_.Reserved);
+    if (f.name == "MaxLineWidth") return static_cast<uint32_t>(fill_.MaxLineWidth);
+    if (f.name == "Switch11") return static_cast<uint32_t>(fill_.Switch11);
+    if (f.name == "TextTypeSettings.ColorNo") return static_cast<uint32_t>(f.index);
+    return 0;
+  }
+  uint64_t Real(const HeaderField& f) override {
+    double d = 0.0;
+    if (f.name == "TextTypeSettings.Width") d = 1.0 + f.index;
+    if (f.name == "TextTypeSettings.Height") d = 2.0 + f.index;
+    if (f.name == "TextTypeSettings.Spacing") d = fill_.TypeSpacing.at(static_cast<size_t>(f.index));
+    uint64_t bits;
+    std::memcpy(&bits, &d, 8);
+    return bits;
+  }
+  std::string Str(const HeaderField& f) override {
+    if (f.name == "Signature") return "JwwData.";
+    if (f.name == "Memo") return fill_.Memo;
+    if (f.name == "Layers.Name" && f.index == 0) return fill_.FirstLayerName;
+    return {};
+  }
+
+ private:
+  const JwwHeaderFill& fill_;
+};
+
+// The fields of a header file in the order BuildJwwHeader asks for them. The
+// signature is the first 8 bytes; the version after it is stepped over (the caller
+// reads it first to choose the layout). Reading past the end gives zeros and clears ok.
+class FileValues : public HeaderValueSource {
+ public:
+  explicit FileValues(std::span<const uint8_t> in) : in_(in) {}
+  uint32_t Int(const HeaderField&) override { return static_cast<uint32_t>(Le(4)); }
+  uint64_t Real(const HeaderField&) override { return lastReal = Le(8); }
+  std::string Str(const HeaderField& f) override {
+    if (f.name == "Signature") {
+      std::string sig = Take(8);
+      Le(4);
+      return sig;
+    }
+    size_t n = static_cast<size_t>(Le(1));
+    if (n == 0xFF) n = static_cast<size_t>(Le(2));
+    return Take(n);
+  }
+
+  bool ok = true;
+  size_t pos = 0;
+  uint64_t lastReal = 0;
+
+ private:
+  bool Need(size_t n) {
+    if (ok && in_.size() - pos < n) ok = false;
+    return ok;
+  }
+  uint64_t Le(size_t n) {
+    if (!Need(n)) return 0;
+    uint64_t v = 0;
+    for (size_t i = 0; i < n; ++i) v |= static_cast<uint64_t>(in_[pos + i]) << (8 * i);
+    pos += n;
+    return v;
+  }
+  std::string Take(size_t n) {
+    if (!Need(n)) return {};
+    std::string s(reinterpret_cast<const char*>(in_.data() + pos), n);
+    pos += n;
+    return s;
+  }
+
+  std::span<const uint8_t> in_;
+};
+
+// WrittenValues over a file, counting the text-type spacings it changes.
+class CountingWritten : public HeaderValueSource {
+ public:
+  CountingWritten(FileValues& file, int32_t version, bool zeroTypeSpacing)
+      : file_(file), written_(file, version, zeroTypeSpacing) {}
+  uint32_t Int(const HeaderField& f) override { return written_.Int(f); }
+  uint64_t Real(const HeaderField& f) override {
+    const uint64_t bits = written_.Real(f);
+    if (f.name == "TextTypeSettings.Spacing" && bits != file_.lastReal) ++changes;
+    return bits;
+  }
+  std::string Str(const HeaderField& f) override { return written_.Str(f); }
+
+  uint64_t changes = 0;
+
+ private:
+  FileValues& file_;
+  WrittenValues written_;
+};
+
+}  // namespace
+
+Bytes JwwHeaderBytes(int32_t version, const JwwHeaderFill& fill) {
+  Bytes b;
+  FillValues values(fill);
+  BuildJwwHeader(b, version, values);
+  return b;
+}
+
+std::optional<HeaderWalk> ExpectedJwwHeader(std::span<const uint8_t> in, bool zeroTypeSpacing) {
+  if (in.size() < 12) return std::nullopt;
+  HeaderWalk w;
+  w.Version = static_cast<int32_t>(in[8] | in[9] << 8 | in[10] << 16 | static_cast<uint32_t>(in[11]) << 24);
+  FileValues file(in);
+  CountingWritten written(file, w.Version, zeroTypeSpacing);
+  Bytes out;
+  BuildJwwHeader(out, w.Version, written);
+  if (!file.ok) return std::nullopt;
+  w.Expected = out.data();
+  w.End = file.pos;
+  w.TypeTableChanges = written.changes;
+  return w;
 }
 
 }  // namespace plmtest

@@ -6,9 +6,12 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <vector>
 
 #include "tests/support/bytes.h"
 
@@ -61,8 +64,9 @@ class DistinctValues : public HeaderValueSource {
 
 // What the writer must write for a header read from `input`, written at `version`:
 // block 4 and Reserved2 zero, MaxLineWidth clamped to -101 up to version 420, the
-// eleventh switch split and recombined, names filtered, the text-type spacing zeroed
-// when negative or NaN if the type-spacing switch is on. Everything else unchanged.
+// eleventh switch split and recombined, names through plm::CleanString, the text-type
+// spacing zeroed when negative or NaN if the type-spacing switch is on. Everything
+// else unchanged.
 class WrittenValues : public HeaderValueSource {
  public:
   WrittenValues(HeaderValueSource& input, int32_t version, bool zeroTypeSpacing)
@@ -93,8 +97,30 @@ HeaderLayout BuildJwwHeader(Bytes& out, int32_t version, HeaderValueSource& src)
 // count 0 and, from version 700, image count 0.
 Bytes BuildEmptyJwwDrawing(int32_t version, HeaderValueSource& src, HeaderLayout* layout = nullptr);
 
-// The name filter of the writers, written from the format's description.
-std::string ModelCleanString(std::string_view s);
+// A plain JWW header of `version` (signature through block 19), laid out by
+// BuildJwwHeader: every field zero or empty except PaperSize 3, block 4 of 0x5A bytes,
+// the given memo, Reserved2, MaxLineWidth, eleventh switch and first layer name, and
+// text type i of width 1 + i, height 2 + i, the given spacing and colour number i.
+struct JwwHeaderFill {
+  std::string Memo = "memo";
+  std::array<double, 10> TypeSpacing{};
+  int32_t Reserved = 0x1234;
+  int32_t Switch11 = 1;
+  int32_t MaxLineWidth = 0;
+  std::string FirstLayerName;
+};
+Bytes JwwHeaderBytes(int32_t version, const JwwHeaderFill& fill = {});
+
+// Reads a JWW header field by field in BuildJwwHeader's order and gives the bytes the
+// writer produces for it at its own version (WrittenValues), the memo in its shortest
+// form. Empty when the input ends inside the header.
+struct HeaderWalk {
+  std::vector<uint8_t> Expected;
+  size_t End = 0;  // offset of the first byte after the header
+  int32_t Version = 0;
+  uint64_t TypeTableChanges = 0;  // text-type spacings the writer zeroes
+};
+std::optional<HeaderWalk> ExpectedJwwHeader(std::span<const uint8_t> input, bool zeroTypeSpacing);
 
 // The eleventh switch as the writer writes a raw value read from a file.
 int32_t ModelSwitch11(int32_t raw, int32_t version);
