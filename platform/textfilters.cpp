@@ -10,8 +10,9 @@ std::string CleanString(std::string_view s) {
   out.reserve(s.size());
   for (size_t i = 0; i < s.size();) {
     const auto b = static_cast<unsigned char>(s[i]);
-    if (IsFilterLeadByte(b)) {
-      out.append(s.substr(i, 2));
+    if (IsFilterLeadByte(b)) {  // the pair whole; a lead byte at the very end alone
+      out.push_back(s[i]);
+      if (i + 1 < s.size()) out.push_back(s[i + 1]);
       i += 2;
     } else if (b == '^' && i + 1 < s.size() && s[i + 1] == 'm') {
       i += 2;
@@ -20,7 +21,7 @@ std::string CleanString(std::string_view s) {
       ++i;
     }
   }
-  if (out.empty()) out = " ";
+  if (out.empty()) out.push_back(' ');
   return out;
 }
 
