@@ -36,26 +36,32 @@ const DrawingFormat* DecideBatchRow(const std::string& fileName, const std::stri
   return format;
 }
 
-int RunBatchRows(ShellState& state, const std::vector<FileRow>& rows, int top, int bottom,
-                 const std::string& sourceFolder, const std::string& saveFolder) {
+int BatchResults::Failed() const {
+  int failed = 0;
+  for (const BatchRowResult& r : Rows) failed += r.Result.Ok() ? 0 : 1;
+  return failed;
+}
+
+BatchResults RunBatchRows(ShellState& state, const std::vector<FileRow>& rows, int top, int bottom,
+                          const std::string& sourceFolder, const std::string& saveFolder,
+                          const std::function<void(int row)>& beforeRow) {
   const int last = std::min(bottom, static_cast<int>(rows.size()) - 1);
   ConvertHooks hooks;
   hooks.Verify = true;
-  int handed = 0;
+  BatchResults results;
   // What an earlier batch that was killed left behind goes before anything is written.
   RemoveStaleTemporaries(saveFolder);
   for (int r = std::max(top, 0); r <= last; ++r) {
+    if (beforeRow) beforeRow(r);
     // A copy: the status repaint inside a driver must not see the row change under it.
     const std::string name = rows[static_cast<size_t>(r)][kColName];
     if (name.empty()) continue;
     const std::string input = sourceFolder + name;
     const std::string output = saveFolder + name;
-    if (const DrawingFormat* format = DecideBatchRow(name, input)) {
-      ConvertFile(state, *format, input, output, ConvertMode::Write, hooks);
-      ++handed;
-    }
+    if (const DrawingFormat* format = DecideBatchRow(name, input))
+      results.Rows.push_back({r, name, format, ConvertFile(state, *format, input, output, ConvertMode::Write, hooks)});
   }
-  return handed;
+  return results;
 }
 
 }  // namespace plm

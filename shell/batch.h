@@ -1,9 +1,11 @@
 #pragma once
 // The batch conversion command without a window: its checks before the confirmation
 // and the row loop over the selected range of the file list.
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "shell/conversion.h"
 #include "shell/filelist.h"
 #include "shell/formats.h"
 #include "shell/shellstate.h"
@@ -38,10 +40,26 @@ inline constexpr const char* kBatchDone = "変換作業を完了しました。"
 // is skipped.
 const DrawingFormat* DecideBatchRow(const std::string& fileName, const std::string& inputPath);
 
+// What became of one row handed to a converter.
+struct BatchRowResult {
+  int Row = 0;
+  std::string Name;
+  const DrawingFormat* Format = nullptr;
+  ConvertResult Result;
+};
+
+struct BatchResults {
+  std::vector<BatchRowResult> Rows;  // in row order; skipped rows are not listed
+  int Handed() const { return static_cast<int>(Rows.size()); }
+  int Failed() const;
+};
+
 // Converts rows top..bottom (inclusive, clamped to the rows) from sourceFolder into
-// saveFolder, top to bottom, each output verified after writing. Returns the number
-// of files handed to a driver.
-int RunBatchRows(ShellState& state, const std::vector<FileRow>& rows, int top, int bottom,
-                 const std::string& sourceFolder, const std::string& saveFolder);
+// saveFolder, top to bottom, each output verified after writing. `beforeRow` (when
+// set) is called with each row's number before the row is looked at, so the window
+// can say which of the selected rows it is on.
+BatchResults RunBatchRows(ShellState& state, const std::vector<FileRow>& rows, int top, int bottom,
+                          const std::string& sourceFolder, const std::string& saveFolder,
+                          const std::function<void(int row)>& beforeRow = {});
 
 }  // namespace plm

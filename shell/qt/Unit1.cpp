@@ -733,13 +733,13 @@ void TForm1::Button4Click() {
     const std::vector<FileRow> rows = fileTable_->Rows();
     bottom = std::min(bottom, static_cast<int>(rows.size()) - 1);
     const std::function<void(const std::string&)> sink = state_.Status;
-    for (int r = top; r <= bottom; ++r) {
-      const std::string place = "(" + std::to_string(r - top + 1) + "/" + std::to_string(bottom - top + 1) + ") ";
-      state_.Status = [&](const std::string& text) {
-        if (sink) sink(place + text);
-      };
-      RunBatchRows(state_, rows, r, r, source, SaveFolder);
-    }
+    std::string place;
+    state_.Status = [&](const std::string& text) {
+      if (sink) sink(place + text);
+    };
+    RunBatchRows(state_, rows, top, bottom, source, SaveFolder, [&](int r) {
+      place = "(" + std::to_string(r - top + 1) + "/" + std::to_string(bottom - top + 1) + ") ";
+    });
     state_.Status = sink;
   }
   batchRunning_ = false;

@@ -103,7 +103,7 @@ TEST(BatchTest, RowsConvertByExtensionAndProbe) {
   std::vector<std::string> status;
   state.Status = [&](const std::string& s) { status.push_back(s); };
   // Rows 0..5: the last row lies outside the range.
-  EXPECT_EQ(RunBatchRows(state, rows, 0, 5, Slashed(dir / "src"), Slashed(dir / "out")), 2);
+  EXPECT_EQ(RunBatchRows(state, rows, 0, 5, Slashed(dir / "src"), Slashed(dir / "out")).Handed(), 2);
   std::vector<std::string> written;
   for (const auto& e : fs::directory_iterator(dir / "out")) written.push_back(e.path().filename().string());
   std::sort(written.begin(), written.end());
@@ -113,7 +113,7 @@ TEST(BatchTest, RowsConvertByExtensionAndProbe) {
   EXPECT_EQ(plmtest::ReadFileBytes(dir / "src" / "a.jww"), jww.data());  // the input stays
 
   // A range past the end is cut to the rows.
-  EXPECT_EQ(RunBatchRows(state, rows, 7, 100, Slashed(dir / "src"), Slashed(dir / "out")), 1);
+  EXPECT_EQ(RunBatchRows(state, rows, 7, 100, Slashed(dir / "src"), Slashed(dir / "out")).Handed(), 1);
   EXPECT_TRUE(fs::exists(dir / "out" / "last.jws"));
 }
 

@@ -31,6 +31,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   const int rows = static_cast<int>(listed.Rows.size());
-  std::printf("%d\n", plm::RunBatchRows(state, listed.Rows, 0, rows - 1, source, save));
+  std::printf("%d\n", plm::RunBatchRows(state, listed.Rows, 0, rows - 1, source, save).Handed());
   return 0;
 }
