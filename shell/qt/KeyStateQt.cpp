@@ -62,8 +62,12 @@ bool QtKeyState::eventFilter(QObject* watched, QEvent* event) {
   if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Escape && !key->isAutoRepeat()) held_ = type == QEvent::KeyPress;
-  } else if (type == QEvent::ApplicationDeactivate) {
-    held_ = false;  // the release may go to another program
+  } else if (type == QEvent::ApplicationDeactivate || type == QEvent::WindowActivate ||
+             type == QEvent::WindowDeactivate) {
+    // The release may go to another program, or to no window at all when the press
+    // closed a dialog: a key still held after a change of the active window would
+    // otherwise abort every later search and listing.
+    held_ = false;
   }
   if ((swallowing_ || blocked_) && (IsUserInput(type) || (type == QEvent::Close && event->spontaneous()))) return true;
   return QObject::eventFilter(watched, event);

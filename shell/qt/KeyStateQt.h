@@ -3,7 +3,7 @@
 // and the gate that keeps user input out while a listing or a batch runs.
 //
 // An application-wide event filter records every press and release of Escape (key
-// repeats ignored; a deactivated application counts as released), so the answer is
+// repeats ignored; a change of the active window counts as released), so the answer is
 // whatever the last Escape event said. A caller that lets events run between queries
 // (the folder search) keeps the state current by itself. A caller that must not run
 // user input (the file listing) relies on EscapeHeld(): it lets pending events run

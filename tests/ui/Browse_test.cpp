@@ -401,6 +401,13 @@ class BrowseTest : public QObject {
     QVERIFY(keys.EscapeHeld());  // a key repeat's release is not a release
     QCoreApplication::postEvent(&button, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier));
     QVERIFY(!keys.EscapeHeld());
+
+    // ESC that closes a dialog: its release reaches no window of the program, but the
+    // change of the active window ends the press.
+    QCoreApplication::postEvent(&button, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    QVERIFY(keys.EscapeHeld());
+    QCoreApplication::postEvent(&button, new QEvent(QEvent::WindowDeactivate));
+    QVERIFY(!keys.EscapeHeld());
   }
 };
 
