@@ -9,6 +9,7 @@
 #include "shell/filelist.h"
 #include "shell/formats.h"
 #include "shell/shellstate.h"
+#include "shell/texts.h"
 
 namespace plm {
 
@@ -31,9 +32,10 @@ struct BatchCheckReport {
 };
 BatchCheckReport ReportOf(BatchCheck check);
 
-inline constexpr const char* kBatchQuestion = "変換を開始します。よろしいですか？";
-inline constexpr const char* kBatchCancelled = "変換作業をキャンセルしました。";
-inline constexpr const char* kBatchDone = "変換作業を完了しました。";
+// The command's texts, spelled once in the window texts.
+using texts::kBatchQuestion;
+using texts::kBatchCancelled;
+using texts::kBatchDone;
 
 // The format a row is converted as: a name whose extension (letter case ignored)
 // names a converted format and whose file passes that format's probe. Null: the row

@@ -46,6 +46,9 @@ inline constexpr char kSpecifyDrawingFolder[] = "図面の格納されている�
 inline constexpr char kNoFileList[] = "ファイル一覧が表示されていません。";
 inline constexpr char kSpecifySaveFolder[] = "保存先フォルダを指定して下さい。";
 inline constexpr char kSameFolders[] = "保存先フォルダとファイルのフォルダが同じになっています。";
+inline constexpr char kBatchQuestion[] = "変換を開始します。よろしいですか？";
+inline constexpr char kBatchCancelled[] = "変換作業をキャンセルしました。";
+inline constexpr char kBatchDone[] = "変換作業を完了しました。";
 inline constexpr char kNoOpener[] = "このファイルを開くプログラムが見つかりません。";
 // The listing: "フォルダ「" + folder + "」を検索中(ESC:中断)", then the count + " Files  パス名「"
 // + folder + "」" or the abort text.
