@@ -191,12 +191,12 @@ std::function<void(const std::string&)> StatusPrinter(bool verbose, std::ostream
 int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                const PlmconvTerminal& terminal) {
   enum { kAll = 5, kDryRun, kVerify, kRecursive, kVerbose, kOutput, kReport };
-  static constexpr OptionSpec kSpecs[] = {
+  static constexpr KnownOption kOptions[] = {
       {1, "type-spacing"},   {2, "free-spacing"},          {3, "dimension-values"},      {4, "block-texts"},
       {kAll, "all"},         {kDryRun, "dry-run"},         {kVerify, "verify"},          {kRecursive, "recursive", 'r'},
       {kVerbose, "verbose", 'v'}, {kOutput, "output", 'o', "a folder"}, {kReport, "report", 0, "a file"},
   };
-  const ParsedArgs parsed = ParseOptions(args, kSpecs);
+  const ParsedArgs parsed = ParseOptions(args, kOptions);
   if (!parsed.Ok()) return Usage(err, parsed.Error);
   ConvertArgs a;
   for (const ParsedOption& o : parsed.Options) {

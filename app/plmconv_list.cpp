@@ -14,8 +14,8 @@ namespace plm {
 // the memo decoded to UTF-8; the closing status sentence goes to standard error.
 int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   enum { kType = 1, kVerbose };
-  static constexpr OptionSpec kSpecs[] = {{kType, "type", 0, "0, 1, 2 or 3"}, {kVerbose, "verbose", 'v'}};
-  const ParsedArgs parsed = ParseOptions(args, kSpecs);
+  static constexpr KnownOption kOptions[] = {{kType, "type", 0, "0, 1, 2 or 3"}, {kVerbose, "verbose", 'v'}};
+  const ParsedArgs parsed = ParseOptions(args, kOptions);
   if (!parsed.Ok()) return Usage(err, parsed.Error);
   int filterIndex = 0;
   bool verbose = false;

@@ -3,21 +3,21 @@
 namespace plm {
 namespace {
 
-const OptionSpec* FindLong(std::span<const OptionSpec> specs, std::string_view name) {
-  for (const OptionSpec& s : specs)
+const KnownOption* FindLong(std::span<const KnownOption> known, std::string_view name) {
+  for (const KnownOption& s : known)
     if (!s.Long.empty() && s.Long == name) return &s;
   return nullptr;
 }
 
-const OptionSpec* FindShort(std::span<const OptionSpec> specs, char c) {
-  for (const OptionSpec& s : specs)
+const KnownOption* FindShort(std::span<const KnownOption> known, char c) {
+  for (const KnownOption& s : known)
     if (s.Short != 0 && s.Short == c) return &s;
   return nullptr;
 }
 
 }  // namespace
 
-ParsedArgs ParseOptions(const std::vector<std::string>& args, std::span<const OptionSpec> specs) {
+ParsedArgs ParseOptions(const std::vector<std::string>& args, std::span<const KnownOption> known) {
   ParsedArgs parsed;
   auto fail = [&](std::string message) {
     if (parsed.Error.empty()) parsed.Error = std::move(message);
@@ -33,34 +33,34 @@ ParsedArgs ParseOptions(const std::vector<std::string>& args, std::span<const Op
       const size_t equals = arg.find('=');
       const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
       const std::string spelling = "--" + name;
-      const OptionSpec* spec = FindLong(specs, name);
-      if (!spec) {
+      const KnownOption* option = FindLong(known, name);
+      if (!option) {
         fail("unknown option " + (equals == std::string::npos ? arg : spelling));
-      } else if (spec->Value.empty()) {
+      } else if (option->Value.empty()) {
         if (equals != std::string::npos) fail("option " + spelling + " takes no value");
-        else parsed.Options.push_back({spec->Id, spelling, {}});
+        else parsed.Options.push_back({option->Id, spelling, {}});
       } else if (equals != std::string::npos) {
-        parsed.Options.push_back({spec->Id, spelling, arg.substr(equals + 1)});
+        parsed.Options.push_back({option->Id, spelling, arg.substr(equals + 1)});
       } else if (i + 1 < args.size()) {
-        parsed.Options.push_back({spec->Id, spelling, args[++i]});
+        parsed.Options.push_back({option->Id, spelling, args[++i]});
       } else {
-        fail("option " + spelling + " needs " + std::string(spec->Value));
+        fail("option " + spelling + " needs " + std::string(option->Value));
       }
     } else {
       for (size_t k = 1; k < arg.size(); ++k) {
         const std::string spelling = std::string("-") + arg[k];
-        const OptionSpec* spec = FindShort(specs, arg[k]);
-        if (!spec) {
+        const KnownOption* option = FindShort(known, arg[k]);
+        if (!option) {
           fail("unknown option " + (k == 1 && arg.size() == 2 ? arg : spelling));
           break;
         }
-        if (spec->Value.empty()) {
-          parsed.Options.push_back({spec->Id, spelling, {}});
+        if (option->Value.empty()) {
+          parsed.Options.push_back({option->Id, spelling, {}});
           continue;
         }
-        if (k + 1 < arg.size()) parsed.Options.push_back({spec->Id, spelling, arg.substr(k + 1)});
-        else if (i + 1 < args.size()) parsed.Options.push_back({spec->Id, spelling, args[++i]});
-        else fail("option " + spelling + " needs " + std::string(spec->Value));
+        if (k + 1 < arg.size()) parsed.Options.push_back({option->Id, spelling, arg.substr(k + 1)});
+        else if (i + 1 < args.size()) parsed.Options.push_back({option->Id, spelling, args[++i]});
+        else fail("option " + spelling + " needs " + std::string(option->Value));
         break;
       }
     }

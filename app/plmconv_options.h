@@ -10,7 +10,7 @@
 
 namespace plm {
 
-struct OptionSpec {
+struct KnownOption {
   int Id;
   std::string_view Long;    // without the dashes; empty for none
   char Short = 0;           // 0 for none
@@ -32,6 +32,6 @@ struct ParsedArgs {
   bool Ok() const { return Error.empty(); }
 };
 
-ParsedArgs ParseOptions(const std::vector<std::string>& args, std::span<const OptionSpec> specs);
+ParsedArgs ParseOptions(const std::vector<std::string>& args, std::span<const KnownOption> known);
 
 }  // namespace plm
