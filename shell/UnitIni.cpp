@@ -1,5 +1,6 @@
 #include "shell/UnitIni.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <vector>
@@ -221,6 +222,15 @@ bool WriteShellSettings(const fs::path& file, const ShellSettings& s) {
   number("Set", "FTYP", s.FTYP);
   for (int n = 1; n <= 4; ++n) number("JWW", kSwitchKeys[static_cast<std::size_t>(n - 1)], s.Options[n]);
   return ini.Save(file);
+}
+
+void ReadPreviewSettings(const fs::path& file, PreviewSettings& settings) {
+  std::string text;
+  if (IniReadString(file, "Preview", "Size", kIniNumberBuffer, text)) settings.Size = std::max(0, IniToInt(text));
+}
+
+bool WritePreviewSettings(const fs::path& file, const PreviewSettings& settings) {
+  return IniWriteString(file, "Preview", "Size", std::to_string(settings.Size));
 }
 
 std::string ChooseSettingsFolder(const std::string& programFolder, bool programFolderWritable,

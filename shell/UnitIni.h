@@ -52,6 +52,16 @@ void ReadShellSettings(const std::filesystem::path& file, ShellSettings& setting
 // FTYP, C1..C4, with one replacement of the file. False when it could not be written.
 bool WriteShellSettings(const std::filesystem::path& file, const ShellSettings& settings);
 
+// The preview pane, in a section of its own: [Preview] Size is the pane's extent across
+// the splitter between the file list and the pane, in pixels (0: folded away).
+struct PreviewSettings {
+  int Size = 150;
+};
+
+// Applies the key when found (through IniToInt; a negative value counts as 0).
+void ReadPreviewSettings(const std::filesystem::path& file, PreviewSettings& settings);
+bool WritePreviewSettings(const std::filesystem::path& file, const PreviewSettings& settings);
+
 // Where the settings file and TEMP live: the program folder when it can be written,
 // otherwise $XDG_CONFIG_HOME/pallimo/ (when absolute), else $HOME/.config/pallimo/.
 // Null variables count as unset. Every result ends in "/".

@@ -3,4 +3,4 @@
 file(GLOB PLM_SHELLCORE_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
 add_library(plm_shellcore STATIC ${PLM_SHELLCORE_SOURCES})
 target_include_directories(plm_shellcore PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(plm_shellcore PUBLIC plm_jww plm_jws plm_legacy plm_platform)
+target_link_libraries(plm_shellcore PUBLIC plm_jww plm_jws plm_legacy plm_render plm_platform)

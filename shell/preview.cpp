@@ -1,0 +1,142 @@
+#include "shell/preview.h"
+
+#include <filesystem>
+
+#include "jws/jwsunit.h"
+#include "jww/jwwio.h"
+#include "jww/jwwunit.h"
+#include "platform/cp932.h"
+#include "platform/fsutil.h"
+#include "render/source.h"
+#include "render/svg.h"
+
+namespace plm {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t kMaxReasonBytes = 160;
+
+bool IsValidUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    const size_t n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+// A reader's reason as one short line of valid UTF-8 (it may quote file bytes).
+std::string Brief(std::string reason) {
+  if (!IsValidUtf8(reason)) reason = Cp932ToUtf8(reason);
+  for (char& c : reason)
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  if (reason.size() > kMaxReasonBytes) {
+    size_t n = kMaxReasonBytes;
+    while (n > 0 && (static_cast<unsigned char>(reason[n]) & 0xC0) == 0x80) --n;
+    reason = reason.substr(0, n) + "…";
+  }
+  return reason;
+}
+
+// The batch converts only names ending in .JWW or .JWS (ASCII letters upper-cased).
+bool ConvertedByName(const std::string& path) {
+  const std::string name = fs::path(path).filename().string();
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return false;
+  std::string ext = name.substr(dot);
+  for (char& c : ext)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return ext == ".JWW" || ext == ".JWS";
+}
+
+template <class Written>
+PreviewResult Build(const RenderSource& before, const Written& written, const std::string& path,
+                    const std::function<bool()>& cancelled) {
+  PreviewResult r;
+  auto stop = [&] {
+    if (!cancelled || !cancelled()) return false;
+    r = PreviewResult{};
+    r.Reason = previewtexts::kCancelled;
+    return true;
+  };
+  if (stop()) return r;
+  r.Current = BuildDisplayList(before, &written.Marks);
+  if (stop()) return r;
+  r.Written = BuildDisplayList(SourceOf(written.Doc), &written.Marks);
+  r.Marks = written.Marks;
+  r.Lines = LegendLines(r.Marks, r.Current);
+  if (!ConvertedByName(path) && !r.Lines.empty()) r.Lines[0] += previewtexts::kNotConverted;
+  for (const Box* b : {&r.Current.Bounds, &r.Written.Bounds}) {
+    if (b->Empty) continue;
+    r.Bounds.Add({b->MinX, b->MinY});
+    r.Bounds.Add({b->MaxX, b->MaxY});
+  }
+  r.Ok = true;
+  return r;
+}
+
+}  // namespace
+
+bool LoadPreviewDocument(const std::string& path, PreviewDocument& doc, std::string& reason) {
+  doc = PreviewDocument{};
+  doc.Path = path;
+  ReadFailure failure;
+  if (IsJwwFile(path)) {
+    // Bound images go to a private folder that is removed with everything in it.
+    ScopedTempFolder imageFolder("plmtool-preview-");
+    if (!imageFolder.Ok()) {
+      reason = std::string(previewtexts::kCannotRead) + "no temporary folder";
+      return false;
+    }
+    TempImages images;
+    images.TempFolder = imageFolder.Path();
+    auto jww = std::make_shared<JwwDocument>();
+    if (!LoadJwwFile(*jww, images, path, &failure)) {
+      reason = previewtexts::kCannotRead + Brief(failure.Reason);
+      return false;
+    }
+    doc.Jww = std::move(jww);
+    return true;
+  }
+  if (IsJwsFile(path)) {
+    auto jws = std::make_shared<JwsDocument>();
+    if (!LoadJwsFile(*jws, path, &failure)) {
+      reason = previewtexts::kCannotRead + Brief(failure.Reason);
+      return false;
+    }
+    doc.Jws = std::move(jws);
+    return true;
+  }
+  ByteCursor probe;
+  reason = probe.OpenFile(path) ? std::string(previewtexts::kNotADrawing)
+                                : previewtexts::kCannotRead + Brief(probe.Failure().Reason);
+  return false;
+}
+
+PreviewResult BuildPreview(const PreviewDocument& doc, const ConvertOptions& options,
+                           const std::function<bool()>& cancelled) {
+  if (doc.Jww) {
+    const WrittenJww written = WrittenCopyOf(*doc.Jww, options);
+    return Build(SourceOf(*doc.Jww), written, doc.Path, cancelled);
+  }
+  if (doc.Jws) {
+    const WrittenJws written = WrittenCopyOf(*doc.Jws, options);
+    return Build(SourceOf(*doc.Jws), written, doc.Path, cancelled);
+  }
+  PreviewResult r;
+  r.Reason = previewtexts::kNotADrawing;
+  return r;
+}
+
+PreviewResult PreviewFile(const std::string& path, const ConvertOptions& options) {
+  PreviewDocument doc;
+  PreviewResult r;
+  if (!LoadPreviewDocument(path, doc, r.Reason)) return r;
+  return BuildPreview(doc, options);
+}
+
+}  // namespace plm
