@@ -5,6 +5,7 @@ add_library(plm_shellui STATIC
   qt/DialogsQt.cpp qt/DialogsQt.h
   qt/FileTableQt.cpp qt/FileTableQt.h
   qt/KeyStateQt.cpp qt/KeyStateQt.h
+  qt/PreviewPane.cpp qt/PreviewPane.h
   qt/ScreenFitQt.cpp qt/ScreenFitQt.h
   qt/Unit1.cpp qt/Unit1.h
   qt/Unit2.cpp qt/Unit2.h

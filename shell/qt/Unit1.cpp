@@ -39,8 +39,10 @@
 #include "shell/batch.h"
 #include "shell/filelist.h"
 #include "shell/foldertree.h"
+#include "shell/preview.h"
 #include "shell/qt/FileTableQt.h"
 #include "shell/qt/KeyStateQt.h"
+#include "shell/qt/PreviewPane.h"
 #include "shell/qt/ScreenFitQt.h"
 #include "shell/qt/Unit2.h"
 #include "shell/texts.h"
@@ -187,7 +189,7 @@ TForm1::TForm1(Dialogs& dialogs, std::string programFolder, QWidget* parent)
   rightLayout->setSpacing(0);
   rightLayout->addWidget(CreateTopStrip());
   CreateStringGrid();
-  rightLayout->addWidget(StringGrid1, 1);
+  rightLayout->addWidget(CreatePreviewSplitter(), 1);
   splitter_->addWidget(Panel1);
   splitter_->addWidget(right);
   splitter_->setStretchFactor(0, 0);  // the panel keeps its width when the window resizes
@@ -313,6 +315,59 @@ void TForm1::CreateStringGrid() {
   connect(columns, &QHeaderView::sectionResized, this,
           [this](int column, int, int) { if (column == 1) StringGrid1DrawCell(); });
   connect(StringGrid1, &QTableView::doubleClicked, this, &TForm1::StringGrid1DblClick);
+}
+
+QWidget* TForm1::CreatePreviewSplitter() {
+  // The list above, the preview below; the pane may be folded away to nothing.
+  previewSplitter_ = new QSplitter(Qt::Vertical);
+  previewSplitter_->setObjectName(QStringLiteral("Splitter2"));
+  previewSplitter_->setHandleWidth(3);
+  previewSplitter_->setChildrenCollapsible(true);
+  preview_ = new PreviewPane;
+  previewSplitter_->addWidget(StringGrid1);
+  previewSplitter_->addWidget(preview_);
+  previewSplitter_->setCollapsible(0, false);
+  previewSplitter_->setStretchFactor(0, 1);
+  previewSplitter_->setStretchFactor(1, 0);
+  QItemSelectionModel* selection = StringGrid1->selectionModel();
+  connect(selection, &QItemSelectionModel::selectionChanged, this, [this] { PreviewSelection(); });
+  connect(selection, &QItemSelectionModel::currentRowChanged, this, [this] { PreviewSelection(); });
+  // Sorting moves other files under the selected row numbers.
+  connect(fileTable_, &QAbstractItemModel::dataChanged, this, [this] { PreviewSelection(); });
+  connect(fileTable_, &QAbstractItemModel::modelReset, this, [this] { PreviewSelection(); });
+  return previewSplitter_;
+}
+
+void TForm1::PreviewSelection() {
+  const QModelIndexList rows = StringGrid1->selectionModel()->selectedRows();
+  if (rows.size() > 1) {
+    preview_->ShowReason(previewtexts::kManyRows);
+    return;
+  }
+  const int row = rows.size() == 1 ? rows.front().row() : -1;
+  const std::vector<FileRow>& all = fileTable_->Rows();
+  if (row < 0 || static_cast<size_t>(row) >= all.size() || all[static_cast<size_t>(row)][kColName].empty() ||
+      listedFolder_.empty()) {
+    preview_->ShowReason(previewtexts::kNoSelection);
+    return;
+  }
+  preview_->ShowFile(listedFolder_ + all[static_cast<size_t>(row)][kColName]);
+}
+
+void TForm1::ReadPreviewSettings() {
+  PreviewSettings p;
+  plm::ReadPreviewSettings(IniFileName, p);
+  // The splitter may not have its final height yet: the list takes whatever the pane
+  // leaves, now and on every later resize.
+  const int pane = std::min(p.Size, 4000);
+  previewSplitter_->setSizes({std::max(previewSplitter_->height(), pane + 200) - pane, pane});
+  preview_->SetOptions(state_.Options);
+}
+
+void TForm1::WritePreviewSettings() {
+  PreviewSettings p;
+  p.Size = previewSplitter_->sizes().value(1);
+  plm::WritePreviewSettings(IniFileName, p);
 }
 
 void TForm1::CreateMainMenu() {
@@ -455,6 +510,7 @@ void TForm1::FormShow() {
   SaveFolder = s.FLD2;
   ComboBox1->setCurrentIndex(s.FTYP >= 0 && s.FTYP < ComboBox1->count() ? s.FTYP : -1);
   state_.Options = s.Options;
+  ReadPreviewSettings();
 
   // 6. Header row of the file list.
   FileTableModel::Row header;
@@ -501,6 +557,7 @@ void TForm1::FormClose() {
   s.FTYP = ComboBox1->currentIndex();
   s.Options = state_.Options;
   WriteShellSettings(IniFileName, s);
+  WritePreviewSettings();
 }
 
 void TForm1::Panel1Resize() {
@@ -518,6 +575,7 @@ void TForm1::MnuExitClick() {
 
 void TForm1::Button1Click() {
   if (form2_ != nullptr) form2_->exec();
+  preview_->SetOptions(state_.Options);
 }
 
 void TForm1::Button3Click() {
@@ -630,6 +688,7 @@ void TForm1::ListFiles(const std::string& folderPath) {
   if (searching_ || listing_) return;
   listing_ = true;
   BlockedInput block(*ownKeys_);
+  listedFolder_ = folderPath;
   ResetFileList();
   // ESC is asked before each file; the toolkit's answer runs pending repaints but
   // swallows user input, so nothing else starts while the list fills.

@@ -23,6 +23,7 @@ namespace plm {
 class Dialogs;
 class FileTableModel;
 class KeyState;
+class PreviewPane;
 class QtKeyState;
 class TForm2;
 
@@ -46,6 +47,7 @@ class TForm1 : public QMainWindow {
   std::function<bool(const std::string& path)> OpenFile;
 
   ShellState& State() { return state_; }
+  PreviewPane& Preview() { return *preview_; }
   FileTableModel& FileTable() { return *fileTable_; }
   void SetStatusText(const std::string& text);  // repaints at once
   QString StatusText() const;
@@ -99,6 +101,11 @@ class TForm1 : public QMainWindow {
   void CreatePanel1();
   QWidget* CreateTopStrip();
   void CreateStringGrid();
+  QWidget* CreatePreviewSplitter();
+  // Shows the single selected row's drawing in the preview pane, or why there is none.
+  void PreviewSelection();
+  void ReadPreviewSettings();
+  void WritePreviewSettings();
   void CreateMainMenu();
   void CreateStatusBar();
 
@@ -128,6 +135,9 @@ class TForm1 : public QMainWindow {
   QPushButton* Button3 = nullptr;
   QPushButton* Button4 = nullptr;
   QTableView* StringGrid1 = nullptr;
+  QSplitter* previewSplitter_ = nullptr;
+  PreviewPane* preview_ = nullptr;
+  std::string listedFolder_;  // the folder the rows of the list come from
   FileTableModel* fileTable_ = nullptr;
   QLabel* statusText_ = nullptr;
 };

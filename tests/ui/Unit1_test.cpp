@@ -22,7 +22,7 @@ std::string AllKeys(const std::string& fld1, const std::string& fld2, const std:
          "[Comp]\nF1P1=160\nF1S0=64\nF1S1=64\nF1S2=64\nF1S3=64\nF1S4=64\nF1S5=64\n\n"
          "[Set]\nFLD1=" + fld1 + "\nFLD2=" + fld2 + "\nFTYP=" + ftyp + "\n\n"
          "[JWW]\nC1=" + c.substr(0, 1) + "\nC2=" + c.substr(1, 1) + "\nC3=" + c.substr(2, 1) +
-         "\nC4=" + c.substr(3, 1) + "\n";
+         "\nC4=" + c.substr(3, 1) + "\n\n[Preview]\nSize=150\n";
 }
 
 int Column(const Session& s, int c) { return s.Find<QTableView>("StringGrid1")->horizontalHeader()->sectionSize(c); }
