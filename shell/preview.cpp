@@ -70,6 +70,11 @@ PreviewResult Build(const RenderSource& before, const Written& written, const st
   r.Marks = written.Marks;
   r.Lines = LegendLines(r.Marks, r.Current);
   if (!ConvertedByName(path) && !r.Lines.empty()) r.Lines[0] += previewtexts::kNotConverted;
+  const RenderStats& s = r.Current.Stats;
+  const bool notDrawn =
+      s.Skipped || s.MissingBlocks || s.CycleSkips || s.DepthSkips || s.TruncatedTexts || s.LimitReached;
+  if (!r.Lines.empty()) r.Summary = r.Lines.front();
+  if (notDrawn && r.Lines.size() > 1) r.Summary += "　" + r.Lines.back();  // the legend ends with that line
   for (const Box* b : {&r.Current.Bounds, &r.Written.Bounds}) {
     if (b->Empty) continue;
     r.Bounds.Add({b->MinX, b->MinY});

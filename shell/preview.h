@@ -32,6 +32,7 @@ struct PreviewResult {
   DisplayList Written;       // the drawing as the conversion writes it
   SpacingMarks Marks;
   std::vector<std::string> Lines;  // UTF-8: the count line first, then the details
+  std::string Summary;             // UTF-8, one line: the count, and what could not be drawn
   Box Bounds;                // of both views, so switching views keeps the picture still
 };
 

@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -135,7 +134,6 @@ class PreviewCanvas : public QWidget {
   explicit PreviewCanvas(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("PreviewCanvas"));
     setMinimumSize(40, 40);
-    setMouseTracking(false);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     glyphFont_.setFamilies({QStringLiteral("Noto Sans CJK JP"), QStringLiteral("ＭＳ ゴシック"),
@@ -328,7 +326,8 @@ class PreviewCanvas : public QWidget {
           const double w = std::max(x1 - x0, 6.0), h = std::max(y1 - y0, 6.0);
           p.setPen(markPen);
           p.setBrush(kMarkFill);
-          p.drawRect(QRectF(cx - w / 2, cy - h / 2, w, h).intersected(QRectF(clip.X0, clip.Y0, clip.X1 - clip.X0, clip.Y1 - clip.Y0)));
+          const QRectF pane(clip.X0, clip.Y0, clip.X1 - clip.X0, clip.Y1 - clip.Y0);
+          p.drawRect(QRectF(cx - w / 2, cy - h / 2, w, h).intersected(pane));
           p.setBrush(Qt::NoBrush);
         }
         continue;
@@ -442,11 +441,6 @@ void PreviewPane::ShowFile(const std::string& path) {
   Request(true);
 }
 
-void PreviewPane::Reload() {
-  if (path_.empty()) return;
-  Request(true);
-}
-
 void PreviewPane::ShowReason(const std::string& reason) {
   path_.clear();
   const uint64_t generation = ++latest_;
@@ -520,13 +514,10 @@ void PreviewPane::Show(std::shared_ptr<const PreviewResult> result, const QStrin
   const bool keepView = ok && canvas_->Result() != nullptr && canvas_->Result()->Ok && !path_.empty() &&
                         shownPath_ == path_;
   shownPath_ = ok ? path_ : std::string();
-  if (ok && !result->Lines.empty()) {
-    QString line = Utf8(result->Lines.front());
-    for (size_t i = 1; i < result->Lines.size(); ++i)
-      if (result->Lines[i].rfind("描画できなかった", 0) == 0) line += QStringLiteral("　") + Utf8(result->Lines[i]);
+  if (ok) {
     QStringList all;
     for (const std::string& l : result->Lines) all << Utf8(l);
-    count_->setText(line);
+    count_->setText(Utf8(result->Summary));
     count_->setToolTip(all.join(QLatin1Char('\n')));
   } else {
     count_->clear();

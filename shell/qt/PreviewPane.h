@@ -40,8 +40,6 @@ class PreviewPane : public QWidget {
   void ShowReason(const std::string& reason);
   // New switches: the shown drawing is marked again, without reading the file.
   void SetOptions(const ConvertOptions& options);
-  // Reads the shown file again (it may have changed on disk).
-  void Reload();
 
   // For tests and the window: the file shown or loading, whether a request is still
   // on its way, the reason when nothing is shown, the count line, and the result.

@@ -245,6 +245,7 @@ class PreviewTest : public QObject {
     ListFolder(s, dir.Path());
     plm::PreviewPane& pane = Preview(s, "odd.JWW");
     QVERIFY(pane.Result() != nullptr);
+    QVERIFY2(pane.CountText().contains(Q("描画できなかった要素")), qPrintable(pane.CountText()));
     QWidget* canvas = pane.findChild<QWidget*>(QStringLiteral("PreviewCanvas"));
     // Zoomed far in around the middle, then far out; every step paints.
     const QPointF at(canvas->width() / 2.0, canvas->height() / 2.0);
