@@ -127,94 +127,19 @@ const QColor kCellStroke(111, 168, 220);
 
 }  // namespace
 
-// The drawing itself: holds one result and the view (scale and the drawing point at
-// the pane's centre).
-class PreviewCanvas : public QWidget {
+// Draws one display list into a pane of a given size: everything is culled by its box
+// and clipped to the pane before the painter sees it, so no zoom hands it absurd
+// numbers.
+class ListPainter {
  public:
-  explicit PreviewCanvas(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("PreviewCanvas"));
-    setMinimumSize(40, 40);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  ListPainter(const PreviewView& view, QSizeF size) : view_(view), w_(size.width()), h_(size.height()) {
     glyphFont_.setFamilies({QStringLiteral("Noto Sans CJK JP"), QStringLiteral("ＭＳ ゴシック"),
                             QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic")});
     glyphFont_.setPixelSize(kGlyphPixels);
   }
 
-  void SetResult(std::shared_ptr<const PreviewResult> result, const QString& reason, bool keepView) {
-    result_ = std::move(result);
-    reason_ = reason;
-    if (!keepView || fitted_) Fit();
-    update();
-  }
-  const PreviewResult* Result() const { return result_.get(); }
-  const QString& Reason() const { return reason_; }
-  void SetWritten(bool written) {
-    written_ = written;
-    update();
-  }
-  bool Written() const { return written_; }
-
- protected:
-  void resizeEvent(QResizeEvent* event) override {
-    QWidget::resizeEvent(event);
-    if (fitted_) Fit();
-  }
-
-  void wheelEvent(QWheelEvent* event) override {
-    if (!result_ || !result_->Ok) return;
-    const double steps = event->angleDelta().y() / 120.0;
-    if (steps == 0) return;
-    const QPointF at = event->position();
-    const Vec2 anchor = ToDrawing(at);
-    const double scale = std::clamp(scale_ * std::pow(1.25, steps), fitScale_ / 50, fitScale_ * 1e5);
-    if (!std::isfinite(scale) || scale <= 0) return;
-    scale_ = scale;
-    // The drawing point under the pointer stays under it.
-    centerX_ = anchor.X - (at.x() - width() / 2.0) / scale_;
-    centerY_ = anchor.Y + (at.y() - height() / 2.0) / scale_;
-    fitted_ = false;
-    update();
-    event->accept();
-  }
-
-  void mousePressEvent(QMouseEvent* event) override {
-    if (event->button() == Qt::LeftButton || event->button() == Qt::MiddleButton) {
-      dragging_ = true;
-      dragFrom_ = event->position();
-      setCursor(Qt::ClosedHandCursor);
-    }
-  }
-  void mouseMoveEvent(QMouseEvent* event) override {
-    if (!dragging_) return;
-    const QPointF d = event->position() - dragFrom_;
-    dragFrom_ = event->position();
-    centerX_ -= d.x() / scale_;
-    centerY_ += d.y() / scale_;
-    fitted_ = false;
-    update();
-  }
-  void mouseReleaseEvent(QMouseEvent*) override {
-    dragging_ = false;
-    unsetCursor();
-  }
-  // A double click fits the drawing to the pane again.
-  void mouseDoubleClickEvent(QMouseEvent*) override {
-    Fit();
-    update();
-  }
-
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.fillRect(rect(), Qt::white);
-    if (!result_ || !result_->Ok) {
-      p.setPen(QColor(90, 90, 90));
-      p.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, reason_);
-      return;
-    }
-    p.setRenderHint(QPainter::Antialiasing, true);
-    const DisplayList& list = written_ ? result_->Written : result_->Current;
-    const ClipRect clip{-2.0, -2.0, width() + 2.0, height() + 2.0};
+  void Paint(QPainter& p, const DisplayList& list) {
+    const ClipRect clip{-2.0, -2.0, w_ + 2.0, h_ + 2.0};
     DrawSolids(p, list, clip);
     DrawStrokes(p, list, clip);
     DrawTexts(p, list, clip);
@@ -222,25 +147,9 @@ class PreviewCanvas : public QWidget {
 
  private:
   Vec2 ToDevice(Vec2 d) const {
-    return {width() / 2.0 + (d.X - centerX_) * scale_, height() / 2.0 - (d.Y - centerY_) * scale_};
+    return {w_ / 2.0 + (d.X - view_.CenterX) * view_.Scale, h_ / 2.0 - (d.Y - view_.CenterY) * view_.Scale};
   }
-  Vec2 DeviceVector(Vec2 v) const { return {v.X * scale_, -v.Y * scale_}; }
-  Vec2 ToDrawing(QPointF p) const {
-    return {centerX_ + (p.x() - width() / 2.0) / scale_, centerY_ - (p.y() - height() / 2.0) / scale_};
-  }
-
-  void Fit() {
-    fitted_ = true;
-    scale_ = fitScale_ = 1;
-    centerX_ = centerY_ = 0;
-    if (!result_ || !result_->Ok || result_->Bounds.Empty) return;
-    const Box& b = result_->Bounds;
-    const double bw = std::max(b.MaxX - b.MinX, 1e-9), bh = std::max(b.MaxY - b.MinY, 1e-9);
-    const double s = std::min(std::max(width() - 16.0, 8.0) / bw, std::max(height() - 16.0, 8.0) / bh);
-    if (std::isfinite(s) && s > 0) scale_ = fitScale_ = std::min(s, 1e12);
-    centerX_ = (b.MinX + b.MaxX) / 2;
-    centerY_ = (b.MinY + b.MaxY) / 2;
-  }
+  Vec2 DeviceVector(Vec2 v) const { return {v.X * view_.Scale, -v.Y * view_.Scale}; }
 
   void DrawSolids(QPainter& p, const DisplayList& list, const ClipRect& clip) {
     p.setPen(Qt::NoPen);
@@ -374,6 +283,109 @@ class PreviewCanvas : public QWidget {
     }
   }
 
+  PreviewView view_;
+  double w_, h_;
+  QFont glyphFont_;
+};
+
+// The drawing itself: holds one result and the view (scale and the drawing point at
+// the pane's centre).
+class PreviewCanvas : public QWidget {
+ public:
+  explicit PreviewCanvas(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("PreviewCanvas"));
+    setMinimumSize(40, 40);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  }
+
+  void SetResult(std::shared_ptr<const PreviewResult> result, const QString& reason, bool keepView) {
+    result_ = std::move(result);
+    reason_ = reason;
+    if (!keepView || fitted_) Fit();
+    update();
+  }
+  const PreviewResult* Result() const { return result_.get(); }
+  const QString& Reason() const { return reason_; }
+  void SetWritten(bool written) {
+    written_ = written;
+    update();
+  }
+  bool Written() const { return written_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QWidget::resizeEvent(event);
+    if (fitted_) Fit();
+  }
+
+  void wheelEvent(QWheelEvent* event) override {
+    if (!result_ || !result_->Ok) return;
+    const double steps = event->angleDelta().y() / 120.0;
+    if (steps == 0) return;
+    const QPointF at = event->position();
+    const Vec2 anchor = ToDrawing(at);
+    const double scale = std::clamp(scale_ * std::pow(1.25, steps), fitScale_ / 50, fitScale_ * 1e5);
+    if (!std::isfinite(scale) || scale <= 0) return;
+    scale_ = scale;
+    // The drawing point under the pointer stays under it.
+    centerX_ = anchor.X - (at.x() - width() / 2.0) / scale_;
+    centerY_ = anchor.Y + (at.y() - height() / 2.0) / scale_;
+    fitted_ = false;
+    update();
+    event->accept();
+  }
+
+  void mousePressEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::LeftButton || event->button() == Qt::MiddleButton) {
+      dragging_ = true;
+      dragFrom_ = event->position();
+      setCursor(Qt::ClosedHandCursor);
+    }
+  }
+  void mouseMoveEvent(QMouseEvent* event) override {
+    if (!dragging_) return;
+    const QPointF d = event->position() - dragFrom_;
+    dragFrom_ = event->position();
+    centerX_ -= d.x() / scale_;
+    centerY_ += d.y() / scale_;
+    fitted_ = false;
+    update();
+  }
+  void mouseReleaseEvent(QMouseEvent*) override {
+    dragging_ = false;
+    unsetCursor();
+  }
+  // A double click fits the drawing to the pane again.
+  void mouseDoubleClickEvent(QMouseEvent*) override {
+    Fit();
+    update();
+  }
+
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    if (!result_ || !result_->Ok) {
+      p.setPen(QColor(90, 90, 90));
+      p.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, reason_);
+      return;
+    }
+    PaintDisplayList(p, written_ ? result_->Written : result_->Current, {scale_, centerX_, centerY_}, size());
+  }
+
+ private:
+  Vec2 ToDrawing(QPointF p) const {
+    return {centerX_ + (p.x() - width() / 2.0) / scale_, centerY_ - (p.y() - height() / 2.0) / scale_};
+  }
+
+  void Fit() {
+    fitted_ = true;
+    const PreviewView v = result_ && result_->Ok ? FitView(result_->Bounds, size()) : PreviewView{};
+    scale_ = fitScale_ = v.Scale;
+    centerX_ = v.CenterX;
+    centerY_ = v.CenterY;
+  }
+
   std::shared_ptr<const PreviewResult> result_;
   QString reason_;
   bool written_ = false;
@@ -381,8 +393,23 @@ class PreviewCanvas : public QWidget {
   double scale_ = 1, fitScale_ = 1, centerX_ = 0, centerY_ = 0;
   bool dragging_ = false;
   QPointF dragFrom_;
-  QFont glyphFont_;
 };
+
+PreviewView FitView(const Box& b, QSizeF size) {
+  PreviewView v;
+  if (b.Empty) return v;
+  const double bw = std::max(b.MaxX - b.MinX, 1e-9), bh = std::max(b.MaxY - b.MinY, 1e-9);
+  const double s = std::min(std::max(size.width() - 16.0, 8.0) / bw, std::max(size.height() - 16.0, 8.0) / bh);
+  if (std::isfinite(s) && s > 0) v.Scale = std::min(s, 1e12);
+  v.CenterX = (b.MinX + b.MaxX) / 2;
+  v.CenterY = (b.MinY + b.MaxY) / 2;
+  return v;
+}
+
+void PaintDisplayList(QPainter& painter, const DisplayList& list, const PreviewView& view, QSizeF size) {
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  ListPainter(view, size).Paint(painter, list);
+}
 
 PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("PreviewPane"));
