@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -120,6 +121,7 @@ constexpr double kDescent = 0.12;
 // their cells only, since such glyphs would be mostly off the pane anyway.
 constexpr double kMinGlyphPx = 3, kMaxGlyphPx = 4000;
 constexpr double kArcTolerancePx = 0.3;
+constexpr size_t kSmoothStrokes = 20000;
 
 const QColor kMarkFill(255, 140, 0, 72);
 const QColor kMarkStroke(224, 0, 0);
@@ -141,8 +143,9 @@ class ListPainter {
   void Paint(QPainter& p, const DisplayList& list) {
     const ClipRect clip{-2.0, -2.0, w_ + 2.0, h_ + 2.0};
     DrawSolids(p, list, clip);
-    DrawStrokes(p, list, clip);
+    CollectStrokes(list, clip);
     DrawTexts(p, list, clip);
+    DrawStrokes(p);
   }
 
  private:
@@ -167,13 +170,15 @@ class ListPainter {
     p.setBrush(Qt::NoBrush);
   }
 
-  void DrawStrokes(QPainter& p, const DisplayList& list, const ClipRect& clip) {
-    // One batch of lines per colour; everything already clipped to the pane.
-    std::map<uint32_t, QVector<QLineF>> lines;
-    auto key = [](Rgb c) { return (uint32_t{c.R} << 16) | (uint32_t{c.G} << 8) | c.B; };
-    auto add = [&](Vec2 a, Vec2 b, Rgb c) {
-      if (ClipSegment(a, b, clip)) lines[key(c)].append(QLineF(a.X, a.Y, b.X, b.Y));
-    };
+  // One batch of lines per colour, everything already clipped to the pane.
+  void AddLine(Vec2 a, Vec2 b, Rgb c, const ClipRect& clip) {
+    if (!ClipSegment(a, b, clip)) return;
+    strokes_[(uint32_t{c.R} << 16) | (uint32_t{c.G} << 8) | c.B].append(QLineF(a.X, a.Y, b.X, b.Y));
+    ++strokeCount_;
+  }
+
+  void CollectStrokes(const DisplayList& list, const ClipRect& clip) {
+    auto add = [&](Vec2 a, Vec2 b, Rgb c) { AddLine(a, b, c, clip); };
     for (const SegmentPrim& s : list.Segments) add(ToDevice(s.A), ToDevice(s.B), s.S.Color);
     for (const ArcPrim& a : list.Arcs) {
       ArcPrim page = a;
@@ -194,7 +199,12 @@ class ListPainter {
       add({q.X - 1.5, q.Y}, {q.X + 1.5, q.Y}, pt.S.Color);
       add({q.X, q.Y - 1.5}, {q.X, q.Y + 1.5}, pt.S.Color);
     }
-    for (const auto& [rgb, batch] : lines) {
+  }
+
+  void DrawStrokes(QPainter& p) {
+    // Smooth lines cost several times more; a crowded view is drawn without.
+    p.setRenderHint(QPainter::Antialiasing, strokeCount_ <= kSmoothStrokes);
+    for (const auto& [rgb, batch] : strokes_) {
       QPen pen(QColor::fromRgb(static_cast<QRgb>(rgb)));
       pen.setWidthF(1.0);
       pen.setCosmetic(true);
@@ -225,11 +235,7 @@ class ListPainter {
       if (heightPx < kMinGlyphPx) {
         // Too small to read: the baseline stands for the text, and a changed text keeps
         // a box large enough to find.
-        Vec2 a = run[0], b = run[1];
-        QPen line(ColorOf(t.S.Color));
-        line.setCosmetic(true);
-        p.setPen(line);
-        if (ClipSegment(a, b, clip)) p.drawLine(QLineF(a.X, a.Y, b.X, b.Y));
+        AddLine(run[0], run[1], t.S.Color, clip);
         if (t.Marked) {
           const double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
           const double w = std::max(x1 - x0, 6.0), h = std::max(y1 - y0, 6.0);
@@ -286,6 +292,8 @@ class ListPainter {
   PreviewView view_;
   double w_, h_;
   QFont glyphFont_;
+  std::map<uint32_t, QVector<QLineF>> strokes_;
+  size_t strokeCount_ = 0;
 };
 
 // The drawing itself: holds one result and the view (scale and the drawing point at
@@ -301,6 +309,7 @@ class PreviewCanvas : public QWidget {
 
   void SetResult(std::shared_ptr<const PreviewResult> result, const QString& reason, bool keepView) {
     result_ = std::move(result);
+    ++resultSerial_;
     reason_ = reason;
     if (!keepView || fitted_) Fit();
     update();
@@ -355,6 +364,7 @@ class PreviewCanvas : public QWidget {
   void mouseReleaseEvent(QMouseEvent*) override {
     dragging_ = false;
     unsetCursor();
+    update();
   }
   // A double click fits the drawing to the pane again.
   void mouseDoubleClickEvent(QMouseEvent*) override {
@@ -370,7 +380,23 @@ class PreviewCanvas : public QWidget {
       p.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, reason_);
       return;
     }
-    PaintDisplayList(p, written_ ? result_->Written : result_->Current, {scale_, centerX_, centerY_}, size());
+    // While dragging, the picture drawn at the start of the drag moves with the pointer;
+    // the drawing is painted afresh when the button is released.
+    const qreal dpr = devicePixelRatioF();
+    const bool reuse = dragging_ && !cache_.isNull() && cacheSerial_ == resultSerial_ && cacheWritten_ == written_ &&
+                       cacheView_.Scale == scale_ && cache_.size() == size() * dpr;
+    if (!reuse) {
+      cache_ = QPixmap(size() * dpr);
+      cache_.setDevicePixelRatio(dpr);
+      cache_.fill(Qt::white);
+      QPainter c(&cache_);
+      cacheView_ = {scale_, centerX_, centerY_};
+      PaintDisplayList(c, written_ ? result_->Written : result_->Current, cacheView_, size());
+      cacheSerial_ = resultSerial_;
+      cacheWritten_ = written_;
+    }
+    const QPointF shift((cacheView_.CenterX - centerX_) * scale_, (centerY_ - cacheView_.CenterY) * scale_);
+    if (std::isfinite(shift.x()) && std::isfinite(shift.y())) p.drawPixmap(shift, cache_);
   }
 
  private:
@@ -393,6 +419,10 @@ class PreviewCanvas : public QWidget {
   double scale_ = 1, fitScale_ = 1, centerX_ = 0, centerY_ = 0;
   bool dragging_ = false;
   QPointF dragFrom_;
+  QPixmap cache_;  // the last picture painted, for dragging
+  PreviewView cacheView_;
+  uint64_t resultSerial_ = 0, cacheSerial_ = 0;  // which result the picture shows
+  bool cacheWritten_ = false;
 };
 
 PreviewView FitView(const Box& b, QSizeF size) {

@@ -136,6 +136,22 @@ class PreviewTest : public QObject {
     QCOMPARE(r->Written.Texts[0].Cells[1].X, 4.0);
     QCOMPARE(r->Written.Texts[1].Cells[1].X, 8.0);
     QVERIFY(InkedPixels(pane) > 200);
+
+    // Dragging moves the picture; a double click fits it again.
+    QWidget* canvas = pane.findChild<QWidget*>(QStringLiteral("PreviewCanvas"));
+    const QImage fitted = canvas->grab().toImage();
+    QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(50, 30));
+    QMouseEvent move(QEvent::MouseMove, QPointF(90, 30), canvas->mapToGlobal(QPointF(90, 30)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(canvas, &move);
+    const QImage dragging = canvas->grab().toImage();
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(90, 30));
+    const QImage moved = canvas->grab().toImage();
+    QVERIFY(moved != fitted);
+    QCOMPARE(dragging, moved);  // the picture of the drag start, shifted, is what a fresh paint gives
+    QTest::mouseDClick(canvas, Qt::LeftButton, {}, QPoint(90, 30));
+    QCOMPARE(canvas->grab().toImage(), fitted);
+
     pane.SetShowWritten(true);
     QVERIFY(pane.ShowsWritten());
     QVERIFY(InkedPixels(pane) > 200);
