@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
+#include <exception>
 #include <cmath>
 #include <map>
 #include <vector>
@@ -544,14 +545,22 @@ void PreviewPane::WorkerLoop() {
     const uint64_t generation = job.Generation;
     const std::function<bool()> obsolete = [this, generation] { return stopping_ || latest_ != generation; };
     auto result = std::make_shared<PreviewResult>();
-    bool ready = !job.Reload && cached.Path == job.Path && (cached.Jww || cached.Jws);
-    if (!ready) {
+    // Nothing may escape this thread: an error (memory running out on a huge drawing)
+    // shows as the reason instead of ending the program.
+    try {
+      bool ready = !job.Reload && cached.Path == job.Path && (cached.Jww || cached.Jws);
+      if (!ready) {
+        cached = PreviewDocument{};
+        ready = LoadPreviewDocument(job.Path, cached, result->Reason);
+        if (!ready) cached = PreviewDocument{};
+      }
+      if (obsolete()) continue;
+      if (ready) *result = BuildPreview(cached, job.Options, obsolete);
+    } catch (const std::exception& e) {
       cached = PreviewDocument{};
-      ready = LoadPreviewDocument(job.Path, cached, result->Reason);
-      if (!ready) cached = PreviewDocument{};
+      *result = PreviewResult{};
+      result->Reason = std::string(previewtexts::kCannotRead) + e.what();
     }
-    if (obsolete()) continue;
-    if (ready) *result = BuildPreview(cached, job.Options, obsolete);
     if (obsolete()) continue;
     QMetaObject::invokeMethod(
         this, [this, generation, result] { Deliver(generation, result); }, Qt::QueuedConnection);
