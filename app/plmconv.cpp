@@ -5,6 +5,7 @@
 #include "app/plmconv_commands.h"
 #include "app/plmconv_render.h"
 #include "jww/jwwio.h"
+#include "platform/cp932.h"
 
 namespace plm {
 
@@ -77,6 +78,9 @@ int Usage(std::ostream& err, const std::string& message) {
   err << "plmconv: " << message << "\n" << kPlmconvUsage;
   return kExitUsage;
 }
+
+std::string Shown(const std::filesystem::path& path) { return NameToUtf8(path.string()); }
+std::string Shown(const std::string& text) { return NameToUtf8(text); }
 
 std::optional<std::string> OpenProblem(const std::string& file) {
   InputFile in;
