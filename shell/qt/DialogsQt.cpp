@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "platform/files.h"
@@ -144,6 +145,10 @@ std::string LocalPathBytes(const QString& path) {
     built += match;
   }
   return built;
+}
+
+QUrl LocalFileUrl(const std::string& pathBytes) {
+  return QUrl::fromEncoded("file://" + QByteArray::fromStdString(pathBytes).toPercentEncoding("/"), QUrl::StrictMode);
 }
 
 }  // namespace plm

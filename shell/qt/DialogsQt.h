@@ -5,6 +5,7 @@
 class QDialog;
 class QFileDialog;
 class QString;
+class QUrl;
 class QWidget;
 
 namespace plm {
@@ -27,6 +28,10 @@ QDialog* MakeResultsDialog(const std::string& summary, const std::vector<ResultL
 // one entry of its folder whose name the toolkit shows the same way. The plain
 // encoding when nothing (or more than one entry) matches.
 std::string LocalPathBytes(const QString& path);
+
+// The file URL of a path's bytes, percent-encoded from the bytes themselves, so a name
+// that is not UTF-8 still names its file when handed to the desktop.
+QUrl LocalFileUrl(const std::string& pathBytes);
 
 // The chooser's settings: folders only; read-only (no new folder) for a search folder.
 void ConfigureFolderDialog(QFileDialog& dialog, FolderUse use);

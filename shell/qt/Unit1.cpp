@@ -205,11 +205,7 @@ TForm1::TForm1(Dialogs& dialogs, std::string programFolder, QWidget* parent)
   state_.Status = [this](const std::string& text) { SetStatusText(text); };
   ownKeys_ = std::make_unique<QtKeyState>();
   keys_ = ownKeys_.get();
-  OpenFile = [](const std::string& path) {
-    // Percent-encoded from the bytes, so a name that is not UTF-8 still names the file.
-    return QDesktopServices::openUrl(
-        QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/"), QUrl::StrictMode));
-  };
+  OpenFile = [](const std::string& path) { return QDesktopServices::openUrl(LocalFileUrl(path)); };
 }
 
 void TForm1::SetKeyState(KeyState* keys) { keys_ = keys != nullptr ? keys : ownKeys_.get(); }

@@ -10,6 +10,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include "shell/qt/DialogsQt.h"
 #include "shell/qt/FileTableQt.h"
@@ -257,6 +258,10 @@ class ResultsTest : public QObject {
     QCOMPARE(plm::LocalPathBytes(QFile::decodeName(QByteArray::fromStdString(Slashed(sjis)))), Slashed(sjis));
     // A path that does not exist stays as the toolkit spelled it.
     QCOMPARE(plm::LocalPathBytes(QStringLiteral("/no/such/図面")), std::string("/no/such/図面"));
+
+    // Handed to the desktop to open, a file keeps its bytes in the URL.
+    QCOMPARE(plm::LocalFileUrl("/d/" + kSjisSiteName).toEncoded(), QByteArray("file:///d/%95~%92n%90%7D.jww"));
+    QCOMPARE(plm::LocalFileUrl("/d/敷地図 1.jww"), QUrl::fromLocalFile(QStringLiteral("/d/敷地図 1.jww")));
   }
 };
 
