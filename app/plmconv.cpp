@@ -5,6 +5,7 @@
 #include "app/plmconv_commands.h"
 #include "app/plmconv_render.h"
 #include "jww/jwwio.h"
+#include "platform/cp932.h"
 
 namespace plm {
 
@@ -25,7 +26,8 @@ const char kPlmconvUsage[] =
     "         files in name order; files of a folder whose extension is not .JWW or\n"
     "         .JWS, and names starting with a dot, are passed over without a line. One\n"
     "         line per file: converted, skipped (with why) or failed (with why). Input\n"
-    "         files are never changed.\n"
+    "         files are never changed. Names that are not UTF-8 keep their bytes and\n"
+    "         are printed decoded from code page 932.\n"
     "  --type-spacing      texts that use one of the drawing's ten text types, and the\n"
     "                      text-type table itself\n"
     "  --free-spacing      free-size texts\n"
@@ -77,6 +79,9 @@ int Usage(std::ostream& err, const std::string& message) {
   err << "plmconv: " << message << "\n" << kPlmconvUsage;
   return kExitUsage;
 }
+
+std::string Shown(const std::filesystem::path& path) { return NameToUtf8(path.string()); }
+std::string Shown(const std::string& text) { return NameToUtf8(text); }
 
 std::optional<std::string> OpenProblem(const std::string& file) {
   InputFile in;

@@ -1,5 +1,6 @@
 #pragma once
 // The commands of plmconv, one file each, and what they share.
+#include <filesystem>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -13,6 +14,11 @@ extern const char kPlmconvUsage[];
 
 // Prints "plmconv: message" and the usage to `err`; returns kExitUsage.
 int Usage(std::ostream& err, const std::string& message);
+
+// A path as printed: names that are not UTF-8 (code page 932 names from Japanese
+// archives) decoded, so every line stays readable UTF-8. The file keeps its bytes.
+std::string Shown(const std::filesystem::path& path);
+std::string Shown(const std::string& text);
 
 // Why a file cannot be opened for reading, or nothing when it can.
 std::optional<std::string> OpenProblem(const std::string& file);

@@ -52,7 +52,7 @@ void PrintResult(std::ostream& out, const ConvertResult& r) {
   switch (r.Outcome) {
     case ConvertOutcome::Converted: out << "converted\n"; break;
     case ConvertOutcome::Checked: PrintChanges(out, r.Changes); out << "\n"; break;
-    default: out << "failed (" << r.Reason << ")\n"; break;
+    default: out << "failed (" << Shown(r.Reason) << ")\n"; break;
   }
 }
 
@@ -81,7 +81,7 @@ bool CollectFolder(const fs::path& folder, const fs::path& outputFolder, const C
         entries.push_back(e);
         return true;
       }, &why)) {
-    out << folder.string() << ": failed (the folder cannot be read: " << why << ")\n";
+    out << Shown(folder) << ": failed (the folder cannot be read: " << why << ")\n";
     return false;
   }
   std::sort(entries.begin(), entries.end(), [](const FolderEntry& x, const FolderEntry& y) { return x.Name < y.Name; });
@@ -121,7 +121,7 @@ bool ConvertOne(const BatchInput& input, Batch& batch) {
   std::ostream& out = batch.out;
   auto line = [&]() -> std::ostream& {
     batch.progress.Erase();
-    return out << file.string() << ": ";
+    return out << Shown(file) << ": ";
   };
   const DrawingFormat* format = ConvertedFormatOf(file);
   if (!format) {
@@ -146,12 +146,12 @@ bool ConvertOne(const BatchInput& input, Batch& batch) {
     // Only sub-folders below the save folder are made; a save folder that went away
     // during the batch (a network folder that dropped) is never made again.
     if (!IsExistingFolder(*batch.args.saveFolder)) {
-      line() << "failed (the save folder " << batch.args.saveFolder->string() << " no longer exists)\n";
+      line() << "failed (the save folder " << Shown(*batch.args.saveFolder) << " no longer exists)\n";
       return false;
     }
     std::string why;
     if (!CreateFolders(input.OutputFolder, &why)) {
-      line() << "failed (the output folder " << input.OutputFolder.string() << " cannot be created: " << why
+      line() << "failed (the output folder " << Shown(input.OutputFolder) << " cannot be created: " << why
              << ")\n";
       return false;
     }
@@ -159,7 +159,7 @@ bool ConvertOne(const BatchInput& input, Batch& batch) {
   if (!batch.args.dryRun && batch.cleanedFolders.insert(input.OutputFolder.string()).second)
     RemoveStaleTemporaries(input.OutputFolder);
   const std::optional<uint64_t> size = FileSizeOf(file);
-  batch.progress.Show(file.string());
+  batch.progress.Show(Shown(file));
   const std::string inputPath = file.string();
   const std::string outputPath = (input.OutputFolder / file.filename()).string();
   const ConvertMode mode = batch.args.dryRun ? ConvertMode::DryRun : ConvertMode::Write;
@@ -214,13 +214,13 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
   for (const std::string& operand : parsed.Operands) a.inputs.emplace_back(operand);
   if (!a.saveFolder) return Usage(err, "no save folder given (-o SAVE_FOLDER)");
   if (a.saveFolder->empty() || !IsExistingFolder(*a.saveFolder))
-    return Usage(err, "the save folder " + a.saveFolder->string() + " does not exist");
+    return Usage(err, "the save folder " + Shown(*a.saveFolder) + " does not exist");
   if (a.inputs.empty()) return Usage(err, "no files given");
   for (const fs::path& input : a.inputs) {
     const bool folder = IsFolderArgument(input);
     if (IsSameFolder(*a.saveFolder, folder ? input : FolderOf(input)))
       return Usage(err, std::string("the save folder is ") + (folder ? "the folder " : "the folder of ") +
-                            input.string() + "; converting there would replace the original");
+                            Shown(input) + "; converting there would replace the original");
   }
   std::optional<ReportFormat> reportFormat;
   std::ofstream reportFile;

@@ -95,7 +95,7 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   bool anyFailed = false;
   for (const std::string& arg : args) {
     const std::filesystem::path file(arg);
-    out << file.string() << "\n";
+    out << Shown(file) << "\n";
     if (auto problem = OpenProblem(arg)) {
       out << "  failed (" << *problem << ")\n";
       anyFailed = true;

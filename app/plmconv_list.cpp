@@ -33,7 +33,8 @@ int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   const std::optional<std::string> folder =
       parsed.Operands.empty() ? std::nullopt : std::optional<std::string>(parsed.Operands[0]);
   if (!folder) return Usage(err, "no folder given");
-  if (folder->empty() || !IsExistingFolder(*folder)) return Usage(err, "the folder " + *folder + " does not exist");
+  if (folder->empty() || !IsExistingFolder(*folder))
+    return Usage(err, "the folder " + Shown(*folder) + " does not exist");
   // Folder paths of the list end in a separator; file paths are folder + name.
   std::string folderPath = *folder;
   if (folderPath.back() != '/') folderPath += '/';
@@ -55,7 +56,7 @@ int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   out.flush();
   if (!verbose) err << lastStatus << "\n";
   if (!listing.Error.empty()) {
-    err << "plmconv: cannot list " << folderPath << ": " << listing.Error << "\n";
+    err << "plmconv: cannot list " << Shown(folderPath) << ": " << listing.Error << "\n";
     return kExitFailed;
   }
   return kExitOk;

@@ -111,10 +111,10 @@ int RenderDocument(const Doc& doc, const Written& written, const ConvertOptions&
   svg.CharCells = cells;
   std::string why;
   if (!WritePicture(output, panels, legend, svg, why)) {
-    err << "plmconv: " << output.string() << ": failed (" << why << ")\n";
+    err << "plmconv: " << NameToUtf8(output.string()) << ": failed (" << why << ")\n";
     return kExitFailed;
   }
-  out << input.string() << " -> " << output.string() << ": " << written.Marks.Counts.Total()
+  out << NameToUtf8(input.string()) << " -> " << NameToUtf8(output.string()) << ": " << written.Marks.Counts.Total()
       << " spacing values would change\n";
   return kExitOk;
 }
@@ -181,7 +181,7 @@ int RunRender(std::vector<std::string> args, std::ostream& out, std::ostream& er
     images.TempFolder = imageFolder.Path();
     JwwDocument doc;
     if (!imageFolder.Ok() || !LoadJwwFile(doc, images, input, &failure)) {
-      err << "plmconv: " << input.string() << ": failed ("
+      err << "plmconv: " << NameToUtf8(input.string()) << ": failed ("
           << (imageFolder.Ok() ? failure.Reason : std::string("no temporary folder")) << ")\n";
       return kExitFailed;
     }
@@ -191,14 +191,14 @@ int RunRender(std::vector<std::string> args, std::ostream& out, std::ostream& er
   if (IsJwsFile(input)) {
     JwsDocument doc;
     if (!LoadJwsFile(doc, input, &failure)) {
-      err << "plmconv: " << input.string() << ": failed (" << failure.Reason << ")\n";
+      err << "plmconv: " << NameToUtf8(input.string()) << ": failed (" << failure.Reason << ")\n";
       return kExitFailed;
     }
     const WrittenJws written = WrittenCopyOf(doc, options);
     return RenderDocument(doc, written, options, view, cells, input, *output, out, err);
   }
   ByteCursor probe;
-  err << "plmconv: " << input.string() << ": failed ("
+  err << "plmconv: " << NameToUtf8(input.string()) << ": failed ("
       << (probe.OpenFile(input) ? std::string("neither a JWW drawing nor a JWS figure") : probe.Failure().Reason)
       << ")\n";
   return kExitFailed;

@@ -206,14 +206,15 @@ void SpacingReportWriter::Begin() {
 
 void SpacingReportWriter::Add(const std::vector<SpacingReportRow>& rows) {
   for (const SpacingReportRow& r : rows) {
-    const std::string block = Cp932ToUtf8(r.Block), text = Cp932ToUtf8(r.Text);
+    // A file name that is not UTF-8 is a code page 932 name from a Japanese archive.
+    const std::string file = NameToUtf8(r.File), block = Cp932ToUtf8(r.Block), text = Cp932ToUtf8(r.Text);
     if (format_ == ReportFormat::Csv) {
-      out_ << CsvCell(r.File) << ',' << SpacingPlaceName(r.Place) << ',' << CsvCell(block) << ','
+      out_ << CsvCell(file) << ',' << SpacingPlaceName(r.Place) << ',' << CsvCell(block) << ','
            << OptionalNumber(r.LayerGroup, "") << ',' << OptionalNumber(r.Layer, "") << ',' << CsvCell(text) << ','
            << r.TextTypeClass << ',' << SpacingText(r.Spacing) << "\r\n";
     } else {
       const std::string spacing = SpacingText(r.Spacing);
-      out_ << (firstRow_ ? "\n" : ",\n") << "  {\"file\": " << JsonString(r.File) << ", \"where\": \""
+      out_ << (firstRow_ ? "\n" : ",\n") << "  {\"file\": " << JsonString(file) << ", \"where\": \""
            << SpacingPlaceName(r.Place) << "\", \"block\": " << JsonString(block)
            << ", \"layer_group\": " << OptionalNumber(r.LayerGroup, "null")
            << ", \"layer\": " << OptionalNumber(r.Layer, "null") << ", \"text\": " << JsonString(text)

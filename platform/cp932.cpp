@@ -82,4 +82,56 @@ std::string Utf8ToCp932(std::string_view text) {
   });
 }
 
+namespace {
+
+// Length of the well-formed UTF-8 sequence at the start of s, or 0 when there is none.
+size_t Utf8SequenceLength(std::string_view s) {
+  const auto b = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
+  const auto tail = [&](size_t i) { return i < s.size() && (b(i) & 0xC0) == 0x80; };
+  if (s.empty()) return 0;
+  const unsigned char lead = b(0);
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) return tail(1) ? 2 : 0;
+  if (lead >= 0xE0 && lead <= 0xEF) {
+    if (!tail(1) || !tail(2)) return 0;
+    if (lead == 0xE0 && b(1) < 0xA0) return 0;  // overlong
+    if (lead == 0xED && b(1) > 0x9F) return 0;  // surrogate
+    return 3;
+  }
+  if (lead >= 0xF0 && lead <= 0xF4) {
+    if (!tail(1) || !tail(2) || !tail(3)) return 0;
+    if (lead == 0xF0 && b(1) < 0x90) return 0;  // overlong
+    if (lead == 0xF4 && b(1) > 0x8F) return 0;  // above U+10FFFF
+    return 4;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool IsWellFormedUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = Utf8SequenceLength(text.substr(i));
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}
+
+std::string NameToUtf8(std::string_view bytes) {
+  if (IsWellFormedUtf8(bytes)) return std::string(bytes);
+  std::string out;
+  out.reserve(bytes.size() * 3 / 2);
+  // '/' is never the second byte of a code page 932 pair, so the parts split cleanly.
+  for (size_t start = 0; start <= bytes.size();) {
+    const size_t slash = std::min(bytes.find('/', start), bytes.size());
+    const std::string_view part = bytes.substr(start, slash - start);
+    out += IsWellFormedUtf8(part) ? std::string(part) : Cp932ToUtf8(part);
+    if (slash == bytes.size()) break;
+    out += '/';
+    start = slash + 1;
+  }
+  return out;
+}
+
 }  // namespace plm

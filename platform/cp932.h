@@ -21,4 +21,14 @@ std::string Cp932ToUtf8(std::string_view bytes);
 // character code page 932 lacks, or a byte that is not valid UTF-8, becomes "?".
 std::string Utf8ToCp932(std::string_view text);
 
+// True when every byte belongs to a well-formed UTF-8 sequence (shortest form, no
+// surrogates, at most U+10FFFF).
+bool IsWellFormedUtf8(std::string_view text);
+
+// A file or folder name, or a path of them, as the bytes the file system gives, made
+// readable as UTF-8: each part between '/' separators is taken as it is when it is
+// well-formed UTF-8 and decoded from code page 932 otherwise (names unpacked from
+// archives made on Japanese Windows). For showing only: the bytes stay the name.
+std::string NameToUtf8(std::string_view bytes);
+
 }  // namespace plm

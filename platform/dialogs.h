@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace plm {
 
@@ -29,6 +30,14 @@ inline constexpr std::string_view kBoxOkText = "OK";
 inline constexpr std::string_view kBoxYesText = "はい(&Y)";
 inline constexpr std::string_view kBoxNoText = "いいえ(&N)";
 
+// One line of the results shown after a batch; UTF-8 texts.
+struct ResultLine {
+  std::string Name;     // the file name as shown
+  std::string Outcome;  // what became of the file, in a word or two
+  std::string Detail;   // why it failed, or what was changed
+  bool Failed = false;
+};
+
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
@@ -41,6 +50,9 @@ class Dialogs {
   // ends in "/"; nullopt when the user cancels.
   virtual std::optional<std::string> ChooseFolder(const std::string& title, const std::string& startFolder,
                                                   FolderUse use) = 0;
+  // Shows what became of the files of a batch: `summary` above the lines, in a modal
+  // dialog the user closes with OK.
+  virtual void ShowResults(const std::string& summary, const std::vector<ResultLine>& lines) = 0;
 };
 
 }  // namespace plm

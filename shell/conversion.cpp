@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/cp932.h"
 #include "platform/files.h"
 #include "platform/fsutil.h"
 
@@ -92,7 +93,7 @@ ConvertResult WriteOutput(ShellState& state, const DocumentHandler& doc, const s
 }  // namespace
 
 std::string ConversionStatusText(const std::string& inputPath, const std::string& outputPath) {
-  return "ファイル「" + inputPath + "」→「" + outputPath + "」変換中です。";
+  return "ファイル「" + NameToUtf8(inputPath) + "」→「" + NameToUtf8(outputPath) + "」変換中です。";
 }
 
 std::filesystem::path BackupPathOf(const std::filesystem::path& outputPath) {

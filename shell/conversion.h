@@ -51,7 +51,8 @@ struct ConvertHooks {
   bool Verify = false;
 };
 
-// The progress sentence shown while one file is converted.
+// The progress sentence shown while one file is converted; the paths as NameToUtf8
+// shows them.
 std::string ConversionStatusText(const std::string& inputPath, const std::string& outputPath);
 
 // outputPath with the extension of its file name (from the last dot on) replaced by

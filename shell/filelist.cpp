@@ -65,8 +65,12 @@ std::string UpperLetters(std::string_view text) {
 }
 
 std::string UpperExtensionOf(std::string_view fileName) {
+  // '.' is never the second byte of a code page 932 pair, so the last dot is a dot in
+  // either encoding; a code page 932 name upper-cases with its pairs kept whole.
   const size_t dot = fileName.rfind('.');
-  return dot == std::string_view::npos ? std::string() : UpperLetters(fileName.substr(dot));
+  if (dot == std::string_view::npos) return std::string();
+  const std::string_view extension = fileName.substr(dot);
+  return IsWellFormedUtf8(fileName) ? UpperLetters(extension) : AnsiUpper(extension);
 }
 
 std::string LastWriteText(const LocalDateTime& t) {
@@ -103,13 +107,15 @@ FileRow MakeFileRow(ShellState& state, const std::string& folderPath, const Foun
 
 std::string CellDisplayText(const FileRow& row, int column) {
   if (column < 0 || column >= kFileListColumns) return {};
-  return column == kColMemo ? Cp932ToUtf8(row[kColMemo]) : row[static_cast<size_t>(column)];
+  if (column == kColMemo) return Cp932ToUtf8(row[kColMemo]);
+  if (column == kColName || column == kColType) return NameToUtf8(row[static_cast<size_t>(column)]);
+  return row[static_cast<size_t>(column)];
 }
 
 ListFilesResult ListFiles(ShellState& state, const std::string& folderPath, int filterIndex, int sizeColumnWidthPx,
                           const std::function<bool()>& abortRequested) {
   ListFilesResult result;
-  SetStatus(state, texts::kListingBefore + folderPath + texts::kListingAfter);
+  SetStatus(state, texts::kListingBefore + NameToUtf8(folderPath) + texts::kListingAfter);
   const int sizeField = SizeFieldWidth(sizeColumnWidthPx, kListingPixelsPerChar);
   FileSearch search;
   if (search.Open(folderPath, std::string(FilterPattern(filterIndex)))) {
@@ -125,7 +131,8 @@ ListFilesResult ListFiles(ShellState& state, const std::string& folderPath, int 
   result.Error = search.Error();
   search.Close();
   SetStatus(state, result.Aborted ? std::string(texts::kListingAborted)
-                                  : std::to_string(result.Rows.size()) + texts::kListedFiles + folderPath + texts::kListedEnd);
+                                  : std::to_string(result.Rows.size()) + texts::kListedFiles +
+                                        NameToUtf8(folderPath) + texts::kListedEnd);
   result.FileListShown = !result.Rows.empty();
   return result;
 }
@@ -139,7 +146,8 @@ void RepadSizeColumn(std::vector<FileRow>& rows, int columnWidthPx, int digitWid
 
 std::string SortKey(const FileRow& row, int column) {
   const std::string& cell = row[static_cast<size_t>(column)];
-  if (column == kColName) return AnsiUpper(Utf8ToCp932(cell));  // names order by their code page 932 bytes
+  // Names order by their code page 932 bytes, which a name that is not UTF-8 already is.
+  if (column == kColName) return AnsiUpper(IsWellFormedUtf8(cell) ? Utf8ToCp932(cell) : cell);
   return column == kColMemo ? AnsiUpper(cell) : UpperLetters(cell);
 }
 

@@ -15,7 +15,7 @@
 namespace plm {
 
 constexpr int kFileListColumns = 6;
-constexpr int kColName = 0;  // bare file name as the file system returns it
+constexpr int kColName = 0;  // bare file name, the bytes the file system returns
 constexpr int kColSize = 1;  // size in bytes, right-aligned
 constexpr int kColType = 2;  // upper-cased extension with its dot
 constexpr int kColMemo = 3;  // memo, code page 932 bytes (see CellDisplayText)
@@ -23,7 +23,9 @@ constexpr int kColTime = 4;  // "yyyy/mm/dd hh:mm:ss", local time
 constexpr int kColAttr = 5;  // "A " and "R " letters
 
 // Cells of one row. Every cell is UTF-8 text except the memo, which stays in code
-// page 932 so that sorting by it orders the bytes the drawing holds.
+// page 932 so that sorting by it orders the bytes the drawing holds, and the name and
+// its extension, which are the file system's bytes (UTF-8 or code page 932), so that
+// the name always opens the file.
 using FileRow = std::array<std::string, kFileListColumns>;
 
 // The header row, UTF-8.
@@ -45,11 +47,10 @@ std::string PadSize(uint64_t size, int fieldWidth);
 // Decimal text with optional leading spaces; 0 for anything else.
 uint64_t ParseSizeText(std::string_view text);
 
-// Upper-casing of file names and list texts: only the letters a..z change. File
-// names here are UTF-8, so no byte is ever taken for a lead byte.
+// Upper-casing of UTF-8 names and list texts: only the letters a..z change.
 std::string UpperLetters(std::string_view text);
-// The extension of a bare name from its last dot on, dot included, upper-cased;
-// empty without a dot.
+// The extension of a bare name from its last dot on, dot included, upper-cased (a
+// name that is not UTF-8 as code page 932, pairs kept whole); empty without a dot.
 std::string UpperExtensionOf(std::string_view fileName);
 std::string LastWriteText(const LocalDateTime& t);
 std::string AttributeText(bool archive, bool readOnly);
@@ -61,7 +62,8 @@ std::string ReadFileMemo(ShellState& state, const std::string& filePath);
 // The six cells of a listed file; folderPath ends in a separator.
 FileRow MakeFileRow(ShellState& state, const std::string& folderPath, const FoundFile& file, int sizeField);
 
-// A cell as UTF-8 for display (the memo decoded, invalid bytes as U+FFFD).
+// A cell as UTF-8 for display: the memo decoded from code page 932, the name and
+// extension as NameToUtf8 shows them, invalid bytes as U+FFFD.
 std::string CellDisplayText(const FileRow& row, int column);
 
 struct ListFilesResult {

@@ -49,6 +49,32 @@ inline constexpr char kSameFolders[] = "保存先フォルダとファイルの�
 inline constexpr char kBatchQuestion[] = "変換を開始します。よろしいですか？";
 inline constexpr char kBatchCancelled[] = "変換作業をキャンセルしました。";
 inline constexpr char kBatchDone[] = "変換作業を完了しました。";
+// After a batch in which files failed: kBatchDone + kBatchFailedBefore + the count +
+// kBatchFailedAfter, and the results dialog.
+inline constexpr char kBatchFailedBefore[] = "（失敗 ";
+inline constexpr char kBatchFailedAfter[] = " 件）";
+inline constexpr char kResultsCaption[] = "変換結果";
+inline constexpr std::array<std::string_view, 3> kResultsHeader = {"ファイル名", "結果", "内容"};
+// The counts above the list: "変換 3 件、失敗 1 件、対象外 2 件".
+inline constexpr char kCountConverted[] = "変換 ";
+inline constexpr char kCountFailed[] = "失敗 ";
+inline constexpr char kCountSkipped[] = "対象外 ";
+inline constexpr char kCountUnit[] = " 件";
+inline constexpr char kCountSeparator[] = "、";
+// The result column, and the lead of the content column; the reader's reason follows
+// a failure's lead as the core gives it.
+inline constexpr char kOutcomeConverted[] = "変換";
+inline constexpr char kOutcomeFailed[] = "失敗";
+inline constexpr char kOutcomeSkipped[] = "対象外";
+inline constexpr char kSpacingChangedBefore[] = "文字間隔 ";
+inline constexpr char kSpacingChangedAfter[] = " 件を 0 にしました";
+inline constexpr char kSpacingUnchanged[] = "変更する文字間隔はありませんでした";
+inline constexpr char kLoadFailed[] = "読み込めませんでした: ";
+inline constexpr char kBackupFailed[] = "保存先の既存ファイルをバックアップできませんでした: ";
+inline constexpr char kSaveFailed[] = "書き込めませんでした: ";
+inline constexpr char kVerifyFailed[] = "書き込んだファイルを読み直せませんでした: ";
+inline constexpr char kSkippedNotDrawing[] = "図面の形式ではありません";
+inline constexpr char kSkippedOtherType[] = "変換する種類のファイルではありません";
 inline constexpr char kNoOpener[] = "このファイルを開くプログラムが見つかりません。";
 // The listing: "フォルダ「" + folder + "」を検索中(ESC:中断)", then the count + " Files  パス名「"
 // + folder + "」" or the abort text.

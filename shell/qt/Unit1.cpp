@@ -31,15 +31,18 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/cp932.h"
 #include "platform/files.h"
 #include "platform/dialogs.h"
 #include "platform/fsutil.h"
 #include "platform/keystate.h"
 #include "shell/UnitIni.h"
 #include "shell/batch.h"
+#include "shell/batchreport.h"
 #include "shell/filelist.h"
 #include "shell/foldertree.h"
 #include "shell/preview.h"
+#include "shell/qt/DialogsQt.h"
 #include "shell/qt/FileTableQt.h"
 #include "shell/qt/KeyStateQt.h"
 #include "shell/qt/PreviewPane.h"
@@ -53,7 +56,9 @@ namespace {
 constexpr int kInitialPanelWidth = 160;
 constexpr int kInitialEmptyRows = 4;  // the grid starts as header and four empty rows
 
-QString PathText(const std::string& path) { return QFile::decodeName(path.c_str()); }
+// A path or name as the user reads it; the bytes themselves stay in the window's
+// state, never taken back from the shown text.
+QString PathText(const std::string& path) { return QString::fromStdString(NameToUtf8(path)); }
 
 // The folder bytes of a tree node, kept beside its display text so that names which
 // are not valid UTF-8 still make the right path.
@@ -202,9 +207,7 @@ TForm1::TForm1(Dialogs& dialogs, std::string programFolder, QWidget* parent)
   state_.Status = [this](const std::string& text) { SetStatusText(text); };
   ownKeys_ = std::make_unique<QtKeyState>();
   keys_ = ownKeys_.get();
-  OpenFile = [](const std::string& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
-  };
+  OpenFile = [](const std::string& path) { return QDesktopServices::openUrl(LocalFileUrl(path)); };
 }
 
 void TForm1::SetKeyState(KeyState* keys) { keys_ = keys != nullptr ? keys : ownKeys_.get(); }
@@ -478,7 +481,7 @@ void TForm1::FormShow() {
   // 3. Program folder and image folder. An installed copy cannot write beside the
   // program, so its settings and images move to the user's configuration folder.
   ProgramFolder = programFolderOverride_;
-  if (ProgramFolder.empty()) ProgramFolder = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+  if (ProgramFolder.empty()) ProgramFolder = LocalPathBytes(QCoreApplication::applicationDirPath());
   if (ProgramFolder.empty() || ProgramFolder.back() != '/') ProgramFolder += '/';
   SettingsFolder = SettingsFolderFor(ProgramFolder);
   state_.Images.TempFolder = SettingsFolder + "TEMP/";
@@ -580,8 +583,7 @@ void TForm1::Button1Click() {
 
 void TForm1::Button3Click() {
   const std::optional<std::string> folder =
-      dialogs_.ChooseFolder(texts::kSaveFolderTitle, QFile::encodeName(Edit2->text()).toStdString(),
-                            FolderUse::Save);
+      dialogs_.ChooseFolder(texts::kSaveFolderTitle, SaveFolder, FolderUse::Save);
   if (!folder) return;
   SaveFolder = *folder;
   Edit2->setText(PathText(SaveFolder));
@@ -639,7 +641,7 @@ void TForm1::SearchFolderTree() {
   // Children in the locale's order of names, the tree built again in that order.
   QCollator collator{QLocale()};
   tree.SortChildren([&](const std::string& a, const std::string& b) {
-    return collator.compare(QFile::decodeName(a.c_str()), QFile::decodeName(b.c_str())) < 0;
+    return collator.compare(PathText(a), PathText(b)) < 0;
   });
   TreeView1->clear();
   std::vector<QTreeWidgetItem*> sorted(tree.Count(), nullptr);
@@ -786,6 +788,7 @@ void TForm1::Button4Click() {
   if (top < 0) top = bottom = std::max(StringGrid1->currentIndex().row(), 0);
 
   batchRunning_ = true;
+  std::vector<ResultLine> skipped;
   {
     BlockedInput block(*ownKeys_);
     // Row by row, so the progress sentence can say which of the selected rows it is on.
@@ -796,13 +799,20 @@ void TForm1::Button4Click() {
     state_.Status = [&](const std::string& text) {
       if (sink) sink(place + text);
     };
-    RunBatchRows(state_, rows, top, bottom, source, SaveFolder, [&](int r) {
+    LastBatch = RunBatchRows(state_, rows, top, bottom, source, SaveFolder, [&](int r) {
       place = "(" + std::to_string(r - top + 1) + "/" + std::to_string(bottom - top + 1) + ") ";
     });
     state_.Status = sink;
+    skipped = SkippedLines(LastBatch, rows, top, bottom);
   }
   batchRunning_ = false;
-  SetStatusText(kBatchDone);
+  // Without a failure the design's sentence alone; otherwise the count of failed files
+  // and the list of what became of each.
+  const std::string summary = BatchSummaryText(LastBatch);
+  SetStatusText(summary);
+  if (BatchShowsResults(LastBatch))
+    dialogs_.ShowResults(summary + "\n" + BatchCountsText(LastBatch, static_cast<int>(skipped.size())),
+                         BatchResultLines(LastBatch, skipped));
 }
 
 }  // namespace plm

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "shell/batch.h"
 #include "shell/shellstate.h"
 
 class QComboBox;
@@ -60,7 +61,9 @@ class TForm1 : public QMainWindow {
   std::string SettingsFolder;  // ProgramFolder, or the user's configuration folder
   std::string IniFileName;
   std::string SearchFolder;  // ends in "/"
-  std::string SaveFolder;    // ends in "/" or is empty; always the text of Edit2
+  std::string SaveFolder;    // ends in "/" or is empty; always what Edit2 shows
+  // What became of each row handed to a converter in the last batch.
+  BatchResults LastBatch;
 
  public slots:
   void FormShow();

@@ -5,6 +5,7 @@
 #include <random>
 #include <sys/stat.h>
 
+#include "shell/formats.h"
 #include "tests/support/bytes.h"
 #include "tests/support/header_column.h"
 #include "tests/support/jwwheader_model.h"
@@ -188,6 +189,37 @@ TEST(FileListTest, CellTexts) {
   EXPECT_EQ(AttributeText(true, false), "A ");
   EXPECT_EQ(AttributeText(false, true), "R ");
   EXPECT_EQ(AttributeText(true, true), "A R ");
+}
+
+// Names from archives made on Japanese Windows: code page 932 bytes, kept as they are.
+TEST(FileListTest, CodePage932NamesKeepTheirBytesAndShowDecoded) {
+  const std::string sjis = "\x95\x7E\x92\x6E\x90\x7D.jww";  // 敷地図.jww
+  // ソ is 83 5C and ａ is 82 81: a letter-valued second byte of a pair is no letter.
+  const std::string pairs = "x.\x83\x5C\x82\x81" "a";
+  struct Case {
+    std::string name, extension, shownName, shownExtension;
+  } cases[] = {
+      {"plain.jww", ".JWW", "plain.jww", ".JWW"},  // control
+      {"敷地図.jww", ".JWW", "敷地図.jww", ".JWW"},
+      {sjis, ".JWW", "敷地図.jww", ".JWW"},
+      {"x.\x95", ".\x95", "x.\xEF\xBF\xBD", ".\xEF\xBF\xBD"},  // a lead byte alone is no character
+      {pairs, ".\x83\x5C\x82\x81" "A", "x.ソａa", ".ソａA"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shownName);
+    FileRow row{c.name, "1", UpperExtensionOf(c.name), "", "", ""};
+    EXPECT_EQ(row[kColType], c.extension);
+    EXPECT_EQ(CellDisplayText(row, kColName), c.shownName);
+    EXPECT_EQ(CellDisplayText(row, kColType), c.shownExtension);
+    EXPECT_EQ(FormatForName(c.name) == &JwwFormat(), c.extension == ".JWW");
+  }
+  // Sorting by name orders code page 932 bytes, whichever encoding a name came in:
+  // 旧 (8B 8C) before 敷 (95 7E) before ｱ (B1).
+  std::vector<FileRow> rows = {{"\xB1.jww"}, {sjis}, {"旧.jww"}, {"b.jww"}};
+  SortFileRows(rows, kColName, false);
+  std::vector<std::string> names;
+  for (const FileRow& r : rows) names.push_back(r[kColName]);
+  EXPECT_EQ(names, (std::vector<std::string>{"b.jww", "旧.jww", sjis, "\xB1.jww"}));
 }
 
 TEST(FileListTest, SearchPatternsMatchAsTheDesktopSearchDoes) {

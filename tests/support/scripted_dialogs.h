@@ -46,9 +46,20 @@ class ScriptedDialogs : public plm::Dialogs {
     return f;
   }
 
+  void ShowResults(const std::string& summary, const std::vector<plm::ResultLine>& lines) override {
+    Results.push_back({summary, lines});
+    Events.push_back("results");
+  }
+
+  struct ResultsShown {
+    std::string Summary;
+    std::vector<plm::ResultLine> Lines;
+  };
+
   std::vector<Box> Boxes;
+  std::vector<ResultsShown> Results;
   std::vector<FolderRequest> Folders;
-  std::vector<std::string> Events;  // "box", "beep", "folder" in the order asked
+  std::vector<std::string> Events;  // "box", "beep", "folder", "results" in the order asked
 
  private:
   std::deque<plm::BoxAnswer> answers_;

@@ -138,7 +138,9 @@ class DesktopTest : public QObject {
     QCoreApplication::processEvents();
     QCOMPARE(s.Dialogs.Boxes.size(), size_t(1));  // the one confirmation, not a second
     QVERIFY(!settingsOpened);
-    QCOMPARE(s.Form1->StatusText(), QStringLiteral("変換作業を完了しました。"));
+    // Both files failed to load: said so, with the one results dialog after the batch.
+    QCOMPARE(s.Form1->StatusText(), QStringLiteral("変換作業を完了しました。（失敗 2 件）"));
+    QCOMPARE(s.Dialogs.Results.size(), size_t(1));
     QVERIFY(fs::is_empty(dir.Path() / "out"));
 
     // Input works again after the batch.
