@@ -90,8 +90,36 @@ class ByteCursor {
     return v;
   }
 
+  // The next n bytes when the buffer already holds them all, else null (nothing is
+  // read and the cursor does not change). Lets a record of known greatest length be
+  // decoded with one check; where it is null the caller reads field by field, so a
+  // record cut by the end of the file fails exactly where a field-wise read does.
+  const uint8_t* Window(size_t n) const { return !failed_ && end_ - pos_ >= n ? data_ + pos_ : nullptr; }
+  // Steps over n bytes of the last Window (n no more than its length).
+  void Advance(size_t n) { pos_ += n; }
+  // A 16-bit class reference 0x8000 + index consumed at once; false (nothing read)
+  // for any other tag, which Tag() then reads.
+  bool ShortClassRef(uint32_t& index) {
+    if (failed_ || end_ - pos_ < 2) return false;
+    const uint16_t word = LittleEndian<uint16_t>(data_ + pos_);
+    if (word < 0x8000 || word == NewClassTag) return false;
+    pos_ += 2;
+    index = word - 0x8000u;
+    return true;
+  }
+
   // ReadJwwString: a length byte, 0xFF escaping to a 16-bit length, then the bytes.
-  std::string JwwString(What what);
+  std::string JwwString(What what) {
+    if (!failed_ && pos_ < end_) {  // the usual case: a short form wholly in the buffer
+      const size_t length = data_[pos_];
+      if (length != 0xFF && end_ - pos_ - 1 >= length) {
+        std::string s(reinterpret_cast<const char*>(data_ + pos_ + 1), length);
+        pos_ += 1 + length;
+        return s;
+      }
+    }
+    return SlowJwwString(what);
+  }
   // Steps over a string without keeping it.
   void SkipJwwString(What what);
   // A count (16-bit, 0xFFFF escaping to 32-bit). Fails unless count * minElementSize
@@ -124,6 +152,7 @@ class ByteCursor {
     for (size_t i = 0; i < sizeof(T); ++i) v |= static_cast<T>(static_cast<T>(p[i]) << (8 * i));
     return v;
   }
+  std::string SlowJwwString(What what);
   uint8_t SlowU8(What what);
   uint16_t SlowU16(What what);
   uint32_t SlowU32(What what);
@@ -143,6 +172,10 @@ class ByteCursor {
 };
 
 std::string DescribeWhat(What what);
+
+// True when CleanString would give `s` back unchanged, so it can be written as it
+// is: no control byte and no "^m" outside double-byte characters.
+bool IsCleanString(std::string_view s);
 
 // Buffered writer. Writes into memory (tests) or into a temporary file beside the
 // destination that replaces the destination only once everything is on disk, so a
@@ -188,6 +221,30 @@ class ByteSink {
     for (size_t i = 0; i < 8; ++i) b[i] = static_cast<uint8_t>(bits >> (8 * i));
     Put<8>(b);
   }
+  // Room for up to n bytes (n no more than kBufferSize) to be filled at once and
+  // handed back with Advance; null after a failure, when nothing may be written.
+  uint8_t* Room(size_t n) {
+    if (failed_) return nullptr;
+    if (memory_) {
+      roomStart_ = buffer_.size();
+      buffer_.resize(roomStart_ + n);
+      return buffer_.data() + roomStart_;
+    }
+    if (kBufferSize - used_ < n) {
+      Flush();
+      if (failed_) return nullptr;
+    }
+    return fileBuffer_.get() + used_;
+  }
+  // Keeps the first n bytes of the last Room as written.
+  void Advance(size_t n) {
+    if (memory_) {
+      buffer_.resize(roomStart_ + n);
+    } else {
+      used_ += n;
+    }
+  }
+
   // WriteJwwString: short form up to 254 bytes, long form up to 65535; longer
   // strings cannot be encoded and fail the write.
   void JwwString(std::string_view s);
@@ -220,7 +277,17 @@ class ByteSink {
   std::vector<uint8_t> buffer_;           // everything written, for a memory sink
   std::unique_ptr<uint8_t[]> fileBuffer_; // bytes not yet handed to a file
   size_t used_ = 0;                       // of fileBuffer_
+  size_t roomStart_ = 0;                  // of the last Room of a memory sink
   uint64_t flushed_ = 0;
 };
+
+// CleanString, then WriteJwwString; a string already clean is written without a copy.
+inline void WriteCleanString(ByteSink& out, std::string_view s) {
+  if (IsCleanString(s)) {
+    out.JwwString(s);
+  } else {
+    out.JwwString(CleanString(s));
+  }
+}
 
 }  // namespace plm
