@@ -270,38 +270,45 @@ int32_t Last(const std::vector<E>& list) {
 
 }  // namespace
 
+// A record is decoded into a local and then appended, so fresh list memory is written
+// once rather than zeroed first and filled after.
+template <class E, class Visit>
+int32_t ReadRecord(ByteCursor& in, int32_t version, What what, size_t maxLength, std::vector<E>& list, Visit visit) {
+  E e;
+  ReadPart(in, version, what, maxLength, e, visit);
+  list.push_back(e);
+  return Last(list);
+}
+
 int32_t ReadEntityRecord(ByteCursor& in, int32_t version, What what, int32_t kind, EntityLists& l) {
   switch (kind) {
     case kKindSen:
-      ReadPart(in, version, what, kSenMax, l.SenList.emplace_back(), [](auto& ar, auto& e) { VisitSen(ar, e, kKindSen); });
-      return Last(l.SenList);
+      return ReadRecord(in, version, what, kSenMax, l.SenList, [](auto& ar, auto& e) { VisitSen(ar, e, kKindSen); });
     case kKindEnko:
-      ReadPart(in, version, what, kEnkoMax, l.EnkoList.emplace_back(), [](auto& ar, auto& e) { VisitEnko(ar, e); });
-      return Last(l.EnkoList);
+      return ReadRecord(in, version, what, kEnkoMax, l.EnkoList, [](auto& ar, auto& e) { VisitEnko(ar, e); });
     case kKindTen:
-      ReadPart(in, version, what, kTenMax, l.TenList.emplace_back(), [](auto& ar, auto& e) { VisitTen(ar, e); });
-      return Last(l.TenList);
+      return ReadRecord(in, version, what, kTenMax, l.TenList, [](auto& ar, auto& e) { VisitTen(ar, e); });
     case kKindMoji: {
-      TEntMoji& m = l.MojiList.emplace_back();
+      TEntMoji m;
       ReadPart(in, version, what, kMojiHeadMax, m, [](auto& ar, auto& e) { VisitMojiHead(ar, e); });
       EntityReader ar{in, version, what};
       VisitMojiStrings(ar, m, true);
+      l.MojiList.push_back(std::move(m));
       return Last(l.MojiList);
     }
     case kKindSunpo: {
-      TEntSunpo& d = l.SunpoList.emplace_back();
+      TEntSunpo d;
       ReadPart(in, version, what, kSunpoHeadMax, d, [](auto& ar, auto& e) { VisitSunpoHead(ar, e); });
       EntityReader ar{in, version, what};
       VisitMojiStrings(ar, d.Text, false);
       ReadPart(in, version, what, kSunpoTailMax, d, [version](auto& a, auto& e) { VisitSunpoTail(a, e, version); });
+      l.SunpoList.push_back(std::move(d));
       return Last(l.SunpoList);
     }
     case kKindSolid:
-      ReadPart(in, version, what, kSolidMax, l.SolidList.emplace_back(), [](auto& ar, auto& e) { VisitSolid(ar, e); });
-      return Last(l.SolidList);
+      return ReadRecord(in, version, what, kSolidMax, l.SolidList, [](auto& ar, auto& e) { VisitSolid(ar, e); });
     case kKindBlock:
-      ReadPart(in, version, what, kBlockMax, l.BlockList.emplace_back(), [](auto& ar, auto& e) { VisitBlock(ar, e); });
-      return Last(l.BlockList);
+      return ReadRecord(in, version, what, kBlockMax, l.BlockList, [](auto& ar, auto& e) { VisitBlock(ar, e); });
     default: return -1;
   }
 }

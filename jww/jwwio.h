@@ -4,6 +4,7 @@
 // IEEE doubles carried bit for bit, length-prefixed strings, counts with a 32-bit
 // escape, class tags). Both remember their first failure; later calls do nothing,
 // so a whole section can be read or written and checked once.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -128,14 +129,17 @@ class ByteCursor {
   // A class tag; a class name longer than maxNameLength fails the read.
   ClassTag Tag(size_t maxNameLength, What what);
 
-  // Hands n bytes to `out(data, size)` in pieces of 2048 bytes; false when the input fails.
+  // Hands n bytes to `out(data, size)` straight from the buffer, in pieces as large
+  // as it holds; false when the input fails (then the bytes handed over so far are
+  // all there is).
   template <class Sink>
   bool CopyTo(Sink&& out, uint64_t n, What what) {
-    uint8_t piece[2048];
+    if (failed_) return false;
     while (n > 0) {
-      const size_t chunk = n < sizeof piece ? static_cast<size_t>(n) : sizeof piece;
-      if (!Read(piece, chunk, what)) return false;
-      out(piece, chunk);
+      if (pos_ == end_ && !Refill(1, what)) return false;
+      const size_t chunk = static_cast<size_t>(std::min<uint64_t>(n, end_ - pos_));
+      out(data_ + pos_, chunk);
+      pos_ += chunk;
       n -= chunk;
     }
     return true;
