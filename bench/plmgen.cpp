@@ -12,6 +12,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: plmgen drawing OUT.jww MEGABYTES [VERSION]   one drawing of about MEGABYTES MB (version 700)\n"
     "       plmgen files FOLDER COUNT                    COUNT small drawings and other files\n"
+    "       plmgen batch FOLDER COUNT MEGABYTES          COUNT drawings of about MEGABYTES million bytes together\n"
     "       plmgen folders FOLDER COUNT                  COUNT sub-folders below FOLDER\n";
 
 int Fail(const std::string& message) {
@@ -47,6 +48,16 @@ int main(int argc, char** argv) {
   }
   if (command == "files") {
     return bench::MakeDrawingFolder(target, static_cast<int>(amount)) ? 0 : Fail("cannot fill " + target.string());
+  }
+  if (command == "batch") {
+    const long megabytes = argc > 4 ? std::strtol(argv[4], nullptr, 10) : 0;
+    if (megabytes <= 0) {
+      std::cerr << kUsage;
+      return 2;
+    }
+    return bench::MakeBatchFolder(target, static_cast<int>(amount), static_cast<uint64_t>(megabytes) * 1000000)
+               ? 0
+               : Fail("cannot fill " + target.string());
   }
   if (command == "folders") {
     return bench::MakeFolderTree(target, static_cast<int>(amount)) ? 0 : Fail("cannot fill " + target.string());

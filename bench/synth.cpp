@@ -1,8 +1,10 @@
 #include "bench/synth.h"
 
 #include "platform/files.h"
+#include "platform/fsutil.h"
 
 #include "jww/jwwbody.h"
+#include "jws/jwsunit.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -151,6 +153,21 @@ class Builder {
     }
   }
 
+  // n entities drawn from the same mix as AddUnit, spread over the kinds.
+  void AddEntities(EntityLists& l, int n, int32_t blockCount) {
+    for (int i = 0; i < n; ++i) {
+      const int slot = Pick(100);
+      if (slot < 68) Add(l, kKindSen, l.SenList, Line());
+      else if (slot < 76) Add(l, kKindEnko, l.EnkoList, Arc());
+      else if (slot < 80) Add(l, kKindTen, l.TenList, Point(slot % 2 == 0));
+      else if (slot < 90) Add(l, kKindMoji, l.MojiList, Text(RoomName()));
+      else if (slot < 93) Add(l, kKindSunpo, l.SunpoList, Dim());
+      else if (slot < 97) Add(l, kKindSolid, l.SolidList, Solid());
+      else if (blockCount > 0) Add(l, kKindBlock, l.BlockList, Insertion(1 + Pick(blockCount)));
+      else Add(l, kKindSen, l.SenList, Line());
+    }
+  }
+
   TEntBlockDef_ BlockDef(int32_t number) {
     TEntBlockDef_ d;
     d.Attr = Attr(1, 1);
@@ -272,6 +289,68 @@ bool MakeDrawingFolder(const fs::path& folder, int count) {
     const int32_t version = kVersions[i % 6];
     const JwwDocument doc = MakeSmallDrawing(version, static_cast<uint32_t>(i));
     if (!WriteBytes(folder / name, DrawingBytes(doc, none, version))) return false;
+  }
+  return true;
+}
+
+bool MakeBatchFolder(const fs::path& folder, int count, uint64_t totalBytes) {
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  std::mt19937 rng(2457);
+  // One drawing in four is a JWW drawing, whose header alone is some 15 KB from
+  // version 420 on; the others are JWS figures of a few parts. Sizes spread like a
+  // project folder's, most near the mean and a tail of larger ones: each file gets
+  // its share, by a log-normal weight, of what the headers leave of totalBytes.
+  std::lognormal_distribution<double> spread(0.0, 0.7);
+  std::vector<double> weights(static_cast<size_t>(count));
+  double sum = 0;
+  for (double& w : weights) sum += (w = spread(rng));
+  static constexpr int32_t kJwwVersions[] = {700, 600, 700, 600, 420, 351, 700, 300};
+  static constexpr int32_t kJwsVersions[] = {600, 420, 700, 351, 300};
+  const int jwwCount = (count + 3) / 4;
+  // Headers and the last step of ten entities, about half a KB, come on top of the shares.
+  const double rest = static_cast<double>(totalBytes) - 15500.0 * jwwCount - 800.0 * (count - jwwCount);
+  ScopedTempFolder temp("plmgen-images-");
+  for (int i = 0; i < count; ++i) {
+    const bool jww = i % 4 == 0;
+    const int32_t version = jww ? kJwwVersions[(i / 4) % 8] : kJwsVersions[i % 5];
+    JwwDocument doc;
+    Builder b(doc, static_cast<uint32_t>(i) * 7919u + 1);
+    b.Header(version, std::string(kMemoTitle) + " No." + std::to_string(i + 1) + "\r\n" + kWords[i % kWordCount]);
+    JwsDocument figure;
+    figure.Signature = "JwsData";
+    figure.Version = version;
+    for (TLayerGroup& g : figure.LayerGroups) g.Scale = 100.0;
+    DrawingBody& body = jww ? static_cast<DrawingBody&>(doc) : static_cast<DrawingBody&>(figure);
+    const int32_t blockCount = i % 3 == 0 ? 0 : 1 + b.Pick(jww ? 3 : 1);
+    for (int32_t n = 1; n <= blockCount; ++n) body.BlockDefList.push_back(b.BlockDef(n));
+    figure.BlockDefCount = static_cast<uint32_t>(figure.BlockDefList.size());
+    TempImages images;
+    images.TempFolder = temp.Path();
+    if (jww && version >= kVerImages && i % 100 == 52) {
+      const std::string name = "photo" + std::to_string(i) + ".jpg";
+      std::vector<uint8_t> data(3000 + static_cast<size_t>(i % 7) * 500);
+      for (size_t k = 0; k < data.size(); ++k) data[k] = static_cast<uint8_t>(k * 31 + static_cast<size_t>(i));
+      if (!WriteBytes(images.TempFolder / name, data)) return false;
+      images.TempImageFiles.push_back({name, static_cast<int32_t>(data.size()), false});
+      doc.MojiList.push_back(b.Text(std::string(kImagePrefix) + name + ",100,80,0,0,1,0"));
+      doc.EntityOrder.push_back({kKindMoji, static_cast<int32_t>(doc.MojiList.size() - 1)});
+    }
+    auto bytes = [&] {
+      body.EntityCount = static_cast<uint32_t>(body.EntityOrder.size());
+      if (jww) return DrawingBytes(doc, images, version);
+      ByteSink out;
+      WriteJwsFile(out, figure, version);
+      return out.Bytes();
+    };
+    const uint64_t base = bytes().size();
+    const uint64_t target = base + static_cast<uint64_t>(std::max(0.0, rest * weights[static_cast<size_t>(i)] / sum));
+    std::vector<uint8_t> file;
+    while ((file = bytes()).size() < target) b.AddEntities(body, 10, blockCount);
+    char name[32];
+    std::snprintf(name, sizeof name, jww ? "zu%04d.jww" : "bu%04d.jws", i + 1);
+    if (!WriteBytes(folder / name, file)) return false;
+    DeleteTempImageFiles(images);
   }
   return true;
 }

@@ -30,6 +30,12 @@ bool WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& b
 // of drawings, some plain text files.
 bool MakeDrawingFolder(const std::filesystem::path& folder, int count);
 
+// A folder like a user's project folder: `count` drawings of about totalBytes
+// together, sizes varied around their mean (a few KB to several times the mean),
+// versions mostly 600 and 700, the usual entity mix with some negative spacing,
+// small block definitions in most and a bound image in one of every hundred.
+bool MakeBatchFolder(const std::filesystem::path& folder, int count, uint64_t totalBytes);
+
 // count folders below `root` (not counting root), breadth first, 22 per parent.
 bool MakeFolderTree(const std::filesystem::path& root, int count);
 

@@ -1,9 +1,11 @@
 #include "jww/jwwbody.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string_view>
 
 #include "jww/jwwentities.h"
+#include "platform/memory.h"
 
 namespace plm {
 namespace {
@@ -20,6 +22,8 @@ struct ListReader {
   size_t nameLimit;
   uint32_t classes[8] = {};  // remembered ClassIndex per entity kind, 0 = not seen
   uint32_t classIndex = 1;
+  uint32_t lastIndex = 0;  // the class index last resolved, and its kind
+  int32_t lastKind = kKindNone;
 };
 
 // After the first kMixSample entities of a long list, each kind list reserves room for
@@ -28,11 +32,29 @@ struct ListReader {
 // stays within a small multiple of the bytes left in the file.
 constexpr uint32_t kMixSample = 4096;
 
+// The new room is advised for large pages before anything is written into it: first
+// touches of fresh memory are most of what loading a large drawing costs.
 template <class T>
 void ReserveShare(std::vector<T>& list, uint32_t seen, uint32_t count, uint64_t bytesLeft) {
   const uint64_t share = static_cast<uint64_t>(list.size()) * (count - seen) / seen;
   const uint64_t wanted = list.size() + share + share / 16;
-  if (share > 0 && wanted * sizeof(T) <= 4 * bytesLeft) list.reserve(static_cast<size_t>(wanted));
+  if (share == 0 || wanted * sizeof(T) > 4 * bytesLeft) return;
+  std::vector<T> room;
+  room.reserve(static_cast<size_t>(wanted));
+  AdviseLargePages(room.data(), room.capacity() * sizeof(T));
+  std::move(list.begin(), list.end(), std::back_inserter(room));
+  list.swap(room);
+}
+
+// count * sizeof(TEntRef) is bounded by the bytes left (the count was checked against
+// them), so this never reserves for a hostile count.
+void SizeOrderList(std::vector<TEntRef>& order, uint32_t count) {
+  if (order.capacity() < count) {
+    std::vector<TEntRef>().swap(order);
+    order.reserve(count);
+    AdviseLargePages(order.data(), order.capacity() * sizeof(TEntRef));
+  }
+  order.assign(count, TEntRef{});
 }
 
 void ReserveByMix(EntityLists& l, uint32_t seen, uint32_t count, uint64_t bytesLeft) {
@@ -45,23 +67,40 @@ void ReserveByMix(EntityLists& l, uint32_t seen, uint32_t count, uint64_t bytesL
   ReserveShare(l.BlockList, seen, count, bytesLeft);
 }
 
+// The kind of the declared class with index n; kKindNone when n names none.
+int32_t KindOfIndex(ListReader& r, uint32_t n) {
+  if (n != 0 && n == r.lastIndex) return r.lastKind;
+  int32_t kind = kKindNone;
+  for (int32_t k = kKindSen; k <= kKindBlock; ++k)
+    if (n != 0 && r.classes[k] == n) kind = k;
+  if (kind != kKindNone) r.lastIndex = n, r.lastKind = kind;
+  return kind;
+}
+
 bool ReadEntityList(ListReader& r, uint32_t count, EntityLists& lists, int64_t blockDef) {
-  lists.EntityOrder.assign(count, TEntRef{});
+  SizeOrderList(lists.EntityOrder, count);
   What what;
   for (uint32_t n = 0; n < count && r.in.Ok(); ++n) {
     what = blockDef < 0 ? What{"entity", n} : What{"an entity of block definition", blockDef};
     const uint64_t at = r.in.Offset();
-    const ClassTag tag = r.in.Tag(r.nameLimit, what);
-    if (!r.in.Ok()) return false;
     int32_t kind = kKindNone;
-    if (tag.IsNew) {
-      for (int32_t k = kKindSen; k <= kKindBlock; ++k)
-        if (tag.Name == kClassNames[k]) kind = k;
-      if (kind != kKindNone) r.classes[kind] = r.classIndex;
-      ++r.classIndex;
+    uint32_t ref = 0;
+    ClassTag tag;
+    if (r.in.ShortClassRef(ref)) {  // most entities: a 16-bit reference
+      tag.Index = ref;
+      kind = KindOfIndex(r, ref);
     } else {
-      for (int32_t k = kKindSen; k <= kKindBlock; ++k)
-        if (tag.Index != 0 && r.classes[k] == tag.Index) kind = k;
+      tag = r.in.Tag(r.nameLimit, what);
+      if (!r.in.Ok()) return false;
+      if (tag.IsNew) {
+        for (int32_t k = kKindSen; k <= kKindBlock; ++k)
+          if (tag.Name == kClassNames[k]) kind = k;
+        if (kind != kKindNone) r.classes[kind] = r.classIndex;
+        r.lastIndex = 0;  // an index may have lost its class
+        ++r.classIndex;
+      } else {
+        kind = KindOfIndex(r, tag.Index);
+      }
     }
     if (kind == kKindNone) {
       // Nothing tells the length of an unknown object: reading on would misread the rest.
@@ -162,7 +201,7 @@ void WriteBodyLists(ByteSink& out, int32_t version, const BodyFormat& format, co
     out.I32(d.Number);
     out.I32(d.Referenced);
     out.I32(d.Time);
-    out.JwwString(CleanString(d.Name));
+    WriteCleanString(out, d.Name);
     out.Count(d.EntityCount);
     ++w.classIndex;
     w.Entities(d);

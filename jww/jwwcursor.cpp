@@ -147,7 +147,7 @@ uint64_t ByteCursor::SlowU64(What what) {
   return Read(b, 8, what) ? LittleEndian<uint64_t>(b) : 0;
 }
 
-std::string ByteCursor::JwwString(What what) {
+std::string ByteCursor::SlowJwwString(What what) {
   size_t length = U8(what);
   if (length == 0xFF) length = U16(what);
   if (failed_) return {};

@@ -1,5 +1,7 @@
 #include "jww/jwwentities.h"
 
+#include <cstring>
+
 #include "jww/jwwbody.h"
 
 namespace plm {
@@ -21,6 +23,37 @@ struct EntityReader {
   void MojiText(std::string& s, bool) { s = in.JwwString(what); }
 };
 
+// Decodes fixed-width fields from bytes the cursor's Window has shown to be there,
+// without a check per field. Records with strings use it for their fixed parts only.
+struct WindowReader {
+  const uint8_t* p;
+  int32_t version;
+  static constexpr bool kReading = true;
+  template <class T>
+  T Take() {
+    T v = 0;
+    for (size_t i = 0; i < sizeof(T); ++i) v |= static_cast<T>(static_cast<T>(p[i]) << (8 * i));
+    p += sizeof(T);
+    return v;
+  }
+  void Attr(TEntAttr& a, int32_t) {
+    a.GroupNo = Take<uint32_t>();
+    a.PenStyle = Take<uint8_t>();
+    a.PenColor = Take<uint16_t>();
+    a.PenWidth = version >= kVerPenWidth ? Take<uint16_t>() : 0;
+    a.Layer = Take<uint16_t>();
+    a.LayerGroup = Take<uint16_t>();
+    a.Flags = Take<uint16_t>();
+  }
+  void F64(double& v) {
+    const uint64_t bits = Take<uint64_t>();
+    std::memcpy(&v, &bits, 8);
+  }
+  void U32(uint32_t& v) { v = Take<uint32_t>(); }
+  void I32(int32_t& v) { v = static_cast<int32_t>(Take<uint32_t>()); }
+  void U16(uint16_t& v) { v = Take<uint16_t>(); }
+};
+
 struct EntityWriter {
   ByteSink& out;
   int32_t version;
@@ -31,15 +64,61 @@ struct EntityWriter {
   void U32(const uint32_t& v) { out.U32(v); }
   void I32(const int32_t& v) { out.I32(v); }
   void U16(const uint16_t& v) { out.U16(v); }
-  void Str(const std::string& s) { out.JwwString(CleanString(s)); }
+  void Str(const std::string& s) { WriteCleanString(out, s); }
   // The Text of a TEntMoji entity (not of a dimension value text).
   void MojiText(const std::string& s, bool entityText) {
+    if (!(entityText && rewriteImagePrefix)) {
+      WriteCleanString(out, s);
+      return;
+    }
     std::string clean = CleanString(s);
-    if (entityText && rewriteImagePrefix && clean.compare(0, kImagePrefixLength, kImagePrefix) == 0)
+    if (clean.compare(0, kImagePrefixLength, kImagePrefix) == 0)
       clean.erase(4, kImagePrefixLength - 4);  // "^@BM%temp%name" -> "^@BMname"
     out.JwwString(clean);
   }
 };
+
+// Encodes fixed-width fields into room the sink's Room has handed out; the
+// attribute check is applied as by WriteEntAttr.
+struct WindowWriter {
+  uint8_t* p;
+  int32_t version;
+  static constexpr bool kReading = false;
+  template <class T>
+  void Put(T v) {
+    for (size_t i = 0; i < sizeof(T); ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+    p += sizeof(T);
+  }
+  void Attr(const TEntAttr& attr, int32_t kind) {
+    const TEntAttr a = CheckEntAttr(version, kind, attr);
+    Put<uint32_t>(a.GroupNo);
+    Put<uint8_t>(a.PenStyle);
+    Put<uint16_t>(a.PenColor);
+    if (version >= kVerPenWidth) Put<uint16_t>(a.PenWidth);
+    Put<uint16_t>(a.Layer);
+    Put<uint16_t>(a.LayerGroup);
+    Put<uint16_t>(a.Flags);
+  }
+  void F64(const double& v) {
+    uint64_t bits;
+    std::memcpy(&bits, &v, 8);
+    Put<uint64_t>(bits);
+  }
+  void U32(const uint32_t& v) { Put<uint32_t>(v); }
+  void I32(const int32_t& v) { Put<uint32_t>(static_cast<uint32_t>(v)); }
+  void U16(const uint16_t& v) { Put<uint16_t>(v); }
+};
+
+// Greatest lengths of the fixed parts, with a 15-byte attribute block.
+constexpr size_t kAttrMax = 15;
+constexpr size_t kSenMax = kAttrMax + 4 * 8;
+constexpr size_t kEnkoMax = kAttrMax + 7 * 8 + 4;
+constexpr size_t kTenMax = kAttrMax + 2 * 8 + 4 + 4 + 2 * 8;
+constexpr size_t kMojiHeadMax = kAttrMax + 4 * 8 + 4 + 4 * 8;
+constexpr size_t kSunpoHeadMax = kAttrMax + kSenMax + kMojiHeadMax;
+constexpr size_t kSunpoTailMax = 2 + 2 * kSenMax + 4 * kTenMax;
+constexpr size_t kSolidMax = kAttrMax + 8 * 8 + 4;
+constexpr size_t kBlockMax = kAttrMax + 5 * 8 + 4;
 
 template <class Ar, class E>
 void VisitSen(Ar& ar, E& e, int32_t kind) {
@@ -77,7 +156,7 @@ void VisitTen(Ar& ar, E& e) {
 }
 
 template <class Ar, class E>
-void VisitMoji(Ar& ar, E& e, bool entityText) {
+void VisitMojiHead(Ar& ar, E& e) {
   ar.Attr(e.Attr, kKindMoji);
   ar.F64(e.StartX);
   ar.F64(e.StartY);
@@ -88,15 +167,31 @@ void VisitMoji(Ar& ar, E& e, bool entityText) {
   ar.F64(e.SizeY);
   ar.F64(e.Spacing);
   ar.F64(e.Angle);
+}
+
+template <class Ar, class E>
+void VisitMojiStrings(Ar& ar, E& e, bool entityText) {
   ar.Str(e.FontName);
   ar.MojiText(e.Text, entityText);
 }
 
 template <class Ar, class E>
-void VisitSunpo(Ar& ar, E& e, int32_t version) {
+void VisitMoji(Ar& ar, E& e, bool entityText) {
+  VisitMojiHead(ar, e);
+  VisitMojiStrings(ar, e, entityText);
+}
+
+// Up to the value text's strings.
+template <class Ar, class E>
+void VisitSunpoHead(Ar& ar, E& e) {
   ar.Attr(e.Attr, kKindSunpo);
   VisitSen(ar, e.Line, kKindSen);
-  VisitMoji(ar, e.Text, false);
+  VisitMojiHead(ar, e.Text);
+}
+
+// After the value text's strings.
+template <class Ar, class E>
+void VisitSunpoTail(Ar& ar, E& e, int32_t version) {
   if (version >= kVerExtTables) {
     ar.U16(e.AuxMode);
     VisitSen(ar, e.AuxLine1, kKindSen);
@@ -142,37 +237,125 @@ void VisitBlock(Ar& ar, E& e) {
   ar.I32(e.BlockNumber);
 }
 
+// A fixed part of at most maxLength bytes: decoded from the buffer in one piece when
+// it is all there, else field by field with the cursor's checks.
+template <class Visit, class E>
+void ReadPart(ByteCursor& in, int32_t version, What what, size_t maxLength, E& e, Visit visit) {
+  if (const uint8_t* window = in.Window(maxLength)) {
+    WindowReader ar{window, version};
+    visit(ar, e);
+    in.Advance(static_cast<size_t>(ar.p - window));
+  } else {
+    EntityReader ar{in, version, what};
+    visit(ar, e);
+  }
+}
+
+template <class Visit, class E>
+void WritePart(ByteSink& out, int32_t version, bool rewriteImagePrefix, size_t maxLength, const E& e, Visit visit) {
+  if (uint8_t* room = out.Room(maxLength)) {
+    WindowWriter ar{room, version};
+    visit(ar, e);
+    out.Advance(static_cast<size_t>(ar.p - room));
+  } else {
+    EntityWriter ar{out, version, rewriteImagePrefix};
+    visit(ar, e);
+  }
+}
+
+template <class E>
+int32_t Last(const std::vector<E>& list) {
+  return static_cast<int32_t>(list.size() - 1);
+}
+
 }  // namespace
 
+// A record is decoded into a local and then appended, so fresh list memory is written
+// once rather than zeroed first and filled after.
+template <class E, class Visit>
+int32_t ReadRecord(ByteCursor& in, int32_t version, What what, size_t maxLength, std::vector<E>& list, Visit visit) {
+  E e;
+  ReadPart(in, version, what, maxLength, e, visit);
+  list.push_back(e);
+  return Last(list);
+}
+
 int32_t ReadEntityRecord(ByteCursor& in, int32_t version, What what, int32_t kind, EntityLists& l) {
-  EntityReader ar{in, version, what};
   switch (kind) {
-    case kKindSen: VisitSen(ar, l.SenList.emplace_back(), kKindSen); return static_cast<int32_t>(l.SenList.size() - 1);
-    case kKindEnko: VisitEnko(ar, l.EnkoList.emplace_back()); return static_cast<int32_t>(l.EnkoList.size() - 1);
-    case kKindTen: VisitTen(ar, l.TenList.emplace_back()); return static_cast<int32_t>(l.TenList.size() - 1);
-    case kKindMoji: VisitMoji(ar, l.MojiList.emplace_back(), true); return static_cast<int32_t>(l.MojiList.size() - 1);
-    case kKindSunpo:
-      VisitSunpo(ar, l.SunpoList.emplace_back(), ar.version);
-      return static_cast<int32_t>(l.SunpoList.size() - 1);
-    case kKindSolid: VisitSolid(ar, l.SolidList.emplace_back()); return static_cast<int32_t>(l.SolidList.size() - 1);
-    case kKindBlock: VisitBlock(ar, l.BlockList.emplace_back()); return static_cast<int32_t>(l.BlockList.size() - 1);
+    case kKindSen:
+      return ReadRecord(in, version, what, kSenMax, l.SenList, [](auto& ar, auto& e) { VisitSen(ar, e, kKindSen); });
+    case kKindEnko:
+      return ReadRecord(in, version, what, kEnkoMax, l.EnkoList, [](auto& ar, auto& e) { VisitEnko(ar, e); });
+    case kKindTen:
+      return ReadRecord(in, version, what, kTenMax, l.TenList, [](auto& ar, auto& e) { VisitTen(ar, e); });
+    case kKindMoji: {
+      TEntMoji m;
+      ReadPart(in, version, what, kMojiHeadMax, m, [](auto& ar, auto& e) { VisitMojiHead(ar, e); });
+      EntityReader ar{in, version, what};
+      VisitMojiStrings(ar, m, true);
+      l.MojiList.push_back(std::move(m));
+      return Last(l.MojiList);
+    }
+    case kKindSunpo: {
+      TEntSunpo d;
+      ReadPart(in, version, what, kSunpoHeadMax, d, [](auto& ar, auto& e) { VisitSunpoHead(ar, e); });
+      EntityReader ar{in, version, what};
+      VisitMojiStrings(ar, d.Text, false);
+      ReadPart(in, version, what, kSunpoTailMax, d, [version](auto& a, auto& e) { VisitSunpoTail(a, e, version); });
+      l.SunpoList.push_back(std::move(d));
+      return Last(l.SunpoList);
+    }
+    case kKindSolid:
+      return ReadRecord(in, version, what, kSolidMax, l.SolidList, [](auto& ar, auto& e) { VisitSolid(ar, e); });
+    case kKindBlock:
+      return ReadRecord(in, version, what, kBlockMax, l.BlockList, [](auto& ar, auto& e) { VisitBlock(ar, e); });
     default: return -1;
   }
 }
 
 bool WriteEntityRecord(ByteSink& out, int32_t version, bool rewriteImagePrefix, const TEntRef& ref,
                        const EntityLists& l) {
-  EntityWriter ar{out, version, rewriteImagePrefix};
   const auto i = static_cast<size_t>(ref.Index);
   auto fits = [&](const auto& list) { return ref.Index >= 0 && i < list.size(); };
+  const bool rw = rewriteImagePrefix;
   switch (ref.Kind) {
-    case kKindSen: if (!fits(l.SenList)) return false; VisitSen(ar, l.SenList[i], kKindSen); return true;
-    case kKindEnko: if (!fits(l.EnkoList)) return false; VisitEnko(ar, l.EnkoList[i]); return true;
-    case kKindTen: if (!fits(l.TenList)) return false; VisitTen(ar, l.TenList[i]); return true;
-    case kKindMoji: if (!fits(l.MojiList)) return false; VisitMoji(ar, l.MojiList[i], true); return true;
-    case kKindSunpo: if (!fits(l.SunpoList)) return false; VisitSunpo(ar, l.SunpoList[i], ar.version); return true;
-    case kKindSolid: if (!fits(l.SolidList)) return false; VisitSolid(ar, l.SolidList[i]); return true;
-    case kKindBlock: if (!fits(l.BlockList)) return false; VisitBlock(ar, l.BlockList[i]); return true;
+    case kKindSen:
+      if (!fits(l.SenList)) return false;
+      WritePart(out, version, rw, kSenMax, l.SenList[i], [](auto& ar, auto& e) { VisitSen(ar, e, kKindSen); });
+      return true;
+    case kKindEnko:
+      if (!fits(l.EnkoList)) return false;
+      WritePart(out, version, rw, kEnkoMax, l.EnkoList[i], [](auto& ar, auto& e) { VisitEnko(ar, e); });
+      return true;
+    case kKindTen:
+      if (!fits(l.TenList)) return false;
+      WritePart(out, version, rw, kTenMax, l.TenList[i], [](auto& ar, auto& e) { VisitTen(ar, e); });
+      return true;
+    case kKindMoji: {
+      if (!fits(l.MojiList)) return false;
+      const TEntMoji& m = l.MojiList[i];
+      WritePart(out, version, rw, kMojiHeadMax, m, [](auto& ar, auto& e) { VisitMojiHead(ar, e); });
+      EntityWriter ar{out, version, rw};
+      VisitMojiStrings(ar, m, true);
+      return true;
+    }
+    case kKindSunpo: {
+      if (!fits(l.SunpoList)) return false;
+      const TEntSunpo& d = l.SunpoList[i];
+      WritePart(out, version, rw, kSunpoHeadMax, d, [](auto& ar, auto& e) { VisitSunpoHead(ar, e); });
+      EntityWriter ar{out, version, rw};
+      VisitMojiStrings(ar, d.Text, false);
+      WritePart(out, version, rw, kSunpoTailMax, d, [version](auto& a, auto& e) { VisitSunpoTail(a, e, version); });
+      return true;
+    }
+    case kKindSolid:
+      if (!fits(l.SolidList)) return false;
+      WritePart(out, version, rw, kSolidMax, l.SolidList[i], [](auto& ar, auto& e) { VisitSolid(ar, e); });
+      return true;
+    case kKindBlock:
+      if (!fits(l.BlockList)) return false;
+      WritePart(out, version, rw, kBlockMax, l.BlockList[i], [](auto& ar, auto& e) { VisitBlock(ar, e); });
+      return true;
     default: return false;
   }
 }

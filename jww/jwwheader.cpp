@@ -32,7 +32,7 @@ struct HeaderWriter {
   int32_t version;
   void I32(const int32_t& v, What) { out.I32(v); }
   void F64(const double& v, What) { out.F64(v); }
-  void Name(const std::string& s, What) { out.JwwString(CleanString(s)); }
+  void Name(const std::string& s, What) { WriteCleanString(out, s); }
   void Memo(const std::string& s, What) { out.JwwString(s); }
   void Switch11(const int32_t& units, const int32_t& tens, What) {
     int64_t v = units;

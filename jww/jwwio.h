@@ -4,6 +4,7 @@
 // IEEE doubles carried bit for bit, length-prefixed strings, counts with a 32-bit
 // escape, class tags). Both remember their first failure; later calls do nothing,
 // so a whole section can be read or written and checked once.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -90,8 +91,36 @@ class ByteCursor {
     return v;
   }
 
+  // The next n bytes when the buffer already holds them all, else null (nothing is
+  // read and the cursor does not change). Lets a record of known greatest length be
+  // decoded with one check; where it is null the caller reads field by field, so a
+  // record cut by the end of the file fails exactly where a field-wise read does.
+  const uint8_t* Window(size_t n) const { return !failed_ && end_ - pos_ >= n ? data_ + pos_ : nullptr; }
+  // Steps over n bytes of the last Window (n no more than its length).
+  void Advance(size_t n) { pos_ += n; }
+  // A 16-bit class reference 0x8000 + index consumed at once; false (nothing read)
+  // for any other tag, which Tag() then reads.
+  bool ShortClassRef(uint32_t& index) {
+    if (failed_ || end_ - pos_ < 2) return false;
+    const uint16_t word = LittleEndian<uint16_t>(data_ + pos_);
+    if (word < 0x8000 || word == NewClassTag) return false;
+    pos_ += 2;
+    index = word - 0x8000u;
+    return true;
+  }
+
   // ReadJwwString: a length byte, 0xFF escaping to a 16-bit length, then the bytes.
-  std::string JwwString(What what);
+  std::string JwwString(What what) {
+    if (!failed_ && pos_ < end_) {  // the usual case: a short form wholly in the buffer
+      const size_t length = data_[pos_];
+      if (length != 0xFF && end_ - pos_ - 1 >= length) {
+        std::string s(reinterpret_cast<const char*>(data_ + pos_ + 1), length);
+        pos_ += 1 + length;
+        return s;
+      }
+    }
+    return SlowJwwString(what);
+  }
   // Steps over a string without keeping it.
   void SkipJwwString(What what);
   // A count (16-bit, 0xFFFF escaping to 32-bit). Fails unless count * minElementSize
@@ -100,14 +129,17 @@ class ByteCursor {
   // A class tag; a class name longer than maxNameLength fails the read.
   ClassTag Tag(size_t maxNameLength, What what);
 
-  // Hands n bytes to `out(data, size)` in pieces of 2048 bytes; false when the input fails.
+  // Hands n bytes to `out(data, size)` straight from the buffer, in pieces as large
+  // as it holds; false when the input fails (then the bytes handed over so far are
+  // all there is).
   template <class Sink>
   bool CopyTo(Sink&& out, uint64_t n, What what) {
-    uint8_t piece[2048];
+    if (failed_) return false;
     while (n > 0) {
-      const size_t chunk = n < sizeof piece ? static_cast<size_t>(n) : sizeof piece;
-      if (!Read(piece, chunk, what)) return false;
-      out(piece, chunk);
+      if (pos_ == end_ && !Refill(1, what)) return false;
+      const size_t chunk = static_cast<size_t>(std::min<uint64_t>(n, end_ - pos_));
+      out(data_ + pos_, chunk);
+      pos_ += chunk;
       n -= chunk;
     }
     return true;
@@ -124,6 +156,7 @@ class ByteCursor {
     for (size_t i = 0; i < sizeof(T); ++i) v |= static_cast<T>(static_cast<T>(p[i]) << (8 * i));
     return v;
   }
+  std::string SlowJwwString(What what);
   uint8_t SlowU8(What what);
   uint16_t SlowU16(What what);
   uint32_t SlowU32(What what);
@@ -143,6 +176,10 @@ class ByteCursor {
 };
 
 std::string DescribeWhat(What what);
+
+// True when CleanString would give `s` back unchanged, so it can be written as it
+// is: no control byte and no "^m" outside double-byte characters.
+bool IsCleanString(std::string_view s);
 
 // Buffered writer. Writes into memory (tests) or into a temporary file beside the
 // destination that replaces the destination only once everything is on disk, so a
@@ -188,6 +225,30 @@ class ByteSink {
     for (size_t i = 0; i < 8; ++i) b[i] = static_cast<uint8_t>(bits >> (8 * i));
     Put<8>(b);
   }
+  // Room for up to n bytes (n no more than kBufferSize) to be filled at once and
+  // handed back with Advance; null after a failure, when nothing may be written.
+  uint8_t* Room(size_t n) {
+    if (failed_) return nullptr;
+    if (memory_) {
+      roomStart_ = buffer_.size();
+      buffer_.resize(roomStart_ + n);
+      return buffer_.data() + roomStart_;
+    }
+    if (kBufferSize - used_ < n) {
+      Flush();
+      if (failed_) return nullptr;
+    }
+    return fileBuffer_.get() + used_;
+  }
+  // Keeps the first n bytes of the last Room as written.
+  void Advance(size_t n) {
+    if (memory_) {
+      buffer_.resize(roomStart_ + n);
+    } else {
+      used_ += n;
+    }
+  }
+
   // WriteJwwString: short form up to 254 bytes, long form up to 65535; longer
   // strings cannot be encoded and fail the write.
   void JwwString(std::string_view s);
@@ -220,7 +281,17 @@ class ByteSink {
   std::vector<uint8_t> buffer_;           // everything written, for a memory sink
   std::unique_ptr<uint8_t[]> fileBuffer_; // bytes not yet handed to a file
   size_t used_ = 0;                       // of fileBuffer_
+  size_t roomStart_ = 0;                  // of the last Room of a memory sink
   uint64_t flushed_ = 0;
 };
+
+// CleanString, then WriteJwwString; a string already clean is written without a copy.
+inline void WriteCleanString(ByteSink& out, std::string_view s) {
+  if (IsCleanString(s)) {
+    out.JwwString(s);
+  } else {
+    out.JwwString(CleanString(s));
+  }
+}
 
 }  // namespace plm

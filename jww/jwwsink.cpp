@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/cp932.h"
+
 namespace plm {
 
 ByteSink::ByteSink() { buffer_.reserve(kBufferSize); }
@@ -76,6 +78,20 @@ void ByteSink::JwwString(std::string_view s) {
     U16(static_cast<uint16_t>(s.size()));
   }
   Raw(s.data(), s.size());
+}
+
+bool IsCleanString(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (IsFilterLeadByte(b)) {  // a pair kept whole
+      i += 2;
+    } else if (b < 0x20 || (b == '^' && i + 1 < s.size() && s[i + 1] == 'm')) {
+      return false;
+    } else {
+      ++i;
+    }
+  }
+  return true;  // also the empty string, which CleanString keeps empty
 }
 
 void ByteSink::Count(uint32_t count) {

@@ -253,6 +253,44 @@ TEST(JwwCursorTest, DrawingLoadedFromAFileAcrossRefillsIsWrittenAsTheModelSays) 
     const auto expected = plmtest::ExpectedJwwFile(file.data(), options, nullptr, &why);
     ASSERT_TRUE(expected) << why;
     EXPECT_EQ(plmtest::FirstDifference(sink.Bytes(), *expected), "");
+    if (shift % 3 == 0) {
+      // Through the file writer, whose records now and then meet the end of its buffer.
+      ASSERT_TRUE(plm::SaveJwwFile(doc, images, dir / "out.jww", doc.Header.Version, &why)) << why;
+      EXPECT_EQ(plmtest::FirstDifference(plmtest::ReadFileBytes(dir / "out.jww"), *expected), "");
+    }
+  }
+}
+
+// A file cut inside any of the records that straddle a refill fails at its end, naming
+// the field it ends in, exactly as the same bytes in memory do.
+TEST(JwwCursorTest, DrawingCutInsideARecordAtARefillFailsAsInMemory) {
+  // Few enough entities that their count fits every cut file: the cut, not the count,
+  // must be what fails.
+  plmtest::Body body;
+  for (int i = 0; i < 1200; ++i) {
+    const plm::TEntAttr a = plmtest::MakeAttr(1, 1, 0, 0, 0, static_cast<uint32_t>(i), 0);
+    if (i % 2 == 0) body.Entities.push_back(plmtest::SampleSen(i, a));
+    else body.Entities.push_back(plmtest::SampleSunpo(i, a, 0, -1.0));
+  }
+  plmtest::Bytes file = plmtest::JwwHeaderBytes(plm::kVerImages, {});
+  file.append(plmtest::EncodeBody(body, plm::kVerImages, true));
+  ASSERT_GT(file.size(), kFirst + 2 * kRefill + 400);
+  plmtest::TempDir dir;
+  for (size_t boundary : {kFirst, kFirst + kRefill, kFirst + 2 * kRefill}) {
+    for (size_t cut = boundary - 200; cut <= boundary + 200; cut += 7) {
+      SCOPED_TRACE("file cut to " + std::to_string(cut) + " bytes");
+      const Raw bytes(file.data().begin(), file.data().begin() + static_cast<ptrdiff_t>(cut));
+      plmtest::WriteFileBytes(dir / "cut.jww", bytes);
+      plm::TempImages images;
+      images.TempFolder = dir / "images";
+      plm::JwwDocument fromFile, fromMemory;
+      plm::ReadFailure fileFailure, memoryFailure;
+      ASSERT_FALSE(plm::LoadJwwFile(fromFile, images, dir / "cut.jww", &fileFailure));
+      ASSERT_FALSE(plm::LoadJwwBytes(fromMemory, images, bytes, &memoryFailure));
+      EXPECT_EQ(fileFailure.Offset, cut);
+      EXPECT_EQ(fileFailure.Offset, memoryFailure.Offset);
+      EXPECT_EQ(fileFailure.Reason, memoryFailure.Reason);
+    }
   }
 }
 

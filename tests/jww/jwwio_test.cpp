@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 
 #include "jww/jwwio.h"
 #include "jww/jwwunit.h"
@@ -275,6 +276,43 @@ TEST(JwwIoTest, StringCutShortFails) {
     EXPECT_NE(in.Failure().Reason.find("ends at byte " + std::to_string(c.bytes.size())), std::string::npos)
         << in.Failure().Reason;
     EXPECT_NE(in.Failure().Reason.find("the memo"), std::string::npos) << in.Failure().Reason;
+  }
+}
+
+// The writer skips the filter for strings it would give back unchanged: that must be
+// exactly the strings CleanString keeps as they are.
+TEST(JwwIoTest, CleanStringsAreExactlyThoseTheFilterKeeps) {
+  const struct {
+    std::string text;
+    bool clean;
+  } cases[] = {
+      {"plain text", true},
+      {"", true},
+      {" ", true},
+      {"a^mb", false},
+      {"^M stays", true},
+      {"^", true},
+      {"tab\there", false},
+      {std::string("zero\0byte", 9), false},
+      {"\x82\x5e" "m", true},   // double-byte character whose second byte is the caret
+      {"\x82\x0a", true},       // control byte as a second byte stays whole
+      {"\x0a\x82", false},
+      {"\x82", true},            // lead byte at the very end
+      {"\x7f\xa0\xdf\xfe\xff", true},
+      {"\x1f", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(plm::IsCleanString(c.text), c.clean);
+    EXPECT_EQ(plm::CleanString(c.text) == c.text, c.clean);
+  }
+  // Random strings over the bytes that matter to the filter.
+  const uint8_t alphabet[] = {'^', 'm', 'M', 'a', ' ', 0x00, 0x0d, 0x1f, 0x20, 0x7f, 0x80, 0x9f, 0xa0, 0xdf, 0xe0, 0xfd, 0xfe, 0xff};
+  std::mt19937 rng(7);
+  for (int n = 0; n < 20000; ++n) {
+    std::string s(rng() % 7, '\0');
+    for (char& ch : s) ch = static_cast<char>(alphabet[rng() % sizeof alphabet]);
+    ASSERT_EQ(plm::IsCleanString(s), plm::CleanString(s) == s) << "string of " << s.size() << " bytes, n = " << n;
   }
 }
 
