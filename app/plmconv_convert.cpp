@@ -188,7 +188,7 @@ BatchRowWork PrepareOne(const BatchInput& input, Batch& batch, ShellState& state
     note.Line = "skipped (not a drawing extension)";
     return work;
   }
-  bool probed = false, matches = false;
+  bool probed = false, matches = false, headOnly = false;
   std::string why;
   const std::optional<std::vector<uint8_t>> bytes = ReadWholeFileIf(
       file,
@@ -196,7 +196,7 @@ BatchRowWork PrepareOne(const BatchInput& input, Batch& batch, ShellState& state
         probed = true;
         return matches = StartsWithSignature(*format->Document, head);
       },
-      nullptr, &why);
+      nullptr, &why, kLoadFromBytesUpTo, &headOnly);
   if (!probed) {  // it cannot be opened
     note.Line = "failed (" + why + ")";
     note.Failed = true;
@@ -227,15 +227,15 @@ BatchRowWork PrepareOne(const BatchInput& input, Batch& batch, ShellState& state
     work.Conversion.Result.Reason = why;
     return work;
   }
-  note.Size = bytes->size();
+  note.Size = headOnly ? FileSizeOf(file).value_or(0) : bytes->size();
   ConvertHooks hooks;
   hooks.Verify = batch.args.verify;
   hooks.Observer = report;
   hooks.DeferFlush = true;
   if (report) report->StartFile(inputPath);
   const ConvertMode mode = batch.args.dryRun ? ConvertMode::DryRun : ConvertMode::Write;
-  work.Conversion =
-      PrepareConversion(state, *format, inputPath, outputPath, mode, hooks, std::span<const uint8_t>(*bytes));
+  work.Conversion = PrepareConversion(state, *format, inputPath, outputPath, mode, hooks,
+                                      headOnly ? std::nullopt : std::optional(std::span<const uint8_t>(*bytes)));
   // Only what reached an output (or would, in a dry run) is reported; whether it did
   // is known once the output is in place.
   if (report && work.Conversion.Result.Ok()) note.Report = report->Rows();

@@ -108,7 +108,8 @@ constexpr size_t kHead = size_t{1} << 16;
 
 std::optional<std::vector<uint8_t>> ReadOpenFile(InputFile& in, std::string* why, uint64_t limit,
                                                  const std::function<bool(std::span<const uint8_t>)>* accept,
-                                                 bool* refused) {
+                                                 bool* refused, uint64_t wholeUpTo = UINT64_MAX,
+                                                 bool* headOnly = nullptr) {
   if (in.Size() > limit) {
     Say(why, "is larger than " + std::to_string(limit) + " bytes");
     return std::nullopt;
@@ -125,6 +126,10 @@ std::optional<std::vector<uint8_t>> ReadOpenFile(InputFile& in, std::string* why
         if (!(*accept)(std::span<const uint8_t>(bytes.data(), have))) {
           if (refused) *refused = true;
           return std::nullopt;
+        }
+        if (in.Size() > wholeUpTo) {
+          if (headOnly) *headOnly = true;
+          return bytes;
         }
       }
       if (bytes.size() - 1 >= limit) {
@@ -168,11 +173,13 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& p
 
 std::optional<std::vector<uint8_t>> ReadWholeFileIf(const std::filesystem::path& path,
                                                     const std::function<bool(std::span<const uint8_t>)>& accept,
-                                                    bool* refused, std::string* why) {
+                                                    bool* refused, std::string* why, uint64_t wholeUpTo,
+                                                    bool* headOnly) {
   if (refused) *refused = false;
+  if (headOnly) *headOnly = false;
   InputFile in;
   if (!in.Open(path, why)) return std::nullopt;
-  return ReadOpenFile(in, why, UINT64_MAX, &accept, refused);
+  return ReadOpenFile(in, why, UINT64_MAX, &accept, refused, wholeUpTo, headOnly);
 }
 
 // ---------------------------------------------------------------------------

@@ -46,10 +46,12 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& p
 // ReadWholeFile through one open that first shows `accept` the file's first bytes
 // (up to 64 KiB, or the whole file when it is smaller): when it answers false the
 // rest is never read and `refused` is set. Nothing comes back then, nor (with
-// `why`) when the file cannot be opened or read.
+// `why`) when the file cannot be opened or read. A file larger than `wholeUpTo`
+// bytes is not read past what `accept` saw: that head comes back, with `headOnly`.
 std::optional<std::vector<uint8_t>> ReadWholeFileIf(const std::filesystem::path& path,
                                                     const std::function<bool(std::span<const uint8_t>)>& accept,
-                                                    bool* refused, std::string* why = nullptr);
+                                                    bool* refused, std::string* why = nullptr,
+                                                    uint64_t wholeUpTo = UINT64_MAX, bool* headOnly = nullptr);
 
 // Writes a file so that its name only ever holds a complete file: the bytes go to a
 // hidden temporary beside the target, are flushed to disk, and only then is the

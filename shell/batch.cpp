@@ -73,11 +73,11 @@ BatchResults RunBatchRows(ShellState& state, const std::vector<FileRow>& rows, i
     const std::string input = sourceFolder + name;
     const std::string output = saveFolder + name;
     const DocumentHandler& doc = *format->Document;
-    bool accepted = false;
+    bool accepted = false, headOnly = false;
     std::string why;
     const std::optional<std::vector<uint8_t>> bytes = ReadWholeFileIf(
         input, [&](std::span<const uint8_t> head) { return accepted = StartsWithSignature(doc, head); }, nullptr,
-        &why);
+        &why, kLoadFromBytesUpTo, &headOnly);
     if (!accepted) return work;  // cannot be opened or not this format: skipped silently
     formats[i] = format;
     status(ConversionStatusText(input, output));
@@ -89,8 +89,9 @@ BatchResults RunBatchRows(ShellState& state, const std::vector<FileRow>& rows, i
     ConvertHooks hooks;
     hooks.Verify = true;
     hooks.DeferFlush = true;
-    work.Conversion = PrepareConversion(worker, *format, input, output, ConvertMode::Write, hooks,
-                                        std::span<const uint8_t>(*bytes));
+    work.Conversion =
+        PrepareConversion(worker, *format, input, output, ConvertMode::Write, hooks,
+                          headOnly ? std::nullopt : std::optional(std::span<const uint8_t>(*bytes)));
     return work;
   };
   run.Done = [&](size_t i, BatchRowWork&, const ConvertResult& result) {

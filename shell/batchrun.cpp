@@ -22,6 +22,10 @@ namespace {
 constexpr size_t kGroupRows = 128;
 constexpr uint64_t kGroupBytes = uint64_t{64} << 20;
 constexpr size_t kAhead = 2 * kGroupRows;
+// A flush of the whole file system also writes what other programs have pending
+// there: it pays for itself from this many outputs on; fewer are flushed each on
+// its own, and their renames by a flush of their folder.
+constexpr size_t kFlushWholeFrom = 16;
 
 std::filesystem::path FolderOf(const std::filesystem::path& file) {
   return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
@@ -63,17 +67,18 @@ class FileSystems {
 //     away before it writes.
 //  2. One flush of each file system the group writes to (syncfs) makes every
 //     temporary of the group durable, and with it the renames of the group before
-//     (step 3), whose rows are reported only now. Where that flush fails, each
-//     temporary is flushed on its own (fsync), so only a file that cannot be made
-//     durable fails, and the folders of the earlier renames are flushed.
+//     (step 3), whose rows are reported only now. A small group, or one whose
+//     file-system flush failed, has each temporary flushed on its own (fsync) and
+//     the folders of the earlier renames flushed, so only a file that cannot be
+//     made durable fails.
 //  3. Per row, in row order: an earlier output gets a second name, the backup
 //     (a hard link moved over an older backup in one rename), then the durable
 //     temporary is renamed over the output name. Each rename is atomic, and the
 //     file system keeps the order of these metadata changes, so after a crash an
 //     output name holds either the earlier output or the complete new one, and the
 //     earlier output is under its name or its backup name.
-//  4. After the last group, one more flush makes its renames durable before its
-//     rows are reported.
+//  4. After the last group, a flush of its folders makes its renames durable
+//     before its rows are reported.
 class GroupCommitter {
  public:
   explicit GroupCommitter(const RowOrderedRun& run) : run_(run) {}
@@ -98,23 +103,35 @@ class GroupCommitter {
 
   // Steps 2 and 3 for the open group (and the report of the group before).
   void Commit() {
-    // Rows whose folder has no handle are flushed one by one below.
-    std::set<FileSystemFlush*> toFlush;
-    for (const Entry& e : published_)
-      if (e.result.Outcome == ConvertOutcome::Converted && e.fs) toFlush.insert(e.fs);
-    for (const Entry& e : group_)
-      if (e.work.Conversion.Output.Pending() && e.fs) toFlush.insert(e.fs);
-    std::set<FileSystemFlush*> failed;
-    for (FileSystemFlush* fs : toFlush)
-      if (!fs->Sync()) failed.insert(fs);
-    auto unsure = [&](const Entry& e) { return e.fs == nullptr || failed.count(e.fs) > 0; };
+    size_t pending = 0;
+    for (const Entry& e : group_) pending += e.work.Conversion.Output.Pending() ? 1 : 0;
+    std::set<FileSystemFlush*> flushed;
+    if (pending >= kFlushWholeFrom) {
+      std::set<FileSystemFlush*> handles;
+      for (const Entry& e : published_)
+        if (e.result.Outcome == ConvertOutcome::Converted && e.fs) handles.insert(e.fs);
+      for (const Entry& e : group_)
+        if (e.work.Conversion.Output.Pending() && e.fs) handles.insert(e.fs);
+      for (FileSystemFlush* fs : handles)
+        if (fs->Sync()) flushed.insert(fs);
+    }
+    auto covered = [&](const Entry& e) { return e.fs != nullptr && flushed.count(e.fs) > 0; };
 
+    // The renames of the group before: durable with the flush above, else by a flush
+    // of their folders, each once.
+    std::map<std::string, std::string> folders;  // folder -> "" when flushed, else why not
     for (Entry& e : published_) {
-      std::string why;
-      if (e.result.Outcome == ConvertOutcome::Converted && unsure(e) &&
-          !FlushFile(FolderOf(e.work.Conversion.OutputPath), &why)) {
-        e.result.Outcome = ConvertOutcome::SaveFailed;
-        e.result.Reason = "the output is in place, but its folder " + why;
+      if (e.result.Outcome == ConvertOutcome::Converted && !covered(e)) {
+        const std::filesystem::path folder = FolderOf(e.work.Conversion.OutputPath);
+        auto known = folders.find(folder.string());
+        if (known == folders.end()) {
+          std::string why;
+          known = folders.emplace(folder.string(), FlushFile(folder, &why) ? "" : why).first;
+        }
+        if (!known->second.empty()) {
+          e.result.Outcome = ConvertOutcome::SaveFailed;
+          e.result.Reason = "the output is in place, but its folder " + known->second;
+        }
       }
       if (run_.Done) run_.Done(e.row, e.work, e.result);
     }
@@ -123,7 +140,7 @@ class GroupCommitter {
     for (Entry& e : group_) {
       PreparedConversion& p = e.work.Conversion;
       std::string why;
-      if (p.Output.Pending() && unsure(e) && !FlushFile(p.Output.Path(), &why)) {
+      if (p.Output.Pending() && !covered(e) && !FlushFile(p.Output.Path(), &why)) {
         p.Output.Discard();
         p.Result.Outcome = ConvertOutcome::SaveFailed;
         p.Result.Reason = "the output " + why;

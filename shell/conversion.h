@@ -71,6 +71,11 @@ std::filesystem::path BackupPathOf(const std::filesystem::path& outputPath);
 // when given, otherwise.
 bool BackupExistingOutput(const std::filesystem::path& outputPath, std::string* why = nullptr);
 
+// A batch reads an input up to this size whole, once, for both its probe and its
+// load; a larger one is loaded from its path after the probe has seen its head,
+// so memory holds the document alone.
+constexpr uint64_t kLoadFromBytesUpTo = uint64_t{16} << 20;
+
 // A conversion taken as far as it goes before its output takes its name.
 struct PreparedConversion {
   ConvertResult Result;  // final, unless Output is pending
