@@ -2,10 +2,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
-#include <set>
 #include <ostream>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "app/plmconv_commands.h"
 #include "app/plmconv_options.h"
@@ -13,6 +17,7 @@
 #include "app/plmconv_report.h"
 #include "platform/files.h"
 #include "platform/fsutil.h"
+#include "shell/batchrun.h"
 #include "shell/conversion.h"
 #include "shell/filelist.h"
 #include "shell/formats.h"
@@ -37,10 +42,25 @@ struct ConvertArgs {
   bool verbose = false;
   bool verify = false;
   bool recursive = false;
+  std::optional<int> jobs;  // drawings converted at once; none: one per core
   std::optional<fs::path> saveFolder;
   std::optional<fs::path> report;
   std::vector<fs::path> inputs;  // files and folders as given
 };
+
+constexpr int kMaxJobs = 256;
+
+// The value of -j: decimal digits only, 1 to kMaxJobs.
+std::optional<int> JobCount(const std::string& text) {
+  if (text.empty() || text.size() > 3) return std::nullopt;
+  int n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + (c - '0');
+  }
+  if (n < 1 || n > kMaxJobs) return std::nullopt;
+  return n;
+}
 
 void PrintChanges(std::ostream& out, const SpacingChanges& c) {
   out << "would change " << c.Total() << " spacing values (text-type table " << c.TypeTable << ", texts "
@@ -105,75 +125,121 @@ bool CollectFolder(const fs::path& folder, const fs::path& outputFolder, const C
 // Everything a batch shares between its files.
 struct Batch {
   const ConvertArgs& args;
-  ShellState& state;
-  std::ostream& out;
-  ProgressLine& progress;
-  SpacingReportObserver* report = nullptr;  // set with --report
-  SpacingReportWriter* reportWriter = nullptr;
-  std::set<std::string> cleanedFolders;  // output folders swept of stale temporaries
+  const std::vector<BatchInput>& files;
+  // Output folders checked (made, and swept of stale temporaries) once each, and
+  // the folders of inputs found to be their output folder; shared by the workers.
+  std::mutex folderLock;
+  std::map<std::string, std::string> outputFolders;  // folder -> "" when usable, else the failure
+  std::map<std::string, bool> ownFolders;           // input folder -> it is its output folder
 };
 
+// What became of one file before its result: set by a worker, read in file order.
+struct FileNote {
+  std::string Line;  // a result that comes before any conversion; empty when converted
+  bool Failed = false;
+  uint64_t Size = 0;
+  std::vector<SpacingReportRow> Report;
+};
+
+// "" when outputs may go to the folder, else why not. Made once per folder: a
+// sub-folder below the save folder is created when missing, a save folder that went
+// away during the batch (a network folder that dropped) is never made again, and
+// what a killed batch left there is swept before anything is written.
+std::string PrepareOutputFolder(const BatchInput& input, Batch& batch) {
+  std::lock_guard lock(batch.folderLock);
+  const std::string key = input.OutputFolder.string();
+  const auto known = batch.outputFolders.find(key);
+  if (known != batch.outputFolders.end()) return known->second;
+  std::string problem;
+  if (!IsExistingFolder(input.OutputFolder)) {
+    std::string why;
+    if (!IsExistingFolder(*batch.args.saveFolder))
+      problem = "the save folder " + batch.args.saveFolder->string() + " no longer exists";
+    else if (!CreateFolders(input.OutputFolder, &why))
+      problem = "the output folder " + input.OutputFolder.string() + " cannot be created: " + why;
+  }
+  if (problem.empty()) RemoveStaleTemporaries(input.OutputFolder);
+  batch.outputFolders.emplace(key, problem);
+  return problem;
+}
+
+// A sub-folder whose output folder is itself (reached through a link, say) would
+// have its originals replaced.
+bool IsOwnOutputFolder(const BatchInput& input, Batch& batch) {
+  if (!input.FromFolder) return false;
+  std::lock_guard lock(batch.folderLock);
+  const std::string key = FolderOf(input.Path).string();
+  const auto known = batch.ownFolders.find(key);
+  if (known != batch.ownFolders.end()) return known->second;
+  const bool same = IsSameFolder(input.OutputFolder, FolderOf(input.Path));
+  batch.ownFolders.emplace(key, same);
+  return same;
+}
+
 // Decides as the batch command does: the upper-cased extension picks the format, the
-// format's probe must pass, and the per-file driver converts. Prints the file's line;
-// false when the file failed.
-bool ConvertOne(const BatchInput& input, Batch& batch) {
+// format's probe must pass (answered from the one read of the file that also feeds
+// the load), and the per-file driver converts. Runs on a worker.
+BatchRowWork PrepareOne(const BatchInput& input, Batch& batch, ShellState& state, SpacingReportObserver* report,
+                        FileNote& note, const std::function<void(const std::string&)>& status) {
+  BatchRowWork work;
   const fs::path& file = input.Path;
-  std::ostream& out = batch.out;
-  auto line = [&]() -> std::ostream& {
-    batch.progress.Erase();
-    return out << Shown(file) << ": ";
-  };
   const DrawingFormat* format = ConvertedFormatOf(file);
   if (!format) {
-    line() << "skipped (not a drawing extension)\n";
-    return true;
+    note.Line = "skipped (not a drawing extension)";
+    return work;
   }
-  if (auto problem = OpenProblem(file.string())) {
-    line() << "failed (" << *problem << ")\n";
-    return false;
+  bool probed = false, matches = false, headOnly = false;
+  std::string why;
+  const std::optional<std::vector<uint8_t>> bytes = ReadWholeFileIf(
+      file,
+      [&](std::span<const uint8_t> head) {
+        probed = true;
+        return matches = StartsWithSignature(*format->Document, head);
+      },
+      nullptr, &why, kLoadFromBytesUpTo, &headOnly);
+  if (!probed) {  // it cannot be opened
+    note.Line = "failed (" + why + ")";
+    note.Failed = true;
+    return work;
   }
-  if (!format->Probe(file)) {
-    line() << "skipped (" << format->NotThisFormat << ")\n";
-    return true;
+  if (!matches) {
+    note.Line = "skipped (" + std::string(format->NotThisFormat) + ")";
+    return work;
   }
-  // A sub-folder whose output folder is itself (reached through a link, say) would
-  // have its originals replaced.
-  if (input.FromFolder && IsSameFolder(input.OutputFolder, FolderOf(file))) {
-    line() << "failed (the output folder is the file's own folder)\n";
-    return false;
+  if (IsOwnOutputFolder(input, batch)) {
+    note.Line = "failed (the output folder is the file's own folder)";
+    note.Failed = true;
+    return work;
   }
-  if (!batch.args.dryRun && !IsExistingFolder(input.OutputFolder)) {
-    // Only sub-folders below the save folder are made; a save folder that went away
-    // during the batch (a network folder that dropped) is never made again.
-    if (!IsExistingFolder(*batch.args.saveFolder)) {
-      line() << "failed (the save folder " << Shown(*batch.args.saveFolder) << " no longer exists)\n";
-      return false;
+  if (!batch.args.dryRun) {
+    const std::string problem = PrepareOutputFolder(input, batch);
+    if (!problem.empty()) {
+      note.Line = "failed (" + problem + ")";
+      note.Failed = true;
+      return work;
     }
-    std::string why;
-    if (!CreateFolders(input.OutputFolder, &why)) {
-      line() << "failed (the output folder " << Shown(input.OutputFolder) << " cannot be created: " << why
-             << ")\n";
-      return false;
-    }
   }
-  if (!batch.args.dryRun && batch.cleanedFolders.insert(input.OutputFolder.string()).second)
-    RemoveStaleTemporaries(input.OutputFolder);
-  const std::optional<uint64_t> size = FileSizeOf(file);
-  batch.progress.Show(Shown(file));
   const std::string inputPath = file.string();
   const std::string outputPath = (input.OutputFolder / file.filename()).string();
-  const ConvertMode mode = batch.args.dryRun ? ConvertMode::DryRun : ConvertMode::Write;
+  status(ConversionStatusText(inputPath, outputPath));
+  if (!bytes) {  // the rest of the file could not be read
+    work.Conversion.Result.Outcome = ConvertOutcome::LoadFailed;
+    work.Conversion.Result.Reason = why;
+    return work;
+  }
+  note.Size = headOnly ? FileSizeOf(file).value_or(0) : bytes->size();
   ConvertHooks hooks;
   hooks.Verify = batch.args.verify;
-  hooks.Observer = batch.report;
-  if (batch.report) batch.report->StartFile(inputPath);
-  const ConvertResult r = ConvertFile(batch.state, *format, inputPath, outputPath, mode, hooks);
-  batch.progress.AddBytes(size.value_or(0));
-  PrintResult(line(), r);
-  out.flush();
-  // Only what reached an output (or would, in a dry run) is reported.
-  if (batch.reportWriter && r.Ok()) batch.reportWriter->Add(batch.report->Rows());
-  return r.Ok();
+  hooks.Observer = report;
+  hooks.DeferFlush = true;
+  if (report) report->StartFile(inputPath);
+  const ConvertMode mode = batch.args.dryRun ? ConvertMode::DryRun : ConvertMode::Write;
+  work.Conversion = PrepareConversion(state, *format, inputPath, outputPath, mode, hooks,
+                                      headOnly ? std::nullopt : std::optional(std::span<const uint8_t>(*bytes)));
+  // Only what reached an output (or would, in a dry run) is reported; whether it did
+  // is known once the output is in place.
+  if (report && work.Conversion.Result.Ok()) note.Report = report->Rows();
+  return work;
 }
 
 // Status texts as the drivers set them, one line each, when asked for.
@@ -190,11 +256,12 @@ std::function<void(const std::string&)> StatusPrinter(bool verbose, std::ostream
 
 int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                const PlmconvTerminal& terminal) {
-  enum { kAll = 5, kDryRun, kVerify, kRecursive, kVerbose, kOutput, kReport };
+  enum { kAll = 5, kDryRun, kVerify, kRecursive, kVerbose, kOutput, kReport, kJobs };
   static constexpr KnownOption kOptions[] = {
       {1, "type-spacing"},   {2, "free-spacing"},          {3, "dimension-values"},      {4, "block-texts"},
       {kAll, "all"},         {kDryRun, "dry-run"},         {kVerify, "verify"},          {kRecursive, "recursive", 'r'},
       {kVerbose, "verbose", 'v'}, {kOutput, "output", 'o', "a folder"}, {kReport, "report", 0, "a file"},
+      {kJobs, "jobs", 'j', "a number"},
   };
   const ParsedArgs parsed = ParseOptions(args, kOptions);
   if (!parsed.Ok()) return Usage(err, parsed.Error);
@@ -209,6 +276,13 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
       case kVerbose: a.verbose = true; break;
       case kOutput: a.saveFolder = o.Value; break;
       case kReport: a.report = o.Value; break;
+      case kJobs: {
+        const std::optional<int> n = JobCount(o.Value);
+        if (!n) return Usage(err, o.Spelling + " needs a whole number from 1 to " + std::to_string(kMaxJobs) +
+                                      ", not \"" + o.Value + "\"");
+        a.jobs = *n;
+        break;
+      }
     }
   }
   for (const std::string& operand : parsed.Operands) a.inputs.emplace_back(operand);
@@ -249,18 +323,50 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
   auto state = std::make_unique<ShellState>();
   state->Images.TempFolder = imageFolder.Path();
   state->Options = a.options;
-  state->Status = StatusPrinter(a.verbose, err, progress);
-  SpacingReportObserver report;
+  const std::function<void(const std::string&)> printStatus = StatusPrinter(a.verbose, err, progress);
+  size_t current = 0;  // the file whose turn it is, in file order
+  state->Status = [&](const std::string& text) {
+    progress.Show(Shown(files[current].Path));
+    if (printStatus) printStatus(text);
+  };
   std::optional<SpacingReportWriter> reportWriter;
   if (reportFormat) {
     reportWriter.emplace(reportFile, *reportFormat);
     reportWriter->Begin();
   }
-  Batch batch{a, *state, out, progress, reportFormat ? &report : nullptr, reportWriter ? &*reportWriter : nullptr, {}};
-  for (const BatchInput& file : files) {
-    anyFailed |= !ConvertOne(file, batch);
-    progress.FileDone();
-  }
+  const int workers = std::max(1, a.jobs.value_or(DefaultWorkers()));
+  std::vector<SpacingReportObserver> reports(static_cast<size_t>(workers));
+  std::vector<FileNote> notes(files.size());
+  Batch batch{a, files, {}, {}, {}};
+
+  RowOrderedRun run;
+  run.Rows = files.size();
+  run.Workers = workers;
+  run.Starting = [&](size_t i) {
+    current = i;
+    progress.SetDone(i);
+  };
+  run.Prepare = [&](size_t i, int worker, ShellState& ws, const std::function<void(const std::string&)>& status) {
+    return PrepareOne(files[i], batch, ws, reportFormat ? &reports[static_cast<size_t>(worker)] : nullptr, notes[i],
+                      status);
+  };
+  run.Done = [&](size_t i, BatchRowWork&, const ConvertResult& r) {
+    FileNote& note = notes[i];
+    progress.Erase();
+    out << Shown(files[i].Path) << ": ";
+    if (!note.Line.empty()) {
+      out << Shown(note.Line) << "\n";
+      anyFailed |= note.Failed;
+    } else {
+      progress.AddBytes(note.Size);
+      PrintResult(out, r);
+      anyFailed |= !r.Ok();
+      if (reportWriter && r.Ok()) reportWriter->Add(note.Report);
+    }
+    out.flush();
+    note = {};
+  };
+  RunRowOrdered(*state, run);
   progress.Erase();
   out.flush();
   if (reportWriter) {

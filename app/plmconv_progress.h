@@ -31,6 +31,11 @@ class ProgressLine {
     ++done_;
     current_.reset();
   }
+  // The files before the one whose turn it is are done.
+  void SetDone(size_t done) {
+    done_ = done;
+    current_.reset();
+  }
   void Erase();
 
  private:

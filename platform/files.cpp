@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
+#include <functional>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
@@ -22,7 +23,8 @@ std::string ErrText(int err) { return std::strerror(err); }
 // A hidden, unused name beside `target`, so a rename into place stays on one file
 // system. Returns the open descriptor, or -1.
 int CreateTemporaryBeside(const std::filesystem::path& target, unsigned mode, std::filesystem::path& temp) {
-  static std::mt19937_64 rng{std::random_device{}()};
+  // One generator per thread: conversions run on several threads at once.
+  thread_local std::mt19937_64 rng{std::random_device{}()};
   const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[17];
@@ -74,7 +76,8 @@ bool InputFile::Open(const std::filesystem::path& path, std::string* why) {
     Close();
     return false;
   }
-  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+  // Back to blocking reads; O_NONBLOCK is the only status flag the open set.
+  ::fcntl(fd_, F_SETFL, 0);
   size_ = static_cast<uint64_t>(st.st_size);
   return true;
 }
@@ -95,28 +98,88 @@ void InputFile::Close() {
   size_ = 0;
 }
 
-std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& path, std::string* why,
-                                                  uint64_t limit) {
-  InputFile in;
-  if (!in.Open(path, why)) return std::nullopt;
-  std::vector<uint8_t> bytes;
-  bytes.reserve(static_cast<size_t>(std::min(in.Size(), limit)));
-  uint8_t piece[1 << 16];
+namespace {
+
+// Reads the open file to its real end straight into place: the file may have
+// changed size since it was opened, so the read goes on until it reports the end.
+// The first piece is at most kHead bytes, so `accept` (when set) sees the head of a
+// large file before memory for all of it is taken.
+constexpr size_t kHead = size_t{1} << 16;
+
+std::optional<std::vector<uint8_t>> ReadOpenFile(InputFile& in, std::string* why, uint64_t limit,
+                                                 const std::function<bool(std::span<const uint8_t>)>* accept,
+                                                 bool* refused, uint64_t wholeUpTo = UINT64_MAX,
+                                                 bool* headOnly = nullptr) {
+  if (in.Size() > limit) {
+    Say(why, "is larger than " + std::to_string(limit) + " bytes");
+    return std::nullopt;
+  }
+  const size_t whole = static_cast<size_t>(in.Size()) + 1;
+  std::vector<uint8_t> bytes(accept ? std::min(whole, kHead) : whole);
+  size_t have = 0;
+  bool asked = accept == nullptr;
   std::string error;
-  for (;;) {  // to the real end: the file may have changed size since it was opened
-    const int64_t got = in.Read(piece, sizeof piece, &error);
+  for (;;) {
+    if (have == bytes.size()) {
+      if (!asked) {
+        asked = true;
+        if (!(*accept)(std::span<const uint8_t>(bytes.data(), have))) {
+          if (refused) *refused = true;
+          return std::nullopt;
+        }
+        if (in.Size() > wholeUpTo) {
+          if (headOnly) *headOnly = true;
+          return bytes;
+        }
+      }
+      if (bytes.size() - 1 >= limit) {
+        Say(why, "is larger than " + std::to_string(limit) + " bytes");
+        return std::nullopt;
+      }
+      const uint64_t doubled = uint64_t{bytes.size()} * 2;
+      // At most limit + 1 bytes, which tells a file grown past the limit; the file's
+      // size when opened is at most the limit.
+      const uint64_t grown = std::max<uint64_t>(whole, limit < doubled ? limit + 1 : doubled);
+      bytes.resize(static_cast<size_t>(grown));
+    }
+    const int64_t got = in.Read(bytes.data() + have, bytes.size() - have, &error);
     if (got < 0) {
       Say(why, "cannot be read: " + error);
       return std::nullopt;
     }
     if (got == 0) break;
-    if (static_cast<uint64_t>(got) > limit - bytes.size()) {
-      Say(why, "is larger than " + std::to_string(limit) + " bytes");
-      return std::nullopt;
-    }
-    bytes.insert(bytes.end(), piece, piece + got);
+    have += static_cast<size_t>(got);
+  }
+  if (have > limit) {
+    Say(why, "is larger than " + std::to_string(limit) + " bytes");
+    return std::nullopt;
+  }
+  bytes.resize(have);
+  if (!asked && !(*accept)(std::span<const uint8_t>(bytes.data(), have))) {
+    if (refused) *refused = true;
+    return std::nullopt;
   }
   return bytes;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& path, std::string* why,
+                                                  uint64_t limit) {
+  InputFile in;
+  if (!in.Open(path, why)) return std::nullopt;
+  return ReadOpenFile(in, why, limit, nullptr, nullptr);
+}
+
+std::optional<std::vector<uint8_t>> ReadWholeFileIf(const std::filesystem::path& path,
+                                                    const std::function<bool(std::span<const uint8_t>)>& accept,
+                                                    bool* refused, std::string* why, uint64_t wholeUpTo,
+                                                    bool* headOnly) {
+  if (refused) *refused = false;
+  if (headOnly) *headOnly = false;
+  InputFile in;
+  if (!in.Open(path, why)) return std::nullopt;
+  return ReadOpenFile(in, why, UINT64_MAX, &accept, refused, wholeUpTo, headOnly);
 }
 
 // ---------------------------------------------------------------------------
@@ -168,8 +231,9 @@ bool AtomicFileWriter::Finish(std::string* why) {
     Abort();
     return false;
   }
+  FinishedTemporaries* log = FinishedTemporaries::Current();
   bool ok = true;
-  if (::fsync(fd_) != 0) {
+  if (!(log && log->DefersFlush()) && ::fsync(fd_) != 0) {
     Say(why, "cannot be flushed to disk: " + ErrText(errno));
     ok = false;
   }
@@ -178,8 +242,15 @@ bool AtomicFileWriter::Finish(std::string* why) {
     ok = false;
   }
   fd_ = -1;
-  if (!ok) Abort();
-  return ok;
+  if (!ok) {
+    Abort();
+    return false;
+  }
+  if (log) {
+    log->Add(FinishedTemporary(temp_, target_, written_));
+    temp_.clear();  // the log owns it now
+  }
+  return true;
 }
 
 bool AtomicFileWriter::Publish(std::string* why) {
@@ -271,28 +342,142 @@ bool WriteNewFile(const std::filesystem::path& path, std::span<const uint8_t> by
   return w.Create(path, why) && w.Write(bytes.data(), bytes.size(), why) && w.Close(why);
 }
 
-bool PreserveAs(const std::filesystem::path& file, const std::filesystem::path& keepAs, std::string* why) {
-  std::filesystem::path link;
-  const int fd = CreateTemporaryBeside(keepAs, 0600, link);
-  if (fd >= 0) {
-    ::close(fd);
-    ::unlink(link.c_str());
+KeepOutcome KeepExistingAs(const std::filesystem::path& file, const std::filesystem::path& keepAs,
+                           std::string* why) {
+  const std::filesystem::path folder = keepAs.has_parent_path() ? keepAs.parent_path() : std::filesystem::path(".");
+  thread_local std::mt19937_64 rng{std::random_device{}()};
+  int err = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[17];
+    std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(rng()));
+    // A hidden temporary name, so a run killed before the rename below leaves only
+    // what the sweep of stale temporaries removes.
+    const std::filesystem::path link = folder / ("." + keepAs.filename().string() + ".plm-" + suffix + ".tmp");
     if (::link(file.c_str(), link.c_str()) == 0) {
       if (::rename(link.c_str(), keepAs.c_str()) == 0) {
         // When keepAs already is a name of the same file (a run killed right after
         // this step), rename succeeds without doing anything: the link name goes.
         ::unlink(link.c_str());
-        return true;
+        return KeepOutcome::Kept;
       }
-      const int err = errno;
+      err = errno;
       ::unlink(link.c_str());
       Say(why, ErrText(err));
-      return false;
+      return KeepOutcome::Failed;
     }
+    err = errno;
+    if (err == ENOENT) return KeepOutcome::NothingThere;
+    if (err != EEXIST) break;
   }
-  if (::rename(file.c_str(), keepAs.c_str()) == 0) return true;
+  // No hard links here (or not allowed for this file): the file is renamed instead,
+  // never a folder, which is no earlier output.
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) {
+    if (errno == ENOENT) return KeepOutcome::NothingThere;
+    Say(why, ErrText(errno));
+    return KeepOutcome::Failed;
+  }
+  if (S_ISDIR(st.st_mode)) return KeepOutcome::NothingThere;
+  if (::rename(file.c_str(), keepAs.c_str()) == 0) return KeepOutcome::Kept;
   Say(why, ErrText(errno));
+  return KeepOutcome::Failed;
+}
+
+bool PreserveAs(const std::filesystem::path& file, const std::filesystem::path& keepAs, std::string* why) {
+  switch (KeepExistingAs(file, keepAs, why)) {
+    case KeepOutcome::Kept: return true;
+    case KeepOutcome::NothingThere: Say(why, ErrText(ENOENT)); return false;
+    case KeepOutcome::Failed: return false;
+  }
   return false;
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+thread_local FinishedTemporaries* tCurrentLog = nullptr;
+}
+
+FinishedTemporaries::FinishedTemporaries(bool deferFlush) : defer_(deferFlush), previous_(tCurrentLog) {
+  tCurrentLog = this;
+}
+
+FinishedTemporaries::~FinishedTemporaries() { tCurrentLog = previous_; }
+
+FinishedTemporaries* FinishedTemporaries::Current() { return tCurrentLog; }
+
+FinishedTemporary& FinishedTemporary::operator=(FinishedTemporary&& o) noexcept {
+  if (this != &o) {
+    Discard();
+    temp_ = std::move(o.temp_);
+    target_ = std::move(o.target_);
+    bytes_ = o.bytes_;
+    o.temp_.clear();
+  }
+  return *this;
+}
+
+bool FinishedTemporary::Publish(std::string* why) {
+  if (temp_.empty()) {
+    Say(why, "cannot be renamed: the file is not finished");
+    return false;
+  }
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+    Say(why, "cannot be renamed to " + target_.string() + ": " + ErrText(errno));
+    Discard();
+    return false;
+  }
+  temp_.clear();
+  return true;
+}
+
+void FinishedTemporary::Discard() {
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+}
+
+FileSystemFlush::~FileSystemFlush() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool FileSystemFlush::Open(const std::filesystem::path& folder, std::string* why) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd_ < 0) {
+    Say(why, "cannot be opened: " + ErrText(errno));
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) {
+    Say(why, "cannot be examined: " + ErrText(errno));
+    ::close(fd_);
+    fd_ = -1;
+    return false;
+  }
+  device_ = static_cast<uint64_t>(st.st_dev);
+  return true;
+}
+
+bool FileSystemFlush::Sync(std::string* why) {
+  if (fd_ < 0) {
+    Say(why, "cannot be flushed to disk: its file system is not open");
+    return false;
+  }
+  if (::syncfs(fd_) == 0) return true;
+  Say(why, "cannot be flushed to disk: " + ErrText(errno));
+  return false;
+}
+
+bool FlushFile(const std::filesystem::path& file, std::string* why) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) {
+    Say(why, "cannot be flushed to disk: " + ErrText(errno));
+    return false;
+  }
+  const bool ok = ::fsync(fd) == 0;
+  if (!ok) Say(why, "cannot be flushed to disk: " + ErrText(errno));
+  ::close(fd);
+  return ok;
 }
 
 bool RenameFile(const std::filesystem::path& from, const std::filesystem::path& to, std::string* why) {

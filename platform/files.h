@@ -3,6 +3,7 @@
 // failure comes back as false with a reason; nothing throws.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,6 +43,16 @@ class InputFile {
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& path, std::string* why = nullptr,
                                                   uint64_t limit = UINT64_MAX);
 
+// ReadWholeFile through one open that first shows `accept` the file's first bytes
+// (up to 64 KiB, or the whole file when it is smaller): when it answers false the
+// rest is never read and `refused` is set. Nothing comes back then, nor (with
+// `why`) when the file cannot be opened or read. A file larger than `wholeUpTo`
+// bytes is not read past what `accept` saw: that head comes back, with `headOnly`.
+std::optional<std::vector<uint8_t>> ReadWholeFileIf(const std::filesystem::path& path,
+                                                    const std::function<bool(std::span<const uint8_t>)>& accept,
+                                                    bool* refused, std::string* why = nullptr,
+                                                    uint64_t wholeUpTo = UINT64_MAX, bool* headOnly = nullptr);
+
 // Writes a file so that its name only ever holds a complete file: the bytes go to a
 // hidden temporary beside the target, are flushed to disk, and only then is the
 // temporary renamed over the target. A writer dropped before its commit, or whose
@@ -64,7 +75,9 @@ class AtomicFileWriter {
   // temporary is then gone and the target untouched.
   bool Commit(std::string* why = nullptr) { return Finish(why) && Publish(why); }
   // The two halves of Commit, for a caller that has a step to take between the
-  // file being safe on disk and it taking the target's name.
+  // file being safe on disk and it taking the target's name. Finish leaves the
+  // flush to the caller while a FinishedTemporaries that defers it is alive on the
+  // calling thread.
   bool Finish(std::string* why = nullptr);
   bool Publish(std::string* why = nullptr);
   void Abort();
@@ -114,9 +127,88 @@ class PlainFileWriter {
 // Gives an existing file a second name `keepAs`, replacing a file there in one step,
 // while the file stays under its own name: a hard link moved into place. Where the
 // file system has no links the file is renamed to `keepAs` instead, so it is never
-// lost either way. False (with the system's text in `why`) when neither worked;
-// nothing changed then.
+// lost either way. NothingThere when no file (or a folder) is at `file`; Failed
+// (with the system's text in `why`) when neither worked; nothing changed then.
+enum class KeepOutcome { Kept, NothingThere, Failed };
+KeepOutcome KeepExistingAs(const std::filesystem::path& file, const std::filesystem::path& keepAs,
+                           std::string* why = nullptr);
+// KeepExistingAs for a file that must be there: false also when nothing is at `file`.
 bool PreserveAs(const std::filesystem::path& file, const std::filesystem::path& keepAs, std::string* why = nullptr);
+
+// A complete temporary that has left its writer, waiting to take its target's name:
+// Publish renames it over the target; dropped unpublished, it is removed.
+class FinishedTemporary {
+ public:
+  FinishedTemporary() = default;
+  FinishedTemporary(std::filesystem::path temporary, std::filesystem::path target, uint64_t bytes)
+      : temp_(std::move(temporary)), target_(std::move(target)), bytes_(bytes) {}
+  ~FinishedTemporary() { Discard(); }
+  FinishedTemporary(FinishedTemporary&& o) noexcept { *this = std::move(o); }
+  FinishedTemporary& operator=(FinishedTemporary&& o) noexcept;
+  FinishedTemporary(const FinishedTemporary&) = delete;
+  FinishedTemporary& operator=(const FinishedTemporary&) = delete;
+
+  bool Pending() const { return !temp_.empty(); }
+  const std::filesystem::path& Path() const { return temp_; }
+  const std::filesystem::path& Target() const { return target_; }
+  uint64_t Bytes() const { return bytes_; }
+  // rename(2) over the target; on failure the temporary is removed.
+  bool Publish(std::string* why = nullptr);
+  void Discard();
+
+ private:
+  std::filesystem::path temp_, target_;
+  uint64_t bytes_ = 0;
+};
+
+// While alive, takes over on the thread that creates it every temporary an
+// AtomicFileWriter finishes there (complete and closed, not yet under its name): the
+// writer forgets it, and its owner publishes or drops it. With `deferFlush` they are
+// closed without being flushed to disk: before any of them is published the owner
+// makes them durable together (FileSystemFlush::Sync, or FlushFile one by one), so
+// one flush serves a whole group of files.
+class FinishedTemporaries {
+ public:
+  explicit FinishedTemporaries(bool deferFlush);
+  ~FinishedTemporaries();
+  FinishedTemporaries(const FinishedTemporaries&) = delete;
+  FinishedTemporaries& operator=(const FinishedTemporaries&) = delete;
+
+  bool DefersFlush() const { return defer_; }
+  std::vector<FinishedTemporary>& Files() { return files_; }
+  void Add(FinishedTemporary f) { files_.push_back(std::move(f)); }
+  // The innermost one alive on the calling thread, or null.
+  static FinishedTemporaries* Current();
+
+ private:
+  bool defer_;
+  FinishedTemporaries* previous_;
+  std::vector<FinishedTemporary> files_;
+};
+
+// A handle on the file system of a folder, to make everything written there durable
+// with one flush (syncfs). A write-back failure is reported by Sync only when it
+// happened after Open or the last Sync, so it is opened before the writes it covers;
+// the report may also concern files of other programs, so a caller that needs to
+// know which of its files failed flushes them one by one after a failed Sync.
+class FileSystemFlush {
+ public:
+  FileSystemFlush() = default;
+  ~FileSystemFlush();
+  FileSystemFlush(const FileSystemFlush&) = delete;
+  FileSystemFlush& operator=(const FileSystemFlush&) = delete;
+  bool Open(const std::filesystem::path& folder, std::string* why = nullptr);
+  bool Sync(std::string* why = nullptr);
+  // Identifies the file system (the device number), after a successful Open.
+  uint64_t Device() const { return device_; }
+
+ private:
+  int fd_ = -1;
+  uint64_t device_ = 0;
+};
+
+// Flushes one file's data to disk (fsync); false with `why` when it fails.
+bool FlushFile(const std::filesystem::path& file, std::string* why = nullptr);
 
 // rename(2): replaces `to` in one step.
 bool RenameFile(const std::filesystem::path& from, const std::filesystem::path& to, std::string* why = nullptr);

@@ -1,6 +1,8 @@
 #include "platform/fsutil.h"
 
+#include <algorithm>
 #include <cstring>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +26,14 @@ bool IsExistingFile(const std::filesystem::path& p) {
 }
 
 void DeleteFileQuietly(const std::filesystem::path& p) { ::unlink(p.c_str()); }
+
+int ProcessorCount() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (::sched_getaffinity(0, sizeof set, &set) == 0) return std::max(CPU_COUNT(&set), 1);
+  const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+  return online > 0 ? static_cast<int>(online) : 1;
+}
 
 std::string ErrnoText(int err) { return std::strerror(err); }
 

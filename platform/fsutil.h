@@ -16,6 +16,9 @@ bool IsExistingFile(const std::filesystem::path& p);
 // Deletes a file, ignoring every error (the design ignores such failures).
 void DeleteFileQuietly(const std::filesystem::path& p);
 
+// The cores this process may run on, at least 1.
+int ProcessorCount();
+
 // The text of the last OS error, for failure reasons.
 std::string ErrnoText(int err);
 

@@ -37,57 +37,9 @@ std::string CheckWrittenOutput(ShellState& state, const DocumentHandler& doc, co
     return "the output read back is " + std::to_string(actual->size()) + " bytes long, not " +
            std::to_string(want.size());
   ReadFailure failure;
-  if (!doc.LoadWritten(std::span<const uint8_t>(*actual), version, failure))
+  if (!doc.LoadWritten(state, std::span<const uint8_t>(*actual), version, failure))
     return "the output read back does not load: " + failure.Reason;
   return {};
-}
-
-// Removes a bad output and moves back the earlier output this conversion kept as its
-// backup; says what became of both.
-std::string UndoOutput(const std::filesystem::path& output, bool backupMade) {
-  std::string why;
-  if (!RemoveFile(output, &why) && IsExistingFile(output)) return "; the output could not be removed: " + why;
-  std::string what = "; the output was removed";
-  if (backupMade) {
-    const std::filesystem::path backup = BackupPathOf(output);
-    if (RenameFile(backup, output, &why))
-      what += " and the earlier output restored from " + backup.string();
-    else
-      what += "; the earlier output stays at " + backup.string() + " (" + why + ")";
-  }
-  return what;
-}
-
-// Writes the output beside its name, keeps an earlier output as the backup, then puts
-// the new output in place. Until that last rename the output name holds the earlier
-// output; after it, the new one, with the earlier one under the backup name.
-ConvertResult WriteOutput(ShellState& state, const DocumentHandler& doc, const std::string& outputPath,
-                          int32_t version, bool& backupMade) {
-  ConvertResult r;
-  ByteSink out;
-  if (out.CreateFile(outputPath)) doc.Encode(out, state, version);
-  if (!out.Finish()) {
-    r.Outcome = ConvertOutcome::SaveFailed;
-    r.Reason = "the output " + out.FailureReason();
-    return r;
-  }
-  backupMade = IsExistingFile(outputPath);
-  std::string why;
-  // An output that cannot be kept as the backup is never replaced: it would be lost.
-  if (!BackupExistingOutput(outputPath, &why)) {
-    out.Abort();
-    backupMade = false;
-    r.Outcome = ConvertOutcome::BackupFailed;
-    r.Reason = why;
-    return r;
-  }
-  if (!out.Publish()) {
-    r.Outcome = ConvertOutcome::SaveFailed;
-    r.Reason = "the output " + out.FailureReason();
-    return r;
-  }
-  r.Outcome = ConvertOutcome::Converted;
-  return r;
 }
 
 }  // namespace
@@ -104,50 +56,93 @@ std::filesystem::path BackupPathOf(const std::filesystem::path& outputPath) {
 }
 
 bool BackupExistingOutput(const std::filesystem::path& outputPath, std::string* why) {
-  if (!IsExistingFile(outputPath)) return true;
   const std::filesystem::path backup = BackupPathOf(outputPath);
   std::string error;
   // One step replaces an older backup, so when it fails the older backup is still
   // there (deleting it first would lose it).
-  if (PreserveAs(outputPath, backup, &error)) return true;
+  if (KeepExistingAs(outputPath, backup, &error) != KeepOutcome::Failed) return true;
   if (why) *why = "the existing output could not be renamed to " + backup.string() + ": " + error;
   return false;
+}
+
+PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& format, const std::string& inputPath,
+                                     const std::string& outputPath, ConvertMode mode, const ConvertHooks& hooks,
+                                     std::optional<std::span<const uint8_t>> inputBytes) {
+  PreparedConversion p;
+  p.OutputPath = outputPath;
+  ConvertResult& r = p.Result;
+  const DocumentHandler& doc = *format.Document;
+  ReadFailure failure;
+  const bool loaded =
+      inputBytes ? doc.LoadBytes(state, *inputBytes, &failure) : doc.Load(state, inputPath, &failure);
+  if (!loaded) {
+    r.Outcome = ConvertOutcome::LoadFailed;
+    r.Reason = failure.Reason;
+    doc.Release(state, false);
+    return p;
+  }
+  const int32_t version = doc.Version(state);
+  if (hooks.Observer) hooks.Observer->BeforeRule(doc.Subject(state));
+  r.Changes = doc.ApplyRule(state);
+  if (hooks.Observer) hooks.Observer->AfterRule(doc.Subject(state));
+  if (mode == ConvertMode::DryRun) {
+    r.Outcome = ConvertOutcome::Checked;
+    doc.Release(state, true);
+    return p;
+  }
+  bool written = false;
+  std::string reason;
+  {
+    // Takes the finished temporary from the writer, which would otherwise remove it.
+    FinishedTemporaries finished(hooks.DeferFlush);
+    ByteSink out;
+    if (out.CreateFile(outputPath)) doc.Encode(out, state, version);
+    written = out.Finish() && !finished.Files().empty();
+    if (written) p.Output = std::move(finished.Files().back());
+    reason = out.FailureReason();
+  }
+  if (!written) {
+    r.Outcome = ConvertOutcome::SaveFailed;
+    r.Reason = "the output " + reason;
+  } else {
+    if (hooks.Observer) hooks.Observer->AfterSave(p.Output.Path());
+    const std::string problem = hooks.Verify ? CheckWrittenOutput(state, doc, p.Output.Path(), version) : "";
+    if (!problem.empty()) {
+      p.Output.Discard();
+      r.Outcome = ConvertOutcome::VerifyFailed;
+      r.Reason = problem + "; it was removed and did not replace anything";
+    } else {
+      r.Outcome = ConvertOutcome::Converted;
+    }
+  }
+  doc.Release(state, true);
+  return p;
+}
+
+ConvertResult PublishConversion(PreparedConversion& p) {
+  ConvertResult r = p.Result;
+  if (!p.Output.Pending()) return r;
+  std::string why;
+  const std::filesystem::path backup = BackupPathOf(p.OutputPath);
+  // An output that cannot be kept as the backup is never replaced: it would be lost.
+  if (KeepExistingAs(p.OutputPath, backup, &why) == KeepOutcome::Failed) {
+    p.Output.Discard();
+    r.Outcome = ConvertOutcome::BackupFailed;
+    r.Reason = "the existing output could not be renamed to " + backup.string() + ": " + why;
+    return r;
+  }
+  if (!p.Output.Publish(&why)) {
+    r.Outcome = ConvertOutcome::SaveFailed;
+    r.Reason = "the output " + why;
+  }
+  return r;
 }
 
 ConvertResult ConvertFile(ShellState& state, const DrawingFormat& format, const std::string& inputPath,
                           const std::string& outputPath, ConvertMode mode, const ConvertHooks& hooks) {
   SetStatus(state, ConversionStatusText(inputPath, outputPath));
-  const DocumentHandler& doc = *format.Document;
-  ConvertResult r;
-  ReadFailure failure;
-  const bool loaded = doc.Load(state, inputPath, &failure);
-  if (!loaded) {
-    r.Outcome = ConvertOutcome::LoadFailed;
-    r.Reason = failure.Reason;
-    doc.Release(state, false);
-    return r;
-  }
-  const int32_t version = doc.Version(state);
-  if (hooks.Observer) hooks.Observer->BeforeRule(doc.Subject(state));
-  const SpacingChanges changes = doc.ApplyRule(state);
-  if (hooks.Observer) hooks.Observer->AfterRule(doc.Subject(state));
-  if (mode == ConvertMode::DryRun) {
-    r.Outcome = ConvertOutcome::Checked;
-  } else {
-    bool backupMade = false;
-    r = WriteOutput(state, doc, outputPath, version, backupMade);
-    if (r.Ok() && hooks.Observer) hooks.Observer->AfterSave(outputPath);
-    if (r.Ok() && hooks.Verify) {
-      const std::string problem = CheckWrittenOutput(state, doc, outputPath, version);
-      if (!problem.empty()) {
-        r.Outcome = ConvertOutcome::VerifyFailed;
-        r.Reason = problem + UndoOutput(outputPath, backupMade);
-      }
-    }
-  }
-  r.Changes = changes;
-  doc.Release(state, true);
-  return r;
+  PreparedConversion p = PrepareConversion(state, format, inputPath, outputPath, mode, hooks);
+  return PublishConversion(p);
 }
 
 ConvertResult ConvertJwwFile(ShellState& state, const std::string& inputPath, const std::string& outputPath,

@@ -3,8 +3,11 @@
 // output as the one ".BAK" backup, apply the spacing rule, write, release. The only
 // progress report is the status text; the result adds the reason for a script.
 #include <filesystem>
+#include <optional>
+#include <span>
 #include <string>
 
+#include "platform/files.h"
 #include "shell/formats.h"
 #include "shell/shellstate.h"
 
@@ -16,8 +19,8 @@ enum class ConvertOutcome {
   LoadFailed,    // the input was refused; no backup, no output
   BackupFailed,  // an existing output could not be kept as its backup; it was left alone
   SaveFailed,    // the output could not be written; an earlier output stays as it was
-  VerifyFailed,  // the output did not read back as written; it was removed and an
-                 // earlier output moved back from its backup
+  VerifyFailed,  // the output did not read back as written; it never took its name,
+                 // and an earlier output stays as it was
 };
 
 struct ConvertResult {
@@ -38,17 +41,21 @@ class ConversionObserver {
   // the two is exactly what the rule changed.
   virtual void BeforeRule(const RuleSubject&) {}
   virtual void AfterRule(const RuleSubject&) {}
-  // A successful write, before it is verified.
-  virtual void AfterSave(const std::filesystem::path& /*output*/) {}
+  // A successful write: the complete output under its temporary name, before it is
+  // verified and takes the output's name.
+  virtual void AfterSave(const std::filesystem::path& /*temporary*/) {}
 };
 
 struct ConvertHooks {
   ConversionObserver* Observer = nullptr;
-  // After a successful write, read the output back: it must hold exactly the bytes the
-  // writer makes of the document and load in full. Otherwise the output is removed,
-  // an earlier output moved to its backup by this conversion is moved back, and the
-  // result is VerifyFailed.
+  // After a successful write, read the output back before it takes its name: it must
+  // hold exactly the bytes the writer makes of the document and load in full.
+  // Otherwise it is removed, an earlier output and its backup stay as they were, and
+  // the result is VerifyFailed.
   bool Verify = false;
+  // Leave the output's flush to disk to the caller, who makes a group of prepared
+  // outputs durable together before publishing them (see PrepareConversion).
+  bool DeferFlush = false;
 };
 
 // The progress sentence shown while one file is converted; the paths as NameToUtf8
@@ -65,11 +72,37 @@ std::filesystem::path BackupPathOf(const std::filesystem::path& outputPath);
 // when given, otherwise.
 bool BackupExistingOutput(const std::filesystem::path& outputPath, std::string* why = nullptr);
 
-// Converts one file of a converted format (format.Document is set). The steps: set
-// the status text, load the input in full, apply the rule, write the output under a
-// temporary name and flush it, keep an existing output as the one backup (it stays
-// under its own name until the new output replaces it in one rename), verify when
-// asked, release the document. The input file is never touched.
+// A batch reads an input up to this size whole, once, for both its probe and its
+// load; a larger one is loaded from its path after the probe has seen its head,
+// so memory holds the document alone.
+constexpr uint64_t kLoadFromBytesUpTo = uint64_t{16} << 20;
+
+// A conversion taken as far as it goes before its output takes its name.
+struct PreparedConversion {
+  ConvertResult Result;  // final, unless Output is pending
+  std::string OutputPath;
+  FinishedTemporary Output;  // the complete (and verified, when asked) output
+};
+
+// Loads the input in full (from `inputBytes` when the caller has read the file,
+// else from its path), applies the rule, writes the output under a temporary name
+// beside it, verifies it when asked and releases the document. The output is
+// flushed to disk unless hooks.DeferFlush; nothing under the output's name or the
+// backup's name changes yet. Never sets the status text, so it may run on any
+// thread with a ShellState of its own.
+PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& format, const std::string& inputPath,
+                                     const std::string& outputPath, ConvertMode mode, const ConvertHooks& hooks,
+                                     std::optional<std::span<const uint8_t>> inputBytes = std::nullopt);
+
+// Puts a prepared output in place, whose temporary must be durable by now: keeps an
+// existing output as the one backup (it stays under its own name until the new
+// output replaces it in one rename), then renames the temporary over it. Gives the
+// conversion's final result.
+ConvertResult PublishConversion(PreparedConversion& prepared);
+
+// Converts one file of a converted format (format.Document is set): sets the status
+// text, then PrepareConversion and PublishConversion. The input file is never
+// touched.
 ConvertResult ConvertFile(ShellState& state, const DrawingFormat& format, const std::string& inputPath,
                           const std::string& outputPath, ConvertMode mode = ConvertMode::Write,
                           const ConvertHooks& hooks = {});

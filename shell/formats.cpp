@@ -1,5 +1,6 @@
 #include "shell/formats.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -15,6 +16,9 @@ namespace {
 bool LoadJww(ShellState& s, const std::filesystem::path& path, ReadFailure* failure) {
   return LoadJwwFile(s.Jww, s.Images, path, failure);
 }
+bool LoadJwwFromBytes(ShellState& s, std::span<const uint8_t> bytes, ReadFailure* failure) {
+  return LoadJwwBytes(s.Jww, s.Images, bytes, failure);
+}
 int32_t JwwVersion(const ShellState& s) { return s.Jww.Header.Version; }
 RuleSubject JwwSubject(const ShellState& s) { return {s.Jww, s.Jww.TextTypeSettings}; }
 SpacingChanges ApplyJww(ShellState& s) { return ApplyJwwSpacingRule(s.Jww, s.Options); }
@@ -23,12 +27,15 @@ void EncodeJww(ByteSink& out, ShellState& s, int32_t version) {
   WriteJwwHeader(out, s.Jww, version);
   WriteJwwBody(out, s.Jww, s.Images, version);
 }
-bool LoadWrittenJww(std::span<const uint8_t> bytes, int32_t version, ReadFailure& why) {
+bool LoadWrittenJww(const ShellState& s, std::span<const uint8_t> bytes, int32_t version, ReadFailure& why) {
   // Bound images of the read-back drawing go to a folder of their own (removed with
-  // it), so the extracted images of the conversion stay as they are.
+  // it), so the extracted images of the conversion stay as they are. A drawing
+  // without images is written with none, so its read-back extracts nothing and
+  // needs no folder.
   std::optional<ScopedTempFolder> folder;
   TempImages images;
-  if (version >= kVerImages) {
+  images.TempFolder = s.Images.TempFolder;
+  if (version >= kVerImages && !s.Images.TempImageFiles.empty()) {
     folder.emplace("plmconv-verify-");
     if (!folder->Ok()) {
       why.Reason = "no temporary folder for its bound images";
@@ -50,20 +57,23 @@ const std::string* JwwStoredMemo(const ShellState& s) { return &s.Jww.Header.Mem
 bool LoadJwwHeader(ShellState& s, const std::filesystem::path& path) { return ReadJwwMemo(s.Jww, path); }
 bool JwwCarriesImages(const ShellState& s) { return s.Jww.Header.Version >= kVerImages; }
 
-constexpr DocumentHandler kJwwDocument{LoadJww,        JwwVersion,    JwwSubject,    ApplyJww,
-                                       EncodeJww,      LoadWrittenJww, ReleaseJww,   JwwStoredMemo,
-                                       LoadJwwHeader,  JwwCarriesImages};
+constexpr DocumentHandler kJwwDocument{LoadJww,        LoadJwwFromBytes, JwwVersion,    JwwSubject,
+                                       ApplyJww,       EncodeJww,        LoadWrittenJww, ReleaseJww,
+                                       JwwStoredMemo,  LoadJwwHeader,    JwwCarriesImages, "JwwData."};
 
 // --- JWS figures
 
 bool LoadJws(ShellState& s, const std::filesystem::path& path, ReadFailure* failure) {
   return LoadJwsFile(s.Jws, path, failure);
 }
+bool LoadJwsFromBytes(ShellState& s, std::span<const uint8_t> bytes, ReadFailure* failure) {
+  return LoadJwsBytes(s.Jws, bytes, failure);
+}
 int32_t JwsVersion(const ShellState& s) { return s.Jws.Version; }
 RuleSubject JwsSubject(const ShellState& s) { return {s.Jws, {}}; }
 SpacingChanges ApplyJws(ShellState& s) { return ApplyJwsSpacingRule(s.Jws, s.Options); }
 void EncodeJws(ByteSink& out, ShellState& s, int32_t version) { WriteJwsFile(out, s.Jws, version); }
-bool LoadWrittenJws(std::span<const uint8_t> bytes, int32_t, ReadFailure& why) {
+bool LoadWrittenJws(const ShellState&, std::span<const uint8_t> bytes, int32_t, ReadFailure& why) {
   auto copy = std::make_unique<JwsDocument>();
   const bool ok = LoadJwsBytes(*copy, bytes, &why);
   ClearJwsData(*copy);
@@ -72,8 +82,9 @@ bool LoadWrittenJws(std::span<const uint8_t> bytes, int32_t, ReadFailure& why) {
 void ReleaseJws(ShellState& s, bool) { ClearJwsData(s.Jws); }
 bool NoImages(const ShellState&) { return false; }
 
-constexpr DocumentHandler kJwsDocument{LoadJws,   JwsVersion, JwsSubject, ApplyJws, EncodeJws, LoadWrittenJws,
-                                       ReleaseJws, nullptr,   nullptr,    NoImages};
+constexpr DocumentHandler kJwsDocument{LoadJws,    LoadJwsFromBytes, JwsVersion, JwsSubject, ApplyJws,
+                                       EncodeJws,  LoadWrittenJws,   ReleaseJws, nullptr,    nullptr,
+                                       NoImages,   "JwsData"};
 
 // --- memo readers of the file list
 
@@ -121,6 +132,12 @@ bool Matches(std::string_view pattern, std::string_view ext) {
 }  // namespace
 
 std::span<const DrawingFormat> DrawingFormats() { return kFormats; }
+
+bool StartsWithSignature(const DocumentHandler& doc, std::span<const uint8_t> head) {
+  const std::string_view sig = doc.Signature;
+  return head.size() >= sig.size() && std::equal(sig.begin(), sig.end(), head.begin(),
+                                                  [](char c, uint8_t b) { return static_cast<uint8_t>(c) == b; });
+}
 
 const DrawingFormat* FormatForExtension(std::string_view upperExtension) {
   for (const DrawingFormat& f : kFormats)

@@ -23,14 +23,18 @@ struct RuleSubject {
 // on the format's one document in the shell state.
 struct DocumentHandler {
   bool (*Load)(ShellState& state, const std::filesystem::path& path, ReadFailure* failure);
+  // The same from the file's bytes, read by the caller.
+  bool (*LoadBytes)(ShellState& state, std::span<const uint8_t> bytes, ReadFailure* failure);
   int32_t (*Version)(const ShellState& state);
   RuleSubject (*Subject)(const ShellState& state);
   SpacingChanges (*ApplyRule)(ShellState& state);
   // The whole file in `version`, as the save writes it.
   void (*Encode)(ByteSink& out, ShellState& state, int32_t version);
   // Loads a written file from memory into a document of its own (verification);
-  // bound images, if any, go to a private folder removed afterwards.
-  bool (*LoadWritten)(std::span<const uint8_t> bytes, int32_t version, ReadFailure& failure);
+  // bound images, if the loaded document has any, go to a private folder removed
+  // afterwards.
+  bool (*LoadWritten)(const ShellState& state, std::span<const uint8_t> bytes, int32_t version,
+                      ReadFailure& failure);
   // Deletes what a complete load extracted (bound images) and clears the document.
   void (*Release)(ShellState& state, bool loaded);
   // The memo stored in the loaded document, or null when the format has none.
@@ -40,7 +44,12 @@ struct DocumentHandler {
   bool (*LoadHeader)(ShellState& state, const std::filesystem::path& path);
   // True when the loaded document carries bound images (listed in state.Images).
   bool (*CarriesImages)(const ShellState& state);
+  // The bytes a file of the format starts with; the probe checks exactly these.
+  std::string_view Signature;
 };
+
+// The probe's answer from a file's first bytes (`head` may be the whole file).
+bool StartsWithSignature(const DocumentHandler& doc, std::span<const uint8_t> head);
 
 struct DrawingFormat {
   // Upper-cased extension with its dot (".JWW"); a trailing '*' matches any rest

@@ -20,8 +20,11 @@ struct ShellState {
   TempImages Images;  // Images.TempFolder is the image folder
   ConvertOptions Options;
   // Sets the one-line status text and repaints it at once (the window's status bar,
-  // or a printer for the command line). May be empty.
+  // or a printer for the command line). May be empty. A batch calls it only from
+  // the thread that started the batch.
   std::function<void(const std::string&)> Status;
+  // Drawings the window's batch converts at once; 0: one per core.
+  int BatchWorkers = 0;
 };
 
 }  // namespace plm

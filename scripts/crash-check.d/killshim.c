@@ -46,20 +46,22 @@ static void die_now(void) { kill(getpid(), SIGKILL); for (;;) pause(); }
 
 static void before(const char* name, const char* path) {
   setup();
-  ++step_count;
+  const long step = __atomic_add_fetch(&step_count, 1, __ATOMIC_SEQ_CST);
   if (log_fd >= 0) {
     char line[4200];
-    int n = snprintf(line, sizeof line, "%ld %s %s\n", step_count, name, path ? path : "");
+    int n = snprintf(line, sizeof line, "%ld %s %s\n", step, name, path ? path : "");
     if (n > 0) {
       ssize_t w = write(log_fd, line, (size_t)(n < (int)sizeof line ? n : (int)sizeof line - 1));
       (void)w;
     }
   }
-  if (step_count == kill_at && !kill_after) die_now();
+  if (step == kill_at && !kill_after) die_now();
 }
 
+/* With several threads another step may come between a call and its end; the kill
+ * then lands after the later one, which is still a gap between two steps. */
 static void after(void) {
-  if (step_count == kill_at && kill_after) die_now();
+  if (__atomic_load_n(&step_count, __ATOMIC_SEQ_CST) >= kill_at && kill_at > 0 && kill_after) die_now();
 }
 
 #define REAL(type, name, args) \
@@ -213,6 +215,16 @@ int fdatasync(int fd) {
   setup();
   before("fdatasync", log_fd >= 0 ? fd_path(fd, path, sizeof path) : "");
   int r = real_fdatasync(fd);
+  after();
+  return r;
+}
+
+int syncfs(int fd) {
+  REAL(int, syncfs, (int));
+  char path[4096];
+  setup();
+  before("syncfs", log_fd >= 0 ? fd_path(fd, path, sizeof path) : "");
+  int r = real_syncfs(fd);
   after();
   return r;
 }

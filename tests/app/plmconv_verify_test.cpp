@@ -1,5 +1,5 @@
-// Verification of written outputs: a damaged write is caught, removed, and an earlier
-// output comes back; sound writes pass.
+// Verification of written outputs: a damaged write is caught and removed before it
+// takes the output's name, so an earlier output and its backup stay; sound writes pass.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -22,7 +22,8 @@ using plmtest::Bytes;
 using plmtest::ReadFileBytes;
 using plmtest::WriteFileBytes;
 
-// Stands in for a write that went wrong: changes the output once it is on disk.
+// Stands in for a write that went wrong: changes the output once it is on disk (under
+// its temporary name, before it is verified).
 class DamagingObserver : public ConversionObserver {
  public:
   explicit DamagingObserver(std::function<void(const fs::path&)> damage) : damage_(std::move(damage)) {}
@@ -65,7 +66,7 @@ void FlipByte(const fs::path& file, size_t offset) {
 
 const std::vector<uint8_t> kEarlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
 
-TEST(PlmconvVerifyTest, DamagedWritesAreCaughtRemovedAndTheEarlierOutputRestored) {
+TEST(PlmconvVerifyTest, DamagedWritesAreCaughtAndNeverReplaceTheEarlierOutput) {
   plmtest::TempDir dir;
   fs::create_directories(dir / "in");
   fs::create_directories(dir / "TEMP");
@@ -94,7 +95,11 @@ TEST(PlmconvVerifyTest, DamagedWritesAreCaughtRemovedAndTheEarlierOutputRestored
        },
        "bytes long, not"},
       {"a sound drawing, but not the one written (the input before the rule)",
-       [&](const fs::path& f) { fs::copy_file(dir / "in" / f.filename(), f, fs::copy_options::overwrite_existing); },
+       [&](const fs::path& f) {
+         // f is the output's temporary, named after the output.
+         const char* input = f.filename().string().find("D.JWW") != std::string::npos ? "D.JWW" : "F.JWS";
+         fs::copy_file(dir / "in" / input, f, fs::copy_options::overwrite_existing);
+       },
        "differs from the written drawing"},
       {"the output gone", [](const fs::path& f) { fs::remove(f); }, "could not be read back"},
   };
@@ -127,13 +132,15 @@ TEST(PlmconvVerifyTest, DamagedWritesAreCaughtRemovedAndTheEarlierOutputRestored
         } else {
           EXPECT_EQ(r.Outcome, ConvertOutcome::VerifyFailed);
           EXPECT_NE(r.Reason.find(d.reason), std::string::npos) << r.Reason;
+          EXPECT_NE(r.Reason.find("did not replace anything"), std::string::npos) << r.Reason;
+          const fs::path backup = out / (fs::path(name).stem().string() + ".BAK");
           if (earlier) {
             EXPECT_EQ(ReadFileBytes(out / name), kEarlier);
-            EXPECT_NE(r.Reason.find("restored from"), std::string::npos) << r.Reason;
+            EXPECT_EQ(ReadFileBytes(backup), (std::vector<uint8_t>{'o', 'l', 'd'}));
           } else {
             EXPECT_FALSE(fs::exists(out / name));
+            EXPECT_FALSE(fs::exists(backup));
           }
-          EXPECT_FALSE(fs::exists(out / (fs::path(name).stem().string() + ".BAK")));
         }
         // Nothing of the conversion stays in the image folder, nor in the save folder.
         EXPECT_TRUE(fs::is_empty(dir / "TEMP"));

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -145,6 +146,99 @@ TEST(FilesTest, AWholeFileIsReadUpToItsLimit) {
   std::string why;
   EXPECT_FALSE(ReadWholeFile(dir / "big", &why, big.size() - 1));
   EXPECT_NE(why.find("larger than"), std::string::npos);
+}
+
+TEST(FilesTest, AFileIsReadThroughOneOpenAndRefusedOnItsHead) {
+  plmtest::TempDir dir;
+  std::vector<uint8_t> big(300000), small{'J', 'w', 'w'};
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 13 + 1);
+  WriteFileBytes(dir / "big", big);
+  WriteFileBytes(dir / "small", small);
+  fs::create_directory(dir / "folder");
+  struct Case {
+    const char* name;
+    bool accept;
+    size_t headSeen;  // what the check is shown
+    bool read, refused;
+  } cases[] = {
+      {"big", true, size_t{1} << 16, true, false},  // the control
+      {"big", false, size_t{1} << 16, false, true},  // the rest is never read
+      {"small", true, 3, true, false},
+      {"small", false, 3, false, true},
+      {"missing", true, 0, false, false},
+      {"folder", true, 0, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + (c.accept ? " accepted" : " refused"));
+    size_t seen = 0;
+    bool refused = true;
+    std::string why;
+    const auto bytes = ReadWholeFileIf(
+        dir / c.name,
+        [&](std::span<const uint8_t> head) {
+          seen = head.size();
+          return c.accept;
+        },
+        &refused, &why);
+    EXPECT_EQ(bytes.has_value(), c.read);
+    EXPECT_EQ(refused, c.refused);
+    EXPECT_EQ(seen, c.headSeen);
+    if (c.read) EXPECT_EQ(*bytes, std::string(c.name) == "big" ? big : small);
+    if (!c.read && !c.refused) EXPECT_FALSE(why.empty());
+  }
+}
+
+TEST(FilesTest, KeepingAnExistingFileSaysWhenNothingIsThere) {
+  plmtest::TempDir dir;
+  WriteFileBytes(dir / "A.JWW", kNew);
+  fs::create_directory(dir / "D.JWW");
+  fs::create_directory(dir / "E.BAK");
+  WriteFileBytes(dir / "E.BAK" / "inside", kOld);
+  WriteFileBytes(dir / "E.JWW", kOld);
+  EXPECT_EQ(KeepExistingAs(dir / "A.JWW", dir / "A.BAK"), KeepOutcome::Kept);
+  EXPECT_EQ(ReadFileBytes(dir / "A.BAK"), kNew);
+  EXPECT_EQ(KeepExistingAs(dir / "M.JWW", dir / "M.BAK"), KeepOutcome::NothingThere);
+  EXPECT_EQ(KeepExistingAs(dir / "D.JWW", dir / "D.BAK"), KeepOutcome::NothingThere);  // a folder is no output
+  std::string why;
+  EXPECT_EQ(KeepExistingAs(dir / "E.JWW", dir / "E.BAK", &why), KeepOutcome::Failed);
+  EXPECT_FALSE(why.empty());
+  EXPECT_EQ(ReadFileBytes(dir / "E.JWW"), kOld);
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"A.BAK", "A.JWW", "D.JWW", "E.BAK", "E.JWW"}));
+}
+
+// A finished temporary taken over by the log keeps its name until it is published,
+// and goes when it is dropped unpublished.
+TEST(FilesTest, DeferredTemporariesArePublishedOrRemoved) {
+  plmtest::TempDir dir;
+  WriteFileBytes(dir / "T", kOld);
+  for (const bool publish : {true, false}) {
+    SCOPED_TRACE(publish ? "published" : "dropped");
+    FinishedTemporary taken;
+    {
+      FinishedTemporaries log(true);
+      AtomicFileWriter w;
+      ASSERT_TRUE(w.Create(dir / "T"));
+      ASSERT_TRUE(w.Write(kNew.data(), kNew.size()));
+      ASSERT_TRUE(w.Finish());
+      ASSERT_EQ(log.Files().size(), 1u);
+      taken = std::move(log.Files().front());
+    }
+    ASSERT_TRUE(taken.Pending());
+    EXPECT_EQ(taken.Bytes(), kNew.size());
+    EXPECT_EQ(ReadFileBytes(dir / "T"), kOld);
+    FileSystemFlush flush;
+    ASSERT_TRUE(flush.Open(dir.path()));
+    EXPECT_TRUE(flush.Sync());
+    EXPECT_TRUE(FlushFile(taken.Path()));
+    if (publish) {
+      EXPECT_TRUE(taken.Publish());
+      EXPECT_EQ(ReadFileBytes(dir / "T"), kNew);
+      WriteFileBytes(dir / "T", kOld);
+    } else {
+      taken.Discard();
+    }
+    EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"T"}));
+  }
 }
 
 }  // namespace

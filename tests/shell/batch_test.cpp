@@ -117,5 +117,23 @@ TEST(BatchTest, RowsConvertByExtensionAndProbe) {
   EXPECT_TRUE(fs::exists(dir / "out" / "last.jws"));
 }
 
+// The batch answers the probe from the bytes it reads for the load; its answer must be
+// the probe's, byte for byte.
+TEST(BatchTest, TheSignatureCheckOnReadBytesAgreesWithTheProbes) {
+  plmtest::TempDir dir;
+  const std::string contents[] = {"JwwData.", "JwwData.rest", "JwwData", "JwwDatA.", "jwwData.", "JwsData",
+                                  "JwsData.", "JwsDat",       "",        std::string("Jww\0ata."), "XJwwData."};
+  int n = 0;
+  for (const std::string& c : contents) {
+    const fs::path file = dir / ("f" + std::to_string(n++));
+    plmtest::WriteFileBytes(file, std::vector<uint8_t>(c.begin(), c.end()));
+    const std::vector<uint8_t> bytes = plmtest::ReadFileBytes(file);
+    for (const DrawingFormat* f : {&JwwFormat(), &JwsFormat()}) {
+      SCOPED_TRACE(std::string(f->Name) + " on \"" + c + "\"");
+      EXPECT_EQ(StartsWithSignature(*f->Document, bytes), f->Probe(file));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace plm

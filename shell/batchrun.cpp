@@ -1,0 +1,303 @@
+#include "shell/batchrun.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/fsutil.h"
+
+namespace plm {
+namespace {
+
+// A group closes after this many rows or this many bytes of output; workers run at
+// most kAhead rows ahead of the row being collected.
+constexpr size_t kGroupRows = 128;
+constexpr uint64_t kGroupBytes = uint64_t{64} << 20;
+constexpr size_t kAhead = 2 * kGroupRows;
+// A flush of the whole file system also writes what other programs have pending
+// there: it pays for itself from this many outputs on; fewer are flushed each on
+// its own, and their renames by a flush of their folder.
+constexpr size_t kFlushWholeFrom = 16;
+
+std::filesystem::path FolderOf(const std::filesystem::path& file) {
+  return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+}
+
+// One flush handle per file system the outputs go to, found once per output folder.
+class FileSystems {
+ public:
+  // Null when the folder cannot be opened: its files are then flushed one by one.
+  FileSystemFlush* For(const std::filesystem::path& folder) {
+    const auto known = byFolder_.find(folder.string());
+    if (known != byFolder_.end()) return known->second;
+    FileSystemFlush* handle = nullptr;
+    auto opened = std::make_unique<FileSystemFlush>();
+    if (opened->Open(folder)) {
+      for (const auto& h : handles_)
+        if (h->Device() == opened->Device()) handle = h.get();
+      if (!handle) {
+        handle = opened.get();
+        handles_.push_back(std::move(opened));
+      }
+    }
+    byFolder_.emplace(folder.string(), handle);
+    return handle;
+  }
+
+ private:
+  std::map<std::string, FileSystemFlush*> byFolder_;
+  std::vector<std::unique_ptr<FileSystemFlush>> handles_;
+};
+
+// Publishes prepared rows a group at a time and reports every row in row order.
+//
+// The order of steps, and why a crash (a kill or a power cut) at any point loses
+// nothing:
+//  1. Workers write each output of a group to a hidden temporary beside its name,
+//     without a flush. Until step 3 nothing under an output's or a backup's name
+//     has changed; a crash leaves only temporaries, which the next batch sweeps
+//     away before it writes.
+//  2. One flush of each file system the group writes to (syncfs) makes every
+//     temporary of the group durable, and with it the renames of the group before
+//     (step 3), whose rows are reported only now. A small group, or one whose
+//     file-system flush failed, has each temporary flushed on its own (fsync) and
+//     the folders of the earlier renames flushed, so only a file that cannot be
+//     made durable fails.
+//  3. Per row, in row order: an earlier output gets a second name, the backup
+//     (a hard link moved over an older backup in one rename), then the durable
+//     temporary is renamed over the output name. Each rename is atomic, and the
+//     file system keeps the order of these metadata changes, so after a crash an
+//     output name holds either the earlier output or the complete new one, and the
+//     earlier output is under its name or its backup name.
+//  4. After the last group, a flush of its folders makes its renames durable
+//     before its rows are reported.
+class GroupCommitter {
+ public:
+  explicit GroupCommitter(const RowOrderedRun& run) : run_(run) {}
+
+  void Add(size_t row, BatchRowWork work) {
+    Entry e{row, std::move(work), {}, nullptr};
+    FinishedTemporary& out = e.work.Conversion.Output;
+    if (!out.Pending()) {
+      e.result = e.work.Conversion.Result;
+      if (group_.empty() && published_.empty()) {  // nothing before it waits
+        if (run_.Done) run_.Done(row, e.work, e.result);
+        return;
+      }
+    } else {
+      e.fs = fileSystems_.For(FolderOf(out.Target()));
+      bytes_ += out.Bytes();
+    }
+    group_.push_back(std::move(e));
+  }
+
+  bool Full() const { return group_.size() >= kGroupRows || bytes_ >= kGroupBytes; }
+
+  // Steps 2 and 3 for the open group (and the report of the group before).
+  void Commit() {
+    size_t pending = 0;
+    for (const Entry& e : group_) pending += e.work.Conversion.Output.Pending() ? 1 : 0;
+    std::set<FileSystemFlush*> flushed;
+    if (pending >= kFlushWholeFrom) {
+      std::set<FileSystemFlush*> handles;
+      for (const Entry& e : published_)
+        if (e.result.Outcome == ConvertOutcome::Converted && e.fs) handles.insert(e.fs);
+      for (const Entry& e : group_)
+        if (e.work.Conversion.Output.Pending() && e.fs) handles.insert(e.fs);
+      for (FileSystemFlush* fs : handles)
+        if (fs->Sync()) flushed.insert(fs);
+    }
+    auto covered = [&](const Entry& e) { return e.fs != nullptr && flushed.count(e.fs) > 0; };
+
+    // The renames of the group before: durable with the flush above, else by a flush
+    // of their folders, each once.
+    std::map<std::string, std::string> folders;  // folder -> "" when flushed, else why not
+    for (Entry& e : published_) {
+      if (e.result.Outcome == ConvertOutcome::Converted && !covered(e)) {
+        const std::filesystem::path folder = FolderOf(e.work.Conversion.OutputPath);
+        auto known = folders.find(folder.string());
+        if (known == folders.end()) {
+          std::string why;
+          known = folders.emplace(folder.string(), FlushFile(folder, &why) ? "" : why).first;
+        }
+        if (!known->second.empty()) {
+          e.result.Outcome = ConvertOutcome::SaveFailed;
+          e.result.Reason = "the output is in place, but its folder " + known->second;
+        }
+      }
+      if (run_.Done) run_.Done(e.row, e.work, e.result);
+    }
+    published_.clear();
+
+    for (Entry& e : group_) {
+      PreparedConversion& p = e.work.Conversion;
+      std::string why;
+      if (p.Output.Pending() && !covered(e) && !FlushFile(p.Output.Path(), &why)) {
+        p.Output.Discard();
+        p.Result.Outcome = ConvertOutcome::SaveFailed;
+        p.Result.Reason = "the output " + why;
+      }
+      e.result = PublishConversion(p);
+      published_.push_back(std::move(e));
+    }
+    group_.clear();
+    bytes_ = 0;
+  }
+
+  // Step 4.
+  void Finish() {
+    Commit();
+    if (!published_.empty()) Commit();
+  }
+
+ private:
+  struct Entry {
+    size_t row;
+    BatchRowWork work;
+    ConvertResult result;
+    FileSystemFlush* fs;
+  };
+
+  const RowOrderedRun& run_;
+  FileSystems fileSystems_;
+  std::vector<Entry> group_;      // prepared, not yet under their names
+  std::vector<Entry> published_;  // under their names, the renames not yet flushed
+  uint64_t bytes_ = 0;
+};
+
+void RunOnCallingThread(ShellState& state, const RowOrderedRun& run) {
+  GroupCommitter committer(run);
+  const std::function<void(const std::string&)> status = [&state](const std::string& text) {
+    if (state.Status) state.Status(text);
+  };
+  for (size_t row = 0; row < run.Rows; ++row) {
+    if (run.Starting) run.Starting(row);
+    committer.Add(row, run.Prepare(row, 0, state, status));
+    if (committer.Full()) committer.Commit();
+  }
+  committer.Finish();
+}
+
+// The workers' own states; their image folders go when empty.
+struct WorkerStates {
+  std::vector<std::unique_ptr<ShellState>> States;
+  WorkerStates(const ShellState& model, int count) {
+    for (int k = 0; k < count; ++k) {
+      auto s = std::make_unique<ShellState>();
+      s->Options = model.Options;
+      if (!model.Images.TempFolder.empty()) {
+        s->Images.TempFolder = model.Images.TempFolder / ("worker-" + std::to_string(k + 1));
+        CreateFolderQuietly(s->Images.TempFolder);
+      }
+      States.push_back(std::move(s));
+    }
+  }
+  ~WorkerStates() {
+    for (const auto& s : States)
+      if (!s->Images.TempFolder.empty()) RemoveEmptyFolderQuietly(s->Images.TempFolder);
+  }
+};
+
+void RunOnWorkers(ShellState& state, const RowOrderedRun& run, int count) {
+  WorkerStates workers(state, count);
+  struct Slot {
+    bool ready = false;
+    BatchRowWork work;
+    std::optional<std::string> status;
+    std::exception_ptr error;
+  };
+  // Row r lives in slot r % size; a worker starts row r only once row r - kAhead
+  // has been collected, so no slot is taken twice.
+  std::vector<Slot> slots(kAhead + 1);
+  std::mutex m;
+  std::condition_variable ready, room;
+  size_t next = 0, limit = kAhead;
+  bool stop = false;
+
+  auto work = [&](int k) {
+    for (;;) {
+      size_t row;
+      {
+        std::unique_lock lock(m);
+        room.wait(lock, [&] { return stop || next >= run.Rows || next < limit; });
+        if (stop || next >= run.Rows) return;
+        row = next++;
+      }
+      Slot& slot = slots[row % slots.size()];
+      try {
+        slot.work = run.Prepare(row, k, *workers.States[static_cast<size_t>(k)],
+                                [&slot](const std::string& text) { slot.status = text; });
+      } catch (...) {
+        slot.error = std::current_exception();
+      }
+      {
+        std::lock_guard lock(m);
+        slot.ready = true;
+      }
+      ready.notify_one();
+    }
+  };
+  std::vector<std::thread> threads;
+  auto stopAll = [&] {
+    {
+      std::lock_guard lock(m);
+      stop = true;
+    }
+    room.notify_all();
+    for (std::thread& t : threads) t.join();
+    threads.clear();
+  };
+
+  GroupCommitter committer(run);
+  try {
+    for (int k = 0; k < count; ++k) threads.emplace_back(work, k);
+    for (size_t row = 0; row < run.Rows; ++row) {
+      if (run.Starting) run.Starting(row);
+      Slot& slot = slots[row % slots.size()];
+      {
+        std::unique_lock lock(m);
+        ready.wait(lock, [&] { return slot.ready; });
+      }
+      if (slot.error) std::rethrow_exception(slot.error);
+      if (slot.status && state.Status) state.Status(*slot.status);
+      BatchRowWork done = std::move(slot.work);
+      slot.work = {};
+      slot.status.reset();
+      {
+        std::lock_guard lock(m);
+        slot.ready = false;
+        limit = row + 1 + kAhead;
+      }
+      room.notify_all();
+      committer.Add(row, std::move(done));
+      if (committer.Full()) committer.Commit();
+    }
+    committer.Finish();
+  } catch (...) {
+    stopAll();
+    throw;
+  }
+  stopAll();
+}
+
+}  // namespace
+
+void RunRowOrdered(ShellState& state, const RowOrderedRun& run) {
+  const int count = static_cast<int>(std::min<size_t>(static_cast<size_t>(std::max(run.Workers, 1)), run.Rows));
+  if (count <= 1)
+    RunOnCallingThread(state, run);
+  else
+    RunOnWorkers(state, run, count);
+}
+
+int DefaultWorkers() { return ProcessorCount(); }
+
+}  // namespace plm
