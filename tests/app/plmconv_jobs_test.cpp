@@ -96,8 +96,9 @@ TEST(PlmconvJobsTest, LinesReportsAndOutputsDoNotDependOnTheNumberOfJobs) {
     }
     // The control: every kind of line is there.
     for (const char* kind : {": converted\n", ": failed (", ": skipped (", ": would change "})
-      if (dryRun != (std::string(kind) == ": converted\n"))
+      if (dryRun != (std::string(kind) == ": converted\n")) {
         EXPECT_NE(lines["1"].find(kind), std::string::npos) << kind;
+      }
     EXPECT_GT(reports["1"].size(), 1000u);
     for (const std::string jobs : {"4", "3"}) {
       SCOPED_TRACE("-j " + jobs);

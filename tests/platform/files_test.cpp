@@ -183,8 +183,12 @@ TEST(FilesTest, AFileIsReadThroughOneOpenAndRefusedOnItsHead) {
     EXPECT_EQ(bytes.has_value(), c.read);
     EXPECT_EQ(refused, c.refused);
     EXPECT_EQ(seen, c.headSeen);
-    if (c.read) EXPECT_EQ(*bytes, std::string(c.name) == "big" ? big : small);
-    if (!c.read && !c.refused) EXPECT_FALSE(why.empty());
+    if (c.read) {
+      EXPECT_EQ(*bytes, std::string(c.name) == "big" ? big : small);
+    }
+    if (!c.read && !c.refused) {
+      EXPECT_FALSE(why.empty());
+    }
   }
 }
 

@@ -230,7 +230,9 @@ TEST(BatchRunTest, GroupsTakeTheirNamesInRowOrderAndAFaultLosesNothing) {
           EXPECT_EQ(plmtest::ReadFileBytes(g.dir / "save" / backup), Earlier(g.Name(i))) << g.Name(i);
         }
       }
-      if (faultAt >= 0) EXPECT_EQ(replaced, faultAt / 128 * 128);
+      if (faultAt >= 0) {
+        EXPECT_EQ(replaced, faultAt / 128 * 128);
+      }
       for (const std::string& n : names) EXPECT_FALSE(n.starts_with(".")) << "left behind: " << n;
       EXPECT_TRUE(fs::is_empty(g.dir / "images"));
     }
