@@ -53,23 +53,11 @@ std::string SwitchText(const ConvertOptions& o) {
   return s.empty() ? "（なし）" : s;
 }
 
-bool IsValidUtf8(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    const size_t n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    for (size_t k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += n;
-  }
-  return true;
-}
-
 // File names from archives made on Japanese Windows are often code page 932; the
 // picture is UTF-8 XML and must stay well-formed.
 std::string DisplayName(const fs::path& p) {
   const std::string name = p.filename().string();
-  return IsValidUtf8(name) ? name : Cp932ToUtf8(name);
+  return IsWellFormedUtf8(name) ? name : Cp932ToUtf8(name);
 }
 
 bool EndsWithSvg(const fs::path& p) {

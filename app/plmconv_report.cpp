@@ -82,47 +82,6 @@ std::string SpacingText(double v) {
   return std::string(buffer, end);
 }
 
-// Length of the well-formed UTF-8 sequence at the start of s (shortest form, no
-// surrogates, at most U+10FFFF), or 0 when s does not start with one.
-size_t Utf8SequenceLength(std::string_view s) {
-  const auto b = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
-  const auto tail = [&](size_t i) { return i < s.size() && (b(i) & 0xC0) == 0x80; };
-  if (s.empty()) return 0;
-  const unsigned char lead = b(0);
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) return tail(1) ? 2 : 0;
-  if (lead >= 0xE0 && lead <= 0xEF) {
-    if (!tail(1) || !tail(2)) return 0;
-    if (lead == 0xE0 && b(1) < 0xA0) return 0;  // overlong
-    if (lead == 0xED && b(1) > 0x9F) return 0;  // surrogate
-    return 3;
-  }
-  if (lead >= 0xF0 && lead <= 0xF4) {
-    if (!tail(1) || !tail(2) || !tail(3)) return 0;
-    if (lead == 0xF0 && b(1) < 0x90) return 0;  // overlong
-    if (lead == 0xF4 && b(1) > 0x8F) return 0;  // above U+10FFFF
-    return 4;
-  }
-  return 0;
-}
-
-// Both reports are UTF-8 documents; a file name need not be UTF-8 (names are bytes),
-// so every byte that does not start a well-formed sequence becomes U+FFFD.
-std::string ValidUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size();) {
-    const size_t n = Utf8SequenceLength(text.substr(i));
-    if (n == 0) {
-      out += "\xEF\xBF\xBD";
-      ++i;
-    } else {
-      out.append(text.substr(i, n));
-      i += n;
-    }
-  }
-  return out;
-}
 
 // A text cell. A spreadsheet takes a cell that starts with "=", "+", "-", "@", a tab or
 // a carriage return as a formula, so such a text gets a leading apostrophe and is

@@ -109,6 +109,22 @@ size_t Utf8SequenceLength(std::string_view s) {
 
 }  // namespace
 
+std::string ValidUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = Utf8SequenceLength(text.substr(i));
+    if (n == 0) {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    } else {
+      out.append(text.substr(i, n));
+      i += n;
+    }
+  }
+  return out;
+}
+
 bool IsWellFormedUtf8(std::string_view text) {
   for (size_t i = 0; i < text.size();) {
     const size_t n = Utf8SequenceLength(text.substr(i));

@@ -25,6 +25,10 @@ std::string Utf8ToCp932(std::string_view text);
 // surrogates, at most U+10FFFF).
 bool IsWellFormedUtf8(std::string_view text);
 
+// The text with every byte that does not start a well-formed UTF-8 sequence replaced
+// by U+FFFD, so documents that must be UTF-8 stay valid whatever bytes a name holds.
+std::string ValidUtf8(std::string_view text);
+
 // A file or folder name, or a path of them, as the bytes the file system gives, made
 // readable as UTF-8: each part between '/' separators is taken as it is when it is
 // well-formed UTF-8 and decoded from code page 932 otherwise (names unpacked from

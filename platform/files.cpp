@@ -253,14 +253,22 @@ bool AtomicFileWriter::Finish(std::string* why) {
   return true;
 }
 
+namespace {
+// Puts a finished temporary in place of its target in one atomic rename.
+bool RenameInto(const std::filesystem::path& temp, const std::filesystem::path& target, std::string* why) {
+  if (::rename(temp.c_str(), target.c_str()) == 0) return true;
+  Say(why, "cannot be renamed to " + target.string() + ": " + ErrText(errno));
+  return false;
+}
+}  // namespace
+
 bool AtomicFileWriter::Publish(std::string* why) {
   if (temp_.empty() || fd_ >= 0) {
     Say(why, "cannot be renamed: the file is not finished");
     Abort();
     return false;
   }
-  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-    Say(why, "cannot be renamed to " + target_.string() + ": " + ErrText(errno));
+  if (!RenameInto(temp_, target_, why)) {
     Abort();
     return false;
   }
@@ -422,8 +430,7 @@ bool FinishedTemporary::Publish(std::string* why) {
     Say(why, "cannot be renamed: the file is not finished");
     return false;
   }
-  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-    Say(why, "cannot be renamed to " + target_.string() + ": " + ErrText(errno));
+  if (!RenameInto(temp_, target_, why)) {
     Discard();
     return false;
   }

@@ -17,21 +17,9 @@ namespace fs = std::filesystem;
 
 constexpr size_t kMaxReasonBytes = 160;
 
-bool IsValidUtf8(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    const size_t n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    for (size_t k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += n;
-  }
-  return true;
-}
-
 // A reader's reason as one short line of valid UTF-8 (it may quote file bytes).
 std::string Brief(std::string reason) {
-  if (!IsValidUtf8(reason)) reason = Cp932ToUtf8(reason);
+  if (!IsWellFormedUtf8(reason)) reason = Cp932ToUtf8(reason);
   for (char& c : reason)
     if (static_cast<unsigned char>(c) < 0x20) c = ' ';
   if (reason.size() > kMaxReasonBytes) {
