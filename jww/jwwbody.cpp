@@ -1,8 +1,12 @@
 #include "jww/jwwbody.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <iterator>
+#include <mutex>
 #include <string_view>
+#include <thread>
 
 #include "jww/jwwentities.h"
 #include "platform/memory.h"
@@ -77,11 +81,15 @@ int32_t KindOfIndex(ListReader& r, uint32_t n) {
   return kind;
 }
 
-bool ReadEntityList(ListReader& r, uint32_t count, EntityLists& lists, int64_t blockDef) {
-  SizeOrderList(lists.EntityOrder, count);
+// Entities first .. first + n - 1 of a list of `count` into `lists`, whose
+// EntityOrder already holds n entries for them. `reserveForRest` lets the kind lists
+// reserve room for the rest of a long list once its mix is known.
+bool ReadEntities(ListReader& r, uint32_t first, uint32_t n, uint32_t count, EntityLists& lists, int64_t blockDef,
+                  bool reserveForRest) {
   What what;
-  for (uint32_t n = 0; n < count && r.in.Ok(); ++n) {
-    what = blockDef < 0 ? What{"entity", n} : What{"an entity of block definition", blockDef};
+  for (uint32_t i = 0; i < n && r.in.Ok(); ++i) {
+    const uint32_t number = first + i;
+    what = blockDef < 0 ? What{"entity", number} : What{"an entity of block definition", blockDef};
     const uint64_t at = r.in.Offset();
     int32_t kind = kKindNone;
     uint32_t ref = 0;
@@ -110,11 +118,37 @@ bool ReadEntityList(ListReader& r, uint32_t count, EntityLists& lists, int64_t b
       return false;
     }
     const int32_t index = ReadEntityRecord(r.in, r.version, what, kind, lists);
-    lists.EntityOrder[n] = TEntRef{kind, index};
+    lists.EntityOrder[i] = TEntRef{kind, index};
     ++r.classIndex;
-    if (n + 1 == kMixSample && count >= 2 * kMixSample) ReserveByMix(lists, n + 1, count, r.in.Remaining());
+    if (reserveForRest && number + 1 == kMixSample && count >= 2 * kMixSample)
+      ReserveByMix(lists, number + 1, count, r.in.Remaining());
   }
   return r.in.Ok();
+}
+
+bool ReadEntityList(ListReader& r, uint32_t count, EntityLists& lists, int64_t blockDef) {
+  SizeOrderList(lists.EntityOrder, count);
+  return ReadEntities(r, 0, count, count, lists, blockDef, true);
+}
+
+// A block definition up to its entity list; the definition's lists stay as they are.
+bool ReadBlockDefHead(ListReader& r, uint32_t p, TEntBlockDef_& d) {
+  const What what{"block definition", p};
+  const ClassTag tag = r.in.Tag(r.nameLimit, what);  // any class: a definition follows
+  if (tag.IsNew) ++r.classIndex;
+  d.Attr = ReadEntAttr(r.in, r.version);
+  d.Number = r.in.I32(what);
+  d.Referenced = r.in.I32(what);
+  d.Time = r.in.I32(what);
+  if (d.Time < 0) {  // 8-byte time: replaced by the definition's position
+    r.in.Skip(8, what);
+    d.Time = static_cast<int32_t>(p);
+  }
+  d.Name = r.in.JwwString(what);
+  d.EntityCount = r.in.Count(kMinTaggedEntity, {"the entity count of block definition", p});
+  if (!r.in.Ok()) return false;
+  ++r.classIndex;
+  return true;
 }
 
 bool ReadBlockDefList(ListReader& r, std::vector<TEntBlockDef_>& defs) {
@@ -125,21 +159,7 @@ bool ReadBlockDefList(ListReader& r, std::vector<TEntBlockDef_>& defs) {
   defs.reserve(std::min<uint32_t>(count, 1024));
   for (uint32_t p = 1; p <= count && r.in.Ok(); ++p) {
     TEntBlockDef_& d = defs.emplace_back();
-    const What what{"block definition", p};
-    const ClassTag tag = r.in.Tag(r.nameLimit, what);  // any class: a definition follows
-    if (tag.IsNew) ++r.classIndex;
-    d.Attr = ReadEntAttr(r.in, r.version);
-    d.Number = r.in.I32(what);
-    d.Referenced = r.in.I32(what);
-    d.Time = r.in.I32(what);
-    if (d.Time < 0) {  // 8-byte time: replaced by the definition's position
-      r.in.Skip(8, what);
-      d.Time = static_cast<int32_t>(p);
-    }
-    d.Name = r.in.JwwString(what);
-    d.EntityCount = r.in.Count(kMinTaggedEntity, {"the entity count of block definition", p});
-    if (!r.in.Ok()) return false;
-    ++r.classIndex;
+    if (!ReadBlockDefHead(r, p, d)) return false;
     if (!ReadEntityList(r, d.EntityCount, d, p)) return false;
   }
   return r.in.Ok();
@@ -161,6 +181,18 @@ struct ListWriter {
     }
   }
 
+  // A block definition up to its entity list.
+  void BlockDefHead(const TEntBlockDef_& d) {
+    Tag(kKindBlockDef);
+    WriteEntAttr(out, version, kKindBlockDef, d.Attr);
+    out.I32(d.Number);
+    out.I32(d.Referenced);
+    out.I32(d.Time);
+    WriteCleanString(out, d.Name);
+    out.Count(d.EntityCount);
+    ++classIndex;
+  }
+
   void Entities(const EntityLists& lists) {
     for (const TEntRef& ref : lists.EntityOrder) {
       if (ref.Kind < kKindSen || ref.Kind > kKindBlock) continue;  // an entry without an entity writes nothing
@@ -173,6 +205,175 @@ struct ListWriter {
     }
   }
 };
+
+// Empties a piece's lists, keeping their room for the next piece.
+void ClearPiece(EntityLists& piece, uint32_t n) {
+  piece.SenList.clear();
+  piece.EnkoList.clear();
+  piece.TenList.clear();
+  piece.MojiList.clear();
+  piece.SunpoList.clear();
+  piece.SolidList.clear();
+  piece.BlockList.clear();
+  piece.EntityOrder.assign(n, TEntRef{});
+}
+
+// The writing half of a streamed body. Its steps are taken in the order they are
+// handed over, either at once on the calling thread or, for a large body, on a
+// thread of its own while the caller reads on; the pieces go round a few buffers,
+// so memory stays a few pieces however large the body is. Only the writing side
+// touches the sink, the writer's class state and `fix`'s results until Close.
+class BodyWriterLine {
+ public:
+  BodyWriterLine(ListWriter& w, const PieceFix& fix, bool threaded) : w_(w), fix_(fix) {
+    if (!threaded) return;
+    for (size_t i = 0; i < kPieces; ++i) free_.push_back(i);
+    thread_ = std::thread([this] { Loop(); });
+  }
+  ~BodyWriterLine() { Close(); }
+  BodyWriterLine(const BodyWriterLine&) = delete;
+  BodyWriterLine& operator=(const BodyWriterLine&) = delete;
+
+  // A piece to read into, emptied and with n order entries; waits for one to be free.
+  EntityLists& FreePiece(uint32_t n) {
+    size_t slot = 0;
+    if (thread_.joinable()) {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [this] { return !free_.empty(); });
+      slot = free_.back();
+      free_.pop_back();
+    }
+    ClearPiece(pieces_[slot], n);
+    return pieces_[slot];
+  }
+  void Count(uint32_t n) { Hand(Step(Step::Count, n)); }
+  void DefHead(const TEntBlockDef_& d) {
+    Step step(Step::DefHead);
+    step.head.Attr = d.Attr;
+    step.head.Number = d.Number;
+    step.head.Referenced = d.Referenced;
+    step.head.Time = d.Time;
+    step.head.Name = d.Name;
+    step.head.EntityCount = d.EntityCount;
+    Hand(std::move(step));
+  }
+  // Hands over the piece FreePiece gave last, read in full.
+  void Piece(const EntityLists& piece, bool inBlockDef) {
+    Step step(Step::Piece);
+    step.slot = static_cast<size_t>(&piece - pieces_);
+    step.inBlockDef = inBlockDef;
+    Hand(std::move(step));
+  }
+  // Returns once every step handed over has been taken.
+  void Close() {
+    if (!thread_.joinable()) return;
+    Hand(Step(Step::End));
+    thread_.join();
+  }
+
+ private:
+  static constexpr size_t kPieces = 3;
+  struct Step {
+    enum Kind { Count, DefHead, Piece, End };
+    explicit Step(Kind k = End, uint32_t n = 0) : kind(k), count(n) {}
+    Kind kind;
+    uint32_t count;
+    TEntBlockDef_ head;  // its head fields only
+    size_t slot = 0;
+    bool inBlockDef = false;
+  };
+
+  void Hand(Step step) {
+    if (!thread_.joinable()) {
+      Take(step);
+      return;
+    }
+    {
+      std::lock_guard lock(mutex_);
+      steps_.push_back(std::move(step));
+    }
+    changed_.notify_all();
+  }
+
+  void Take(const Step& step) {
+    switch (step.kind) {
+      case Step::Count:
+        w_.out.Count(step.count);
+        break;
+      case Step::DefHead:
+        if (w_.out.Ok()) w_.BlockDefHead(step.head);
+        break;
+      case Step::Piece:
+        fix_(pieces_[step.slot], step.inBlockDef);
+        if (w_.out.Ok()) w_.Entities(pieces_[step.slot]);
+        break;
+      case Step::End:
+        break;
+    }
+  }
+
+  void Loop() {
+    for (;;) {
+      Step step;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !steps_.empty(); });
+        step = std::move(steps_.front());
+        steps_.pop_front();
+      }
+      if (step.kind == Step::End) return;
+      Take(step);
+      if (step.kind == Step::Piece) {
+        {
+          std::lock_guard lock(mutex_);
+          free_.push_back(step.slot);
+        }
+        changed_.notify_all();
+      }
+    }
+  }
+
+  ListWriter& w_;
+  const PieceFix& fix_;
+  EntityLists pieces_[kPieces];
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Step> steps_;
+  std::vector<size_t> free_;
+  std::thread thread_;
+};
+
+// A list of `count` entities, read a piece at a time and handed to the writing side.
+bool StreamEntities(ListReader& r, BodyWriterLine& line, uint32_t count, int64_t blockDef) {
+  for (uint32_t first = 0; first < count; first += kStreamPiece) {
+    const uint32_t n = std::min(kStreamPiece, count - first);
+    EntityLists& piece = line.FreePiece(n);
+    if (!ReadEntities(r, first, n, count, piece, blockDef, false)) return false;
+    line.Piece(piece, blockDef >= 0);
+  }
+  return r.in.Ok();
+}
+
+// Bodies from this size on are written on a thread of their own while they are read.
+constexpr uint64_t kThreadedBodyBytes = uint64_t{4} << 20;
+
+bool StreamBodyLists(ListReader& r, BodyWriterLine& line) {
+  ByteCursor& in = r.in;
+  const uint32_t count = in.Count(kMinTaggedEntity, {"the entity count"});
+  if (!in.Ok()) return false;
+  line.Count(count);
+  if (!StreamEntities(r, line, count, -1)) return false;
+  const uint32_t defs = in.Count(kMinBlockDef, {"the block definition count"});
+  if (!in.Ok()) return false;
+  line.Count(defs);
+  TEntBlockDef_ d;
+  for (uint32_t p = 1; p <= defs; ++p) {
+    if (!ReadBlockDefHead(r, p, d)) return false;
+    line.DefHead(d);
+    if (!StreamEntities(r, line, d.EntityCount, p)) return false;
+  }
+  return in.Ok();
+}
 
 }  // namespace
 
@@ -196,16 +397,22 @@ void WriteBodyLists(ByteSink& out, int32_t version, const BodyFormat& format, co
   out.Count(static_cast<uint32_t>(blockDefs.size()));
   for (const TEntBlockDef_& d : blockDefs) {
     if (!out.Ok()) return;
-    w.Tag(kKindBlockDef);
-    WriteEntAttr(out, version, kKindBlockDef, d.Attr);
-    out.I32(d.Number);
-    out.I32(d.Referenced);
-    out.I32(d.Time);
-    WriteCleanString(out, d.Name);
-    out.Count(d.EntityCount);
-    ++w.classIndex;
+    w.BlockDefHead(d);
     w.Entities(d);
   }
+}
+
+}  // namespace plm
+
+namespace plm {
+
+bool StreamBody(ByteCursor& in, ByteSink& out, int32_t version, const BodyFormat& format, const PieceFix& fix) {
+  ListReader r{in, version, format.ClassNameLimit};
+  ListWriter w{out, version, format.RewriteImagePrefixInTexts};
+  BodyWriterLine line(w, fix, in.Remaining() >= kThreadedBodyBytes);
+  const bool ok = StreamBodyLists(r, line);
+  line.Close();
+  return ok;
 }
 
 }  // namespace plm

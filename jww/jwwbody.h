@@ -3,6 +3,7 @@
 // block definition list, read and written with one running ClassIndex, plus the
 // JWW bound-image section.
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "jww/jwtype.h"
@@ -26,6 +27,17 @@ bool ReadBody(ByteCursor& in, int32_t version, const BodyFormat& format, Drawing
 // Steps 1 to 4 of the body writer: entity count, entities in stored order, block
 // definitions. Class tags are declared where the stored order first meets each class.
 void WriteBodyLists(ByteSink& out, int32_t version, const BodyFormat& format, const DrawingBody& body);
+
+// Reads the body and writes it in the same pass, holding at most kStreamPiece
+// entities at a time. `fix` sees each piece (entities of the main list, or of a
+// block definition when its flag is set) between its read and its write. When the
+// body reads in full, `out` receives exactly what WriteBodyLists gives for the body
+// ReadBody reads, with `fix` applied to its lists. A failed write stops the writing
+// but not the reading, so a read failure further on is still found; false on a read
+// failure, which is then the first one ReadBody meets.
+using PieceFix = std::function<void(EntityLists& piece, bool inBlockDef)>;
+constexpr uint32_t kStreamPiece = 4096;
+bool StreamBody(ByteCursor& in, ByteSink& out, int32_t version, const BodyFormat& format, const PieceFix& fix);
 
 // The bound-image section: reading extracts each image into images.TempFolder.
 bool ReadImageSection(ByteCursor& in, TempImages& images);
@@ -55,4 +67,7 @@ namespace plm {
 // The text steps of the spacing rule, shared by JWW and JWS (JWW adds its text-type
 // table). Adds the number of values it changed to `changes`.
 void ApplySpacingRuleToBody(DrawingBody& body, const ConvertOptions& options, SpacingChanges& changes);
+// The same for one set of lists: the main list's, or a block definition's.
+void ApplySpacingRuleToLists(EntityLists& lists, bool inBlockDef, const ConvertOptions& options,
+                             SpacingChanges& changes);
 }  // namespace plm

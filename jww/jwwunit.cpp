@@ -50,7 +50,8 @@ void ClearJwwData(JwwDocument& doc) {
 
 namespace {
 
-bool LoadJww(JwwDocument& doc, TempImages& images, ByteCursor& in) {
+// Signature, version and header blocks 1 to 19.
+bool LoadJwwHead(JwwDocument& doc, ByteCursor& in) {
   ReadJwwSignatureAndVersion(in, doc.Header);
   if (!in.Ok()) return false;
   if (doc.Header.Version < kVerOldest) {
@@ -59,7 +60,11 @@ bool LoadJww(JwwDocument& doc, TempImages& images, ByteCursor& in) {
     return false;
   }
   ReadJwwHeaderBlocks(in, doc, false);
-  if (!in.Ok()) return false;
+  return in.Ok();
+}
+
+bool LoadJww(JwwDocument& doc, TempImages& images, ByteCursor& in) {
+  if (!LoadJwwHead(doc, in)) return false;
   if (!ReadBody(in, doc.Header.Version, kJwwBody, doc)) return false;
   if (doc.Header.Version >= kVerImages && !ReadImageSection(in, images)) return false;
   return in.Ok();
@@ -123,27 +128,81 @@ void ApplyToText(TEntMoji& text, const ConvertOptions& o, bool freeSizeOn, uint6
   if (typed ? o.ZeroTypeSpacing != 0 : freeSizeOn) ZeroWhenNegative(text.Spacing, changed);
 }
 
+// The text-type table step of the JWW rule.
+void ApplyToTextTypes(JwwDocument& doc, const ConvertOptions& options, SpacingChanges& changes) {
+  if (options.ZeroTypeSpacing != 0)
+    for (TTextTypeSetting& t : doc.TextTypeSettings) ZeroWhenNegative(t.Spacing, changes.TypeTable);
+}
+
 }  // namespace
 
-void ApplySpacingRuleToBody(DrawingBody& body, const ConvertOptions& o, SpacingChanges& changes) {
+void ApplySpacingRuleToLists(EntityLists& lists, bool inBlockDef, const ConvertOptions& o, SpacingChanges& changes) {
   const bool freeTexts = o.ZeroFreeSpacing != 0;
   const bool freeDims = freeTexts && o.ChangeDimensionValues != 0;
-  const bool freeBlockTexts = freeTexts && o.ChangeBlockTexts != 0;
-  const bool freeBlockDims = freeDims && o.ChangeBlockTexts != 0;
-  for (TEntMoji& m : body.MojiList) ApplyToText(m, o, freeTexts, changes.Texts);
-  for (TEntSunpo& s : body.SunpoList) ApplyToText(s.Text, o, freeDims, changes.DimTexts);
-  for (TEntBlockDef_& d : body.BlockDefList) {
-    for (TEntMoji& m : d.MojiList) ApplyToText(m, o, freeBlockTexts, changes.BlockTexts);
-    for (TEntSunpo& s : d.SunpoList) ApplyToText(s.Text, o, freeBlockDims, changes.BlockDimTexts);
+  const bool inBlock = o.ChangeBlockTexts != 0;
+  if (!inBlockDef) {
+    for (TEntMoji& m : lists.MojiList) ApplyToText(m, o, freeTexts, changes.Texts);
+    for (TEntSunpo& s : lists.SunpoList) ApplyToText(s.Text, o, freeDims, changes.DimTexts);
+  } else {
+    for (TEntMoji& m : lists.MojiList) ApplyToText(m, o, freeTexts && inBlock, changes.BlockTexts);
+    for (TEntSunpo& s : lists.SunpoList) ApplyToText(s.Text, o, freeDims && inBlock, changes.BlockDimTexts);
   }
+}
+
+void ApplySpacingRuleToBody(DrawingBody& body, const ConvertOptions& o, SpacingChanges& changes) {
+  ApplySpacingRuleToLists(body, false, o, changes);
+  for (TEntBlockDef_& d : body.BlockDefList) ApplySpacingRuleToLists(d, true, o, changes);
 }
 
 SpacingChanges ApplyJwwSpacingRule(JwwDocument& doc, const ConvertOptions& options) {
   SpacingChanges changes;
-  if (options.ZeroTypeSpacing != 0)
-    for (TTextTypeSetting& t : doc.TextTypeSettings) ZeroWhenNegative(t.Spacing, changes.TypeTable);
+  ApplyToTextTypes(doc, options, changes);
   ApplySpacingRuleToBody(doc, options, changes);
   return changes;
+}
+
+namespace {
+
+bool ConvertJwwPass(JwwDocument& doc, TempImages& images, ByteCursor& in, ByteSink& out,
+                    const ConvertOptions& options, SpacingChanges& changes) {
+  if (!LoadJwwHead(doc, in)) return false;
+  ApplyToTextTypes(doc, options, changes);
+  const int32_t version = doc.Header.Version;
+  WriteJwwHeader(out, doc, version);
+  // The texts that name a bound image are all the image section's writer needs of the
+  // body; the document's own list holds them (marking does not depend on their order).
+  const bool images700 = version >= kVerImages;
+  const PieceFix fix = [&](EntityLists& piece, bool inBlockDef) {
+    ApplySpacingRuleToLists(piece, inBlockDef, options, changes);
+    if (images700)
+      for (const TEntMoji& m : piece.MojiList)
+        if (!ImageReferenceOf(m.Text).empty()) doc.MojiList.push_back(m);
+  };
+  if (!StreamBody(in, out, version, kJwwBody, fix)) return false;
+  if (images700) {
+    if (!ReadImageSection(in, images)) return false;
+    if (out.Ok()) WriteImageSection(out, doc, images);
+  }
+  return in.Ok();
+}
+
+}  // namespace
+
+bool ConvertJwwStream(JwwDocument& doc, TempImages& images, const JwwSource& source, ByteSink& out,
+                      const ConvertOptions& options, SpacingChanges& changes, ReadFailure* failure) {
+  InitJwwData(doc);
+  doc.BlockDefList.clear();
+  changes = {};
+  ByteCursor in;
+  bool ok;
+  if (source.Bytes) {
+    in.OpenMemory(*source.Bytes);
+    ok = ConvertJwwPass(doc, images, in, out, options, changes);
+  } else {
+    ok = in.OpenFile(source.Path) && ConvertJwwPass(doc, images, in, out, options, changes);
+  }
+  if (!ok) changes = {};
+  return Finish(in, ok, failure);
 }
 
 bool IsJwwFile(const std::filesystem::path& path) {

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -171,6 +173,22 @@ bool SaveJwwFile(const JwwDocument& doc, TempImages& images, const std::filesyst
 // Sets negative (or NaN) Spacing values to +0.0 as the switches say; returns how
 // many values it changed.
 SpacingChanges ApplyJwwSpacingRule(JwwDocument& doc, const ConvertOptions& options);
+
+// Where ConvertJwwStream reads from: the bytes when given, else the file at Path.
+struct JwwSource {
+  std::filesystem::path Path;
+  std::optional<std::span<const uint8_t>> Bytes;
+};
+
+// Loads, corrects and writes in one pass, holding only the header, a piece of the
+// body at a time and the texts that name bound images: `out` receives exactly what
+// LoadJwwFile, ApplyJwwSpacingRule and SaveJwwFile's encoding give, and `changes`
+// what the rule changed. False when the input does not read in full: `failure` is
+// then what LoadJwwFile reports, `changes` is zero and what `out` holds must be
+// dropped. Otherwise out.Ok() tells whether every byte was written. Bound images are
+// extracted into images.TempFolder as by the load.
+bool ConvertJwwStream(JwwDocument& doc, TempImages& images, const JwwSource& source, ByteSink& out,
+                      const ConvertOptions& options, SpacingChanges& changes, ReadFailure* failure = nullptr);
 
 // True when the file's first 8 bytes are the JWW signature.
 bool IsJwwFile(const std::filesystem::path& path);

@@ -42,6 +42,43 @@ std::string CheckWrittenOutput(ShellState& state, const DocumentHandler& doc, co
   return {};
 }
 
+// The output's temporary is made before the input is read, so the two run in one
+// pass; the input still decides first: a load failure is reported as one (and the
+// temporary removed) even when the output could not be made or written.
+PreparedConversion StreamConversion(ShellState& state, const DocumentHandler& doc, const std::string& inputPath,
+                                    const std::string& outputPath, const ConvertHooks& hooks,
+                                    std::optional<std::span<const uint8_t>> inputBytes) {
+  PreparedConversion p;
+  p.OutputPath = outputPath;
+  ConvertResult& r = p.Result;
+  ReadFailure failure;
+  bool written = false;
+  std::string reason;
+  {
+    FinishedTemporaries finished(hooks.DeferFlush);
+    ByteSink out;
+    out.CreateFile(outputPath);
+    if (!doc.Stream(state, inputPath, inputBytes, out, r.Changes, &failure)) {
+      out.Abort();
+      r.Outcome = ConvertOutcome::LoadFailed;
+      r.Reason = failure.Reason;
+      doc.Release(state, false);
+      return p;
+    }
+    written = out.Finish() && !finished.Files().empty();
+    if (written) p.Output = std::move(finished.Files().back());
+    reason = out.FailureReason();
+  }
+  if (written) {
+    r.Outcome = ConvertOutcome::Converted;
+  } else {
+    r.Outcome = ConvertOutcome::SaveFailed;
+    r.Reason = "the output " + reason;
+  }
+  doc.Release(state, true);
+  return p;
+}
+
 }  // namespace
 
 std::string ConversionStatusText(const std::string& inputPath, const std::string& outputPath) {
@@ -72,6 +109,9 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
   p.OutputPath = outputPath;
   ConvertResult& r = p.Result;
   const DocumentHandler& doc = *format.Document;
+  // Nothing asks to see the whole document: it is converted a piece at a time.
+  if (doc.Stream && mode == ConvertMode::Write && !hooks.Verify && !hooks.Observer)
+    return StreamConversion(state, doc, inputPath, outputPath, hooks, inputBytes);
   ReadFailure failure;
   const bool loaded =
       inputBytes ? doc.LoadBytes(state, *inputBytes, &failure) : doc.Load(state, inputPath, &failure);

@@ -57,9 +57,15 @@ const std::string* JwwStoredMemo(const ShellState& s) { return &s.Jww.Header.Mem
 bool LoadJwwHeader(ShellState& s, const std::filesystem::path& path) { return ReadJwwMemo(s.Jww, path); }
 bool JwwCarriesImages(const ShellState& s) { return s.Jww.Header.Version >= kVerImages; }
 
-constexpr DocumentHandler kJwwDocument{LoadJww,        LoadJwwFromBytes, JwwVersion,    JwwSubject,
-                                       ApplyJww,       EncodeJww,        LoadWrittenJww, ReleaseJww,
-                                       JwwStoredMemo,  LoadJwwHeader,    JwwCarriesImages, "JwwData."};
+bool StreamJww(ShellState& s, const std::filesystem::path& path, std::optional<std::span<const uint8_t>> bytes,
+               ByteSink& out, SpacingChanges& changes, ReadFailure* failure) {
+  return ConvertJwwStream(s.Jww, s.Images, JwwSource{path, bytes}, out, s.Options, changes, failure);
+}
+
+constexpr DocumentHandler kJwwDocument{LoadJww,        LoadJwwFromBytes, JwwVersion,       JwwSubject,
+                                       ApplyJww,       EncodeJww,        LoadWrittenJww,   ReleaseJww,
+                                       JwwStoredMemo,  LoadJwwHeader,    JwwCarriesImages, "JwwData.",
+                                       StreamJww};
 
 // --- JWS figures
 

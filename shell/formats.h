@@ -4,6 +4,7 @@
 // batch command, plmconv and the file list all decide through it.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -46,6 +47,13 @@ struct DocumentHandler {
   bool (*CarriesImages)(const ShellState& state);
   // The bytes a file of the format starts with; the probe checks exactly these.
   std::string_view Signature;
+  // Load, ApplyRule and Encode in one pass that holds only a piece of the body at a
+  // time (from `bytes` when given, else from the file at `path`); the same output
+  // bytes, changes and load failures, in far less memory. False when the input does
+  // not load (then what `out` holds must be dropped); out.Ok() tells the rest.
+  // Release follows as after Load. Null when the format has none.
+  bool (*Stream)(ShellState& state, const std::filesystem::path& path, std::optional<std::span<const uint8_t>> bytes,
+                 ByteSink& out, SpacingChanges& changes, ReadFailure* failure) = nullptr;
 };
 
 // The probe's answer from a file's first bytes (`head` may be the whole file).
