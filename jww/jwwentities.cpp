@@ -1,5 +1,6 @@
 #include "jww/jwwentities.h"
 
+#include <bit>
 #include <cstring>
 
 #include "jww/jwwbody.h"
@@ -32,7 +33,11 @@ struct WindowReader {
   template <class T>
   T Take() {
     T v = 0;
-    for (size_t i = 0; i < sizeof(T); ++i) v |= static_cast<T>(static_cast<T>(p[i]) << (8 * i));
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(&v, p, sizeof(T));  // one load
+    } else {
+      for (size_t i = 0; i < sizeof(T); ++i) v |= static_cast<T>(static_cast<T>(p[i]) << (8 * i));
+    }
     p += sizeof(T);
     return v;
   }
@@ -84,9 +89,16 @@ struct WindowWriter {
   uint8_t* p;
   int32_t version;
   static constexpr bool kReading = false;
+  // One store on a little-endian machine; byte stores through `p` could otherwise
+  // alias `p` itself and make the compiler reload it after each one.
   template <class T>
   void Put(T v) {
-    for (size_t i = 0; i < sizeof(T); ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(p, &v, sizeof(T));
+    } else {
+      uint8_t* q = p;
+      for (size_t i = 0; i < sizeof(T); ++i) q[i] = static_cast<uint8_t>(v >> (8 * i));
+    }
     p += sizeof(T);
   }
   void Attr(const TEntAttr& attr, int32_t kind) {
@@ -270,15 +282,38 @@ int32_t Last(const std::vector<E>& list) {
 
 }  // namespace
 
-// A record is decoded into a local and then appended, so fresh list memory is written
-// once rather than zeroed first and filled after.
+// A record is decoded in its place in the list: a local copied in after its fields
+// were stored piecemeal would be read back before those stores have landed.
 template <class E, class Visit>
 int32_t ReadRecord(ByteCursor& in, int32_t version, What what, size_t maxLength, std::vector<E>& list, Visit visit) {
-  E e;
-  ReadPart(in, version, what, maxLength, e, visit);
-  list.push_back(e);
+  ReadPart(in, version, what, maxLength, list.emplace_back(), visit);
   return Last(list);
 }
+
+namespace {
+
+// The records with strings are read apart from the fixed ones, which are most of a
+// drawing and so keep a small frame of their own.
+[[gnu::noinline]] int32_t ReadMoji(ByteCursor& in, int32_t version, What what, EntityLists& l) {
+  TEntMoji m;
+  ReadPart(in, version, what, kMojiHeadMax, m, [](auto& ar, auto& e) { VisitMojiHead(ar, e); });
+  EntityReader ar{in, version, what};
+  VisitMojiStrings(ar, m, true);
+  l.MojiList.push_back(std::move(m));
+  return Last(l.MojiList);
+}
+
+[[gnu::noinline]] int32_t ReadSunpo(ByteCursor& in, int32_t version, What what, EntityLists& l) {
+  TEntSunpo d;
+  ReadPart(in, version, what, kSunpoHeadMax, d, [](auto& ar, auto& e) { VisitSunpoHead(ar, e); });
+  EntityReader ar{in, version, what};
+  VisitMojiStrings(ar, d.Text, false);
+  ReadPart(in, version, what, kSunpoTailMax, d, [version](auto& a, auto& e) { VisitSunpoTail(a, e, version); });
+  l.SunpoList.push_back(std::move(d));
+  return Last(l.SunpoList);
+}
+
+}  // namespace
 
 int32_t ReadEntityRecord(ByteCursor& in, int32_t version, What what, int32_t kind, EntityLists& l) {
   switch (kind) {
@@ -288,23 +323,8 @@ int32_t ReadEntityRecord(ByteCursor& in, int32_t version, What what, int32_t kin
       return ReadRecord(in, version, what, kEnkoMax, l.EnkoList, [](auto& ar, auto& e) { VisitEnko(ar, e); });
     case kKindTen:
       return ReadRecord(in, version, what, kTenMax, l.TenList, [](auto& ar, auto& e) { VisitTen(ar, e); });
-    case kKindMoji: {
-      TEntMoji m;
-      ReadPart(in, version, what, kMojiHeadMax, m, [](auto& ar, auto& e) { VisitMojiHead(ar, e); });
-      EntityReader ar{in, version, what};
-      VisitMojiStrings(ar, m, true);
-      l.MojiList.push_back(std::move(m));
-      return Last(l.MojiList);
-    }
-    case kKindSunpo: {
-      TEntSunpo d;
-      ReadPart(in, version, what, kSunpoHeadMax, d, [](auto& ar, auto& e) { VisitSunpoHead(ar, e); });
-      EntityReader ar{in, version, what};
-      VisitMojiStrings(ar, d.Text, false);
-      ReadPart(in, version, what, kSunpoTailMax, d, [version](auto& a, auto& e) { VisitSunpoTail(a, e, version); });
-      l.SunpoList.push_back(std::move(d));
-      return Last(l.SunpoList);
-    }
+    case kKindMoji: return ReadMoji(in, version, what, l);
+    case kKindSunpo: return ReadSunpo(in, version, what, l);
     case kKindSolid:
       return ReadRecord(in, version, what, kSolidMax, l.SolidList, [](auto& ar, auto& e) { VisitSolid(ar, e); });
     case kKindBlock:

@@ -208,7 +208,9 @@ class ByteSink {
   // Everything written, for a memory sink.
   const std::vector<uint8_t>& Bytes() const { return buffer_; }
 
-  static constexpr size_t kBufferSize = size_t{1} << 16;  // bytes handed to a file at once
+  // Bytes handed to a file at once: large writes let the file system take whole
+  // large pages of the file cache at a time.
+  static constexpr size_t kBufferSize = size_t{1} << 20;
 
   void Raw(const void* data, size_t n);
   void U8(uint8_t v) { Put<1>({v}); }

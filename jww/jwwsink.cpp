@@ -6,7 +6,7 @@
 
 namespace plm {
 
-ByteSink::ByteSink() { buffer_.reserve(kBufferSize); }
+ByteSink::ByteSink() { buffer_.reserve(size_t{1} << 16); }
 
 ByteSink::~ByteSink() { Abort(); }
 
