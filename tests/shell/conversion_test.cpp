@@ -98,6 +98,9 @@ TEST(ConversionTest, NothingIsWrittenOrMovedUnlessTheConversionCanComplete) {
        ConvertOutcome::BackupFailed},
       {"save impossible", ConvertJwwFile(*state, (in / "D.JWW").string(), (out / "no/D.JWW").string()),
        ConvertOutcome::SaveFailed},
+      // The output is made before the input is read; the input still decides first.
+      {"truncated JWW, no output folder",
+       ConvertJwwFile(*state, (in / "T.JWW").string(), (out / "no/T.JWW").string()), ConvertOutcome::LoadFailed},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
