@@ -42,6 +42,18 @@ std::string CheckWrittenOutput(ShellState& state, const DocumentHandler& doc, co
   return {};
 }
 
+// Finishes the writer's output and takes it from `finished`, which would otherwise
+// remove it; on failure sets the SaveFailed result with the writer's reason.
+bool TakeFinishedOutput(ByteSink& out, FinishedTemporaries& finished, PreparedConversion& p) {
+  if (out.Finish() && !finished.Files().empty()) {
+    p.Output = std::move(finished.Files().back());
+    return true;
+  }
+  p.Result.Outcome = ConvertOutcome::SaveFailed;
+  p.Result.Reason = "the output " + out.FailureReason();
+  return false;
+}
+
 // The output's temporary is made before the input is read, so the two run in one
 // pass; the input still decides first: a load failure is reported as one (and the
 // temporary removed) even when the output could not be made or written.
@@ -53,7 +65,6 @@ PreparedConversion StreamConversion(ShellState& state, const DocumentHandler& do
   ConvertResult& r = p.Result;
   ReadFailure failure;
   bool written = false;
-  std::string reason;
   {
     FinishedTemporaries finished(hooks.DeferFlush);
     ByteSink out;
@@ -65,16 +76,9 @@ PreparedConversion StreamConversion(ShellState& state, const DocumentHandler& do
       doc.Release(state, false);
       return p;
     }
-    written = out.Finish() && !finished.Files().empty();
-    if (written) p.Output = std::move(finished.Files().back());
-    reason = out.FailureReason();
+    written = TakeFinishedOutput(out, finished, p);
   }
-  if (written) {
-    r.Outcome = ConvertOutcome::Converted;
-  } else {
-    r.Outcome = ConvertOutcome::SaveFailed;
-    r.Reason = "the output " + reason;
-  }
+  if (written) r.Outcome = ConvertOutcome::Converted;
   doc.Release(state, true);
   return p;
 }
@@ -131,20 +135,14 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
     return p;
   }
   bool written = false;
-  std::string reason;
   {
     // Takes the finished temporary from the writer, which would otherwise remove it.
     FinishedTemporaries finished(hooks.DeferFlush);
     ByteSink out;
     if (out.CreateFile(outputPath)) doc.Encode(out, state, version);
-    written = out.Finish() && !finished.Files().empty();
-    if (written) p.Output = std::move(finished.Files().back());
-    reason = out.FailureReason();
+    written = TakeFinishedOutput(out, finished, p);
   }
-  if (!written) {
-    r.Outcome = ConvertOutcome::SaveFailed;
-    r.Reason = "the output " + reason;
-  } else {
+  if (written) {
     if (hooks.Observer) hooks.Observer->AfterSave(p.Output.Path());
     const std::string problem = hooks.Verify ? CheckWrittenOutput(state, doc, p.Output.Path(), version) : "";
     if (!problem.empty()) {

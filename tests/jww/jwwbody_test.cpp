@@ -40,14 +40,6 @@ bool Load(plm::JwwDocument& doc, plm::TempImages& images, const std::vector<uint
   return plm::LoadJwwBytes(doc, images, bytes, failure);
 }
 
-void ExpectChanges(const plm::SpacingChanges& actual, const plm::SpacingChanges& expected) {
-  EXPECT_EQ(actual.TypeTable, expected.TypeTable);
-  EXPECT_EQ(actual.Texts, expected.Texts);
-  EXPECT_EQ(actual.DimTexts, expected.DimTexts);
-  EXPECT_EQ(actual.BlockTexts, expected.BlockTexts);
-  EXPECT_EQ(actual.BlockDimTexts, expected.BlockDimTexts);
-}
-
 // Loads `input` once and, for each switch combination given, applies the rule to a
 // copy and compares the written bytes and the change counts with the model.
 void ExpectModelOutput(const std::vector<uint8_t>& input, const std::vector<int>& combinations) {
@@ -66,7 +58,7 @@ void ExpectModelOutput(const std::vector<uint8_t>& input, const std::vector<int>
     const auto expected = plmtest::ExpectedJwwFile(input, options, nullptr, &why);
     ASSERT_TRUE(expected) << why;
     EXPECT_EQ(plmtest::FirstDifference(Written(doc, images), *expected), "");
-    ExpectChanges(changes, plmtest::ExpectedJwwChanges(input, options));
+    plmtest::ExpectChanges(changes, plmtest::ExpectedJwwChanges(input, options));
   }
 }
 

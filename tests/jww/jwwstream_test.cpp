@@ -42,14 +42,6 @@ Streamed Stream(const plm::JwwSource& source, const plm::ConvertOptions& options
   return s;
 }
 
-void ExpectSameChanges(const plm::SpacingChanges& a, const plm::SpacingChanges& e) {
-  EXPECT_EQ(a.TypeTable, e.TypeTable);
-  EXPECT_EQ(a.Texts, e.Texts);
-  EXPECT_EQ(a.DimTexts, e.DimTexts);
-  EXPECT_EQ(a.BlockTexts, e.BlockTexts);
-  EXPECT_EQ(a.BlockDimTexts, e.BlockDimTexts);
-}
-
 // From memory and from a file, for each switch combination: the model's bytes and counts.
 void ExpectModelOutput(const std::vector<uint8_t>& input, const std::vector<int>& combinations) {
   plmtest::TempDir dir;
@@ -67,7 +59,7 @@ void ExpectModelOutput(const std::vector<uint8_t>& input, const std::vector<int>
       const Streamed s = Stream(source, options, dir / "images");
       ASSERT_TRUE(s.Loaded) << s.Failure.Reason;
       EXPECT_EQ(plmtest::FirstDifference(s.Bytes, *expected), "");
-      ExpectSameChanges(s.Changes, plmtest::ExpectedJwwChanges(input, options));
+      plmtest::ExpectChanges(s.Changes, plmtest::ExpectedJwwChanges(input, options));
     }
   }
 }

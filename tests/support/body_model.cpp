@@ -1,5 +1,7 @@
 #include "tests/support/body_model.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -828,6 +830,14 @@ Body RichBody() {
   d3.Entities.push_back(SampleSolid(91, MakeAttr(1, 10)));
   b.BlockDefs = {d1, d2, d3};
   return b;
+}
+
+void ExpectChanges(const plm::SpacingChanges& actual, const plm::SpacingChanges& expected) {
+  EXPECT_EQ(actual.TypeTable, expected.TypeTable);
+  EXPECT_EQ(actual.Texts, expected.Texts);
+  EXPECT_EQ(actual.DimTexts, expected.DimTexts);
+  EXPECT_EQ(actual.BlockTexts, expected.BlockTexts);
+  EXPECT_EQ(actual.BlockDimTexts, expected.BlockDimTexts);
 }
 
 }  // namespace plmtest

@@ -115,6 +115,9 @@ std::optional<std::vector<uint8_t>> ExpectedJwsFile(std::span<const uint8_t> inp
 // The spacing values the rule changes in a file (text-type table included for JWW).
 plm::SpacingChanges ExpectedJwwChanges(std::span<const uint8_t> input, const plm::ConvertOptions& options);
 
+// One test expectation per count: every count of `actual` equals `expected`'s.
+void ExpectChanges(const plm::SpacingChanges& actual, const plm::SpacingChanges& expected);
+
 // "" when equal, else where and how the two differ.
 std::string FirstDifference(const std::vector<uint8_t>& actual, const std::vector<uint8_t>& expected);
 // The sixteen switch combinations, bit n-1 of the index setting switch n.
