@@ -363,9 +363,12 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
       anyFailed |= !r.Ok();
       if (reportWriter && r.Ok()) reportWriter->Add(note.Report);
     }
-    out.flush();
+    // Beside a progress line each result shows at once; otherwise a row's lines go
+    // out together once the rows before it are final.
+    if (terminal.ErrIsTerminal) out.flush();
     note = {};
   };
+  run.Reported = [&] { out.flush(); };
   RunRowOrdered(*state, run);
   progress.Erase();
   out.flush();

@@ -191,7 +191,8 @@ class ByteSink {
   ByteSink(const ByteSink&) = delete;
   ByteSink& operator=(const ByteSink&) = delete;
 
-  bool CreateFile(const std::filesystem::path& path);
+  // `kind`: how the temporary is held until Publish (see TemporaryKind).
+  bool CreateFile(const std::filesystem::path& path, TemporaryKind kind = TemporaryKind::Hidden);
   // Flushes, syncs and renames the temporary file to the destination. False (and no
   // file left behind) on any failure.
   bool Commit() { return Finish() && Publish(); }

@@ -10,7 +10,7 @@ ByteSink::ByteSink() { buffer_.reserve(size_t{1} << 16); }
 
 ByteSink::~ByteSink() { Abort(); }
 
-bool ByteSink::CreateFile(const std::filesystem::path& path) {
+bool ByteSink::CreateFile(const std::filesystem::path& path, TemporaryKind kind) {
   Abort();
   memory_ = false;
   failed_ = false;
@@ -20,7 +20,7 @@ bool ByteSink::CreateFile(const std::filesystem::path& path) {
   used_ = 0;
   flushed_ = 0;
   std::string why;
-  if (!file_.Create(path, &why)) Fail(why);
+  if (!file_.Create(path, &why, 0666, false, kind)) Fail(why);
   return !failed_;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <functional>
 #include <fcntl.h>
 #include <random>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,21 +22,71 @@ void Say(std::string* why, std::string text) {
 
 std::string ErrText(int err) { return std::strerror(err); }
 
-// A hidden, unused name beside `target`, so a rename into place stays on one file
-// system. Returns the open descriptor, or -1.
-int CreateTemporaryBeside(const std::filesystem::path& target, unsigned mode, std::filesystem::path& temp) {
+std::filesystem::path FolderOfTarget(const std::filesystem::path& target) {
+  return target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+}
+
+// A hidden name beside `target`, so a rename into place stays on one file system.
+// Random, so names of runs at once do not meet.
+std::filesystem::path HiddenNameBeside(const std::filesystem::path& target) {
   // One generator per thread: conversions run on several threads at once.
   thread_local std::mt19937_64 rng{std::random_device{}()};
-  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+  char suffix[17];
+  std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(rng()));
+  return FolderOfTarget(target) / ("." + target.filename().string() + ".plm-" + suffix + ".tmp");
+}
+
+// A new file under an unused hidden name beside `target`. Returns the open
+// descriptor, or -1.
+int CreateTemporaryBeside(const std::filesystem::path& target, unsigned mode, std::filesystem::path& temp) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[17];
-    std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(rng()));
-    temp = folder / ("." + target.filename().string() + ".plm-" + suffix + ".tmp");
+    temp = HiddenNameBeside(target);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   errno = EEXIST;
   return -1;
+}
+
+// Puts a finished temporary in place of its target in one atomic rename.
+bool RenameInto(const std::filesystem::path& temp, const std::filesystem::path& target, std::string* why) {
+  if (::rename(temp.c_str(), target.c_str()) == 0) return true;
+  Say(why, "cannot be renamed to " + target.string() + ": " + ErrText(errno));
+  return false;
+}
+
+// Unnamed temporaries are held open until they are published, so their number is
+// kept to a share of the descriptors the process may have; past it, hidden names
+// are used, which are closed once written.
+std::atomic<int> gUnnamedHeld{0};
+
+int UnnamedBudget() {
+  static const int budget = [] {
+    rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 512;
+    return static_cast<int>(std::min<rlim_t>(512, limit.rlim_cur / 4));
+  }();
+  return budget;
+}
+
+// An unnamed file in `folder` (O_TMPFILE), or -1 where the file system or kernel has
+// none, or the budget is spent. It is published by a link through /proc, so
+// without /proc none is made.
+int CreateUnnamedIn(const std::filesystem::path& folder, unsigned mode) {
+  static const bool canLink = ::access("/proc/self/fd", X_OK) == 0;
+  if (!canLink) return -1;
+  if (gUnnamedHeld.fetch_add(1) >= UnnamedBudget()) {
+    gUnnamedHeld.fetch_sub(1);
+    return -1;
+  }
+  const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+  if (fd < 0) gUnnamedHeld.fetch_sub(1);
+  return fd;
+}
+
+void CloseUnnamed(int fd) {
+  ::close(fd);
+  gUnnamedHeld.fetch_sub(1);
 }
 
 bool WriteAll(int fd, const void* data, size_t n, std::string* why) {
@@ -185,17 +237,19 @@ std::optional<std::vector<uint8_t>> ReadWholeFileIf(const std::filesystem::path&
 // ---------------------------------------------------------------------------
 
 bool AtomicFileWriter::Create(const std::filesystem::path& target, std::string* why, unsigned mode,
-                              bool keepTargetMode) {
+                              bool keepTargetMode, TemporaryKind kind) {
   Abort();
   target_ = target;
   written_ = writebackStart_ = 0;
   struct stat st {};
   const bool exact = keepTargetMode;
   const unsigned want = exact && ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : mode;
-  fd_ = CreateTemporaryBeside(target, exact ? 0600 : mode, temp_);
+  const unsigned createMode = exact ? 0600 : mode;
+  fd_ = kind == TemporaryKind::Unnamed ? CreateUnnamedIn(FolderOfTarget(target), createMode) : -1;
+  unnamed_ = fd_ >= 0;
+  if (!unnamed_) fd_ = CreateTemporaryBeside(target, createMode, temp_);
   if (fd_ < 0) {
-    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-    Say(why, "cannot create a file in " + folder.string() + ": " + ErrText(errno));
+    Say(why, "cannot create a file in " + FolderOfTarget(target).string() + ": " + ErrText(errno));
     temp_.clear();
     return false;
   }
@@ -237,50 +291,47 @@ bool AtomicFileWriter::Finish(std::string* why) {
     Say(why, "cannot be flushed to disk: " + ErrText(errno));
     ok = false;
   }
-  if (::close(fd_) != 0 && ok) {
+  // An unnamed temporary stays open: its descriptor is all that holds it.
+  if (!unnamed_ && ::close(fd_) != 0 && ok) {
     Say(why, "cannot be closed: " + ErrText(errno));
     ok = false;
   }
-  fd_ = -1;
+  if (!unnamed_) fd_ = -1;
   if (!ok) {
     Abort();
     return false;
   }
+  FinishedTemporary done = unnamed_ ? FinishedTemporary(fd_, target_, written_)
+                                    : FinishedTemporary(std::move(temp_), target_, written_);
+  fd_ = -1;
+  temp_.clear();
   if (log) {
-    log->Add(FinishedTemporary(temp_, target_, written_));
-    temp_.clear();  // the log owns it now
+    log->Add(std::move(done));  // the log owns it now
+  } else {
+    done_ = std::move(done);
   }
   return true;
 }
 
-namespace {
-// Puts a finished temporary in place of its target in one atomic rename.
-bool RenameInto(const std::filesystem::path& temp, const std::filesystem::path& target, std::string* why) {
-  if (::rename(temp.c_str(), target.c_str()) == 0) return true;
-  Say(why, "cannot be renamed to " + target.string() + ": " + ErrText(errno));
-  return false;
-}
-}  // namespace
-
 bool AtomicFileWriter::Publish(std::string* why) {
-  if (temp_.empty() || fd_ >= 0) {
+  if (!done_.Pending() || fd_ >= 0) {
     Say(why, "cannot be renamed: the file is not finished");
     Abort();
     return false;
   }
-  if (!RenameInto(temp_, target_, why)) {
-    Abort();
-    return false;
-  }
-  temp_.clear();
-  return true;
+  return done_.Publish(why);
 }
 
 void AtomicFileWriter::Abort() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0 && unnamed_) {
+    CloseUnnamed(fd_);
+  } else if (fd_ >= 0) {
+    ::close(fd_);
+  }
   fd_ = -1;
   if (!temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();
+  done_.Discard();
 }
 
 namespace {
@@ -352,15 +403,11 @@ bool WriteNewFile(const std::filesystem::path& path, std::span<const uint8_t> by
 
 KeepOutcome KeepExistingAs(const std::filesystem::path& file, const std::filesystem::path& keepAs,
                            std::string* why) {
-  const std::filesystem::path folder = keepAs.has_parent_path() ? keepAs.parent_path() : std::filesystem::path(".");
-  thread_local std::mt19937_64 rng{std::random_device{}()};
   int err = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[17];
-    std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(rng()));
     // A hidden temporary name, so a run killed before the rename below leaves only
     // what the sweep of stale temporaries removes.
-    const std::filesystem::path link = folder / ("." + keepAs.filename().string() + ".plm-" + suffix + ".tmp");
+    const std::filesystem::path link = HiddenNameBeside(keepAs);
     if (::link(file.c_str(), link.c_str()) == 0) {
       if (::rename(link.c_str(), keepAs.c_str()) == 0) {
         // When keepAs already is a name of the same file (a run killed right after
@@ -417,30 +464,107 @@ FinishedTemporaries* FinishedTemporaries::Current() { return tCurrentLog; }
 FinishedTemporary& FinishedTemporary::operator=(FinishedTemporary&& o) noexcept {
   if (this != &o) {
     Discard();
+    fd_ = o.fd_;
+    published_ = o.published_;
     temp_ = std::move(o.temp_);
     target_ = std::move(o.target_);
     bytes_ = o.bytes_;
+    o.fd_ = -1;
+    o.published_ = false;
     o.temp_.clear();
   }
   return *this;
 }
 
+bool FinishedTemporary::Flush(std::string* why) {
+  if (!Pending()) {
+    Say(why, "cannot be flushed to disk: the file is not finished");
+    return false;
+  }
+  if (fd_ < 0) return FlushFile(temp_, why);
+  if (::fsync(fd_) == 0) return true;
+  Say(why, "cannot be flushed to disk: " + ErrText(errno));
+  return false;
+}
+
+namespace {
+
+// Gives the unnamed file open as `fd` the name `name`; fails with EEXIST when the
+// name is taken. The link goes through /proc, which needs no privilege.
+int LinkUnnamed(int fd, const std::filesystem::path& name) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+}
+
+}  // namespace
+
+PublishOutcome FinishedTemporary::PublishWhereFree(std::string* why) {
+  if (!Pending()) {
+    Say(why, "cannot be renamed: the file is not finished");
+    return PublishOutcome::Failed;
+  }
+  const int done = fd_ >= 0 ? LinkUnnamed(fd_, target_)
+                            : ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE);
+  if (done == 0) {
+    published_ = true;
+    temp_.clear();
+    return PublishOutcome::Published;
+  }
+  const int err = errno;
+  // A file system without the no-replace rename leaves the choice to Publish.
+  if (err == EEXIST || (fd_ < 0 && (err == EINVAL || err == ENOSYS || err == EOPNOTSUPP)))
+    return PublishOutcome::Occupied;
+  Say(why, "cannot be renamed to " + target_.string() + ": " + ErrText(err));
+  Discard();
+  return PublishOutcome::Failed;
+}
+
 bool FinishedTemporary::Publish(std::string* why) {
-  if (temp_.empty()) {
+  if (!Pending()) {
     Say(why, "cannot be renamed: the file is not finished");
     return false;
+  }
+  if (fd_ >= 0) {
+    // An unnamed file takes a free name by a link; over an existing file it first
+    // takes a hidden name beside it, which is then renamed over it in one step.
+    const PublishOutcome free = PublishWhereFree(why);
+    if (free != PublishOutcome::Occupied) return free == PublishOutcome::Published;
+    std::filesystem::path hidden;
+    int linked = -1;
+    for (int attempt = 0; attempt < 100 && linked != 0; ++attempt) {
+      hidden = HiddenNameBeside(target_);
+      linked = LinkUnnamed(fd_, hidden);
+      if (linked != 0 && errno != EEXIST) break;
+    }
+    if (linked != 0) {
+      Say(why, "cannot be renamed to " + target_.string() + ": " + ErrText(errno));
+      Discard();
+      return false;
+    }
+    temp_ = hidden;  // removed again by Discard should the rename fail
   }
   if (!RenameInto(temp_, target_, why)) {
     Discard();
     return false;
   }
   temp_.clear();
+  published_ = true;
   return true;
 }
 
+bool FinishedTemporary::FlushName(std::string* why) {
+  if (!published_ || fd_ < 0) return true;
+  if (::fsync(fd_) == 0) return true;
+  Say(why, "cannot be flushed to disk: " + ErrText(errno));
+  return false;
+}
+
 void FinishedTemporary::Discard() {
-  if (!temp_.empty()) ::unlink(temp_.c_str());
+  if (!published_ && !temp_.empty()) ::unlink(temp_.c_str());
+  if (fd_ >= 0) CloseUnnamed(fd_);
+  fd_ = -1;
   temp_.clear();
+  published_ = false;
 }
 
 FileSystemFlush::~FileSystemFlush() {

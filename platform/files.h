@@ -53,9 +53,66 @@ std::optional<std::vector<uint8_t>> ReadWholeFileIf(const std::filesystem::path&
                                                     bool* refused, std::string* why = nullptr,
                                                     uint64_t wholeUpTo = UINT64_MAX, bool* headOnly = nullptr);
 
+// What PublishWhereFree did: the temporary took the free name; the name was taken
+// (nothing changed); or the step failed (the temporary is gone).
+enum class PublishOutcome { Published, Occupied, Failed };
+
+// A complete temporary that has left its writer, waiting to take its target's name:
+// Publish puts it in place of the target; dropped unpublished, it is removed.
+class FinishedTemporary {
+ public:
+  FinishedTemporary() = default;
+  // A temporary under a hidden name.
+  FinishedTemporary(std::filesystem::path temporary, std::filesystem::path target, uint64_t bytes)
+      : temp_(std::move(temporary)), target_(std::move(target)), bytes_(bytes) {}
+  // An unnamed temporary, held by its open descriptor, which this takes over.
+  FinishedTemporary(int descriptor, std::filesystem::path target, uint64_t bytes)
+      : fd_(descriptor), target_(std::move(target)), bytes_(bytes) {}
+  ~FinishedTemporary() { Discard(); }
+  FinishedTemporary(FinishedTemporary&& o) noexcept { *this = std::move(o); }
+  FinishedTemporary& operator=(FinishedTemporary&& o) noexcept;
+  FinishedTemporary(const FinishedTemporary&) = delete;
+  FinishedTemporary& operator=(const FinishedTemporary&) = delete;
+
+  bool Pending() const { return !published_ && (!temp_.empty() || fd_ >= 0); }
+  // The hidden name; empty for an unnamed temporary.
+  const std::filesystem::path& Path() const { return temp_; }
+  const std::filesystem::path& Target() const { return target_; }
+  uint64_t Bytes() const { return bytes_; }
+  // Makes the content durable (fsync); false with `why` when that fails.
+  bool Flush(std::string* why = nullptr);
+  // Takes the target's name only when nothing is there, in one atomic step.
+  PublishOutcome PublishWhereFree(std::string* why = nullptr);
+  // Takes the target's name, replacing what is there in one atomic step; on
+  // failure the temporary is removed.
+  bool Publish(std::string* why = nullptr);
+  // After Publish: makes the new name durable with the file it names where the
+  // file system needs the file itself flushed for that (an unnamed temporary's
+  // link count); a flush of the target's folder completes it.
+  bool FlushName(std::string* why = nullptr);
+  void Discard();
+
+ private:
+  int fd_ = -1;  // an unnamed temporary, until Discard (kept open after its Publish for FlushName)
+  bool published_ = false;
+  std::filesystem::path temp_, target_;
+  uint64_t bytes_ = 0;
+};
+
+// How an AtomicFileWriter holds its bytes until they take the target's name.
+enum class TemporaryKind {
+  // A hidden name beside the target ('.' + name + ".plm-" + 16 hex digits + ".tmp").
+  Hidden,
+  // No name at all until it is published, where the file system allows that (else
+  // Hidden): a run killed before then leaves nothing behind, and the file is made
+  // without taking its folder's lock, so several can be made at once. It has no
+  // path to be opened by.
+  Unnamed,
+};
+
 // Writes a file so that its name only ever holds a complete file: the bytes go to a
-// hidden temporary beside the target, are flushed to disk, and only then is the
-// temporary renamed over the target. A writer dropped before its commit, or whose
+// temporary beside the target, are flushed to disk, and only then does the
+// temporary take the target's name. A writer dropped before its commit, or whose
 // commit fails, removes its temporary.
 class AtomicFileWriter {
  public:
@@ -68,7 +125,7 @@ class AtomicFileWriter {
   // `keepTargetMode` the file gets exactly an existing target's permissions, or
   // exactly `mode` when there is none.
   bool Create(const std::filesystem::path& target, std::string* why = nullptr, unsigned mode = 0666,
-              bool keepTargetMode = false);
+              bool keepTargetMode = false, TemporaryKind kind = TemporaryKind::Hidden);
   bool Write(const void* data, size_t n, std::string* why = nullptr);
 
   // Flush, sync, close and rename. False (with `why`) on any failure; the
@@ -86,10 +143,12 @@ class AtomicFileWriter {
 
  private:
   int fd_ = -1;
+  bool unnamed_ = false;
   uint64_t written_ = 0;
   uint64_t writebackStart_ = 0;
   std::filesystem::path target_;
   std::filesystem::path temp_;
+  FinishedTemporary done_;  // finished and kept here when no FinishedTemporaries took it
 };
 
 // Removes the temporaries AtomicFileWriter leaves in `folder` when the program is
@@ -134,32 +193,6 @@ KeepOutcome KeepExistingAs(const std::filesystem::path& file, const std::filesys
                            std::string* why = nullptr);
 // KeepExistingAs for a file that must be there: false also when nothing is at `file`.
 bool PreserveAs(const std::filesystem::path& file, const std::filesystem::path& keepAs, std::string* why = nullptr);
-
-// A complete temporary that has left its writer, waiting to take its target's name:
-// Publish renames it over the target; dropped unpublished, it is removed.
-class FinishedTemporary {
- public:
-  FinishedTemporary() = default;
-  FinishedTemporary(std::filesystem::path temporary, std::filesystem::path target, uint64_t bytes)
-      : temp_(std::move(temporary)), target_(std::move(target)), bytes_(bytes) {}
-  ~FinishedTemporary() { Discard(); }
-  FinishedTemporary(FinishedTemporary&& o) noexcept { *this = std::move(o); }
-  FinishedTemporary& operator=(FinishedTemporary&& o) noexcept;
-  FinishedTemporary(const FinishedTemporary&) = delete;
-  FinishedTemporary& operator=(const FinishedTemporary&) = delete;
-
-  bool Pending() const { return !temp_.empty(); }
-  const std::filesystem::path& Path() const { return temp_; }
-  const std::filesystem::path& Target() const { return target_; }
-  uint64_t Bytes() const { return bytes_; }
-  // rename(2) over the target; on failure the temporary is removed.
-  bool Publish(std::string* why = nullptr);
-  void Discard();
-
- private:
-  std::filesystem::path temp_, target_;
-  uint64_t bytes_ = 0;
-};
 
 // While alive, takes over on the thread that creates it every temporary an
 // AtomicFileWriter finishes there (complete and closed, not yet under its name): the

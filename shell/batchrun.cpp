@@ -61,24 +61,28 @@ class FileSystems {
 //
 // The order of steps, and why a crash (a kill or a power cut) at any point loses
 // nothing:
-//  1. Workers write each output of a group to a hidden temporary beside its name,
-//     without a flush. Until step 3 nothing under an output's or a backup's name
-//     has changed; a crash leaves only temporaries, which the next batch sweeps
-//     away before it writes.
+//  1. Workers write each output of a group to a temporary beside its name, without
+//     a flush: an unnamed file where the file system has them, else a hidden name.
+//     Until step 3 nothing under an output's or a backup's name has changed; a
+//     crash leaves at most hidden temporaries, which the next batch sweeps away
+//     before it writes (an unnamed one goes with the crash).
 //  2. One flush of each file system the group writes to (syncfs) makes every
-//     temporary of the group durable, and with it the renames of the group before
+//     temporary of the group durable, and with it the names of the group before
 //     (step 3), whose rows are reported only now. A small group, or one whose
 //     file-system flush failed, has each temporary flushed on its own (fsync) and
-//     the folders of the earlier renames flushed, so only a file that cannot be
-//     made durable fails.
-//  3. Per row, in row order: an earlier output gets a second name, the backup
-//     (a hard link moved over an older backup in one rename), then the durable
-//     temporary is renamed over the output name. Each rename is atomic, and the
-//     file system keeps the order of these metadata changes, so after a crash an
-//     output name holds either the earlier output or the complete new one, and the
-//     earlier output is under its name or its backup name.
-//  4. After the last group, a flush of its folders makes its renames durable
-//     before its rows are reported.
+//     the earlier names flushed with their files and folders, so only a file that
+//     cannot be made durable fails.
+//  3. Per row, in row order: a new output takes its free name in one step (a link
+//     of the unnamed file, or a rename that never replaces) that fails, changing
+//     nothing, when the name is taken after all. Then an earlier output gets a
+//     second name, the backup (a hard link moved over an older backup in one
+//     rename), and the durable temporary is renamed over the output name. Each
+//     step is atomic, and the file system keeps the order of these metadata
+//     changes, so after a crash an output name holds either the earlier output or
+//     the complete new one, and the earlier output is under its name or its backup
+//     name.
+//  4. After the last group, a flush of its files' names and folders makes them
+//     durable before its rows are reported.
 class GroupCommitter {
  public:
   explicit GroupCommitter(const RowOrderedRun& run) : run_(run) {}
@@ -90,6 +94,7 @@ class GroupCommitter {
       e.result = e.work.Conversion.Result;
       if (group_.empty() && published_.empty()) {  // nothing before it waits
         if (run_.Done) run_.Done(row, e.work, e.result);
+        if (run_.Reported) run_.Reported();
         return;
       }
     } else {
@@ -117,10 +122,16 @@ class GroupCommitter {
     }
     auto covered = [&](const Entry& e) { return e.fs != nullptr && flushed.count(e.fs) > 0; };
 
-    // The renames of the group before: durable with the flush above, else by a flush
-    // of their folders, each once.
+    // The names of the group before: durable with the flush above, else by a flush
+    // of their files (where the name needs it) and of their folders, each once.
     std::map<std::string, std::string> folders;  // folder -> "" when flushed, else why not
     for (Entry& e : published_) {
+      std::string fileWhy;
+      if (e.result.Outcome == ConvertOutcome::Converted && !covered(e) &&
+          !e.work.Conversion.Output.FlushName(&fileWhy)) {
+        e.result.Outcome = ConvertOutcome::SaveFailed;
+        e.result.Reason = "the output is in place, but it " + fileWhy;
+      }
       if (e.result.Outcome == ConvertOutcome::Converted && !covered(e)) {
         const std::filesystem::path folder = FolderOf(e.work.Conversion.OutputPath);
         auto known = folders.find(folder.string());
@@ -135,12 +146,13 @@ class GroupCommitter {
       }
       if (run_.Done) run_.Done(e.row, e.work, e.result);
     }
+    if (!published_.empty() && run_.Reported) run_.Reported();
     published_.clear();
 
     for (Entry& e : group_) {
       PreparedConversion& p = e.work.Conversion;
       std::string why;
-      if (p.Output.Pending() && !covered(e) && !FlushFile(p.Output.Path(), &why)) {
+      if (p.Output.Pending() && !covered(e) && !p.Output.Flush(&why)) {
         p.Output.Discard();
         p.Result.Outcome = ConvertOutcome::SaveFailed;
         p.Result.Reason = "the output " + why;

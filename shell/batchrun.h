@@ -38,6 +38,9 @@ struct RowOrderedRun {
   // On the calling thread, in row order, once the row is final: a converted
   // output is durable under its name, with an earlier output kept as its backup.
   std::function<void(size_t row, BatchRowWork& work, const ConvertResult& result)> Done;
+  // On the calling thread after each run of Done calls, before the run waits for
+  // anything: where what Done printed may be flushed at once.
+  std::function<void()> Reported;
 };
 
 // Runs the rows. Exceptions from Prepare reach the caller once every worker stopped.

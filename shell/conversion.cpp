@@ -68,7 +68,7 @@ PreparedConversion StreamConversion(ShellState& state, const DocumentHandler& do
   {
     FinishedTemporaries finished(hooks.DeferFlush);
     ByteSink out;
-    out.CreateFile(outputPath);
+    out.CreateFile(outputPath, TemporaryKind::Unnamed);
     if (!doc.Stream(state, inputPath, inputBytes, out, r.Changes, &failure)) {
       out.Abort();
       r.Outcome = ConvertOutcome::LoadFailed;
@@ -139,7 +139,10 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
     // Takes the finished temporary from the writer, which would otherwise remove it.
     FinishedTemporaries finished(hooks.DeferFlush);
     ByteSink out;
-    if (out.CreateFile(outputPath)) doc.Encode(out, state, version);
+    // Only the hooks open the temporary by its path.
+    const bool named = hooks.Verify || hooks.Observer;
+    if (out.CreateFile(outputPath, named ? TemporaryKind::Hidden : TemporaryKind::Unnamed))
+      doc.Encode(out, state, version);
     written = TakeFinishedOutput(out, finished, p);
   }
   if (written) {
@@ -161,6 +164,16 @@ ConvertResult PublishConversion(PreparedConversion& p) {
   ConvertResult r = p.Result;
   if (!p.Output.Pending()) return r;
   std::string why;
+  // Most outputs are new: they take the free name in one step that fails, changing
+  // nothing, should an earlier output be there after all.
+  switch (p.Output.PublishWhereFree(&why)) {
+    case PublishOutcome::Published: return r;
+    case PublishOutcome::Failed:
+      r.Outcome = ConvertOutcome::SaveFailed;
+      r.Reason = "the output " + why;
+      return r;
+    case PublishOutcome::Occupied: break;
+  }
   const std::filesystem::path backup = BackupPathOf(p.OutputPath);
   // An output that cannot be kept as the backup is never replaced: it would be lost.
   if (KeepExistingAs(p.OutputPath, backup, &why) == KeepOutcome::Failed) {

@@ -101,6 +101,81 @@ TEST(FilesTest, AnAtomicWriteShowsNothingUnderTheTargetUntilItIsPublished) {
   EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"D", "T"}));
 }
 
+// A finished temporary of either kind, taken from its writer with the flush deferred.
+FinishedTemporary Finished(const fs::path& target, const std::vector<uint8_t>& bytes, TemporaryKind kind) {
+  FinishedTemporaries log(true);
+  AtomicFileWriter w;
+  EXPECT_TRUE(w.Create(target, nullptr, 0666, false, kind));
+  EXPECT_TRUE(w.Write(bytes.data(), bytes.size()));
+  EXPECT_TRUE(w.Finish());
+  EXPECT_EQ(log.Files().size(), 1u);
+  return log.Files().empty() ? FinishedTemporary() : std::move(log.Files().front());
+}
+
+// Both kinds take a free name in one step, never a taken one, and replace a taken
+// name only when asked; whatever fails leaves no temporary behind.
+TEST(FilesTest, TemporariesOfBothKindsTakeFreeNamesAndReplaceOnlyWhenAsked) {
+  for (const TemporaryKind kind : {TemporaryKind::Hidden, TemporaryKind::Unnamed}) {
+    const bool unnamed = kind == TemporaryKind::Unnamed;
+    SCOPED_TRACE(unnamed ? "unnamed" : "hidden");
+    plmtest::TempDir dir;
+    {
+      FinishedTemporary t = Finished(dir / "N", kNew, kind);
+      ASSERT_TRUE(t.Pending());
+      EXPECT_EQ(t.Path().empty(), unnamed);
+      EXPECT_EQ(Names(dir.path()).size(), unnamed ? 0u : 1u);  // nothing under a name it could take
+      EXPECT_TRUE(t.Flush());
+      EXPECT_EQ(t.PublishWhereFree(), PublishOutcome::Published);
+      EXPECT_FALSE(t.Pending());
+      EXPECT_TRUE(t.FlushName());
+    }
+    EXPECT_EQ(ReadFileBytes(dir / "N"), kNew);  // and still there once the holder is gone
+
+    WriteFileBytes(dir / "T", kOld);
+    FinishedTemporary t = Finished(dir / "T", kNew, kind);
+    EXPECT_EQ(t.PublishWhereFree(), PublishOutcome::Occupied);
+    EXPECT_EQ(ReadFileBytes(dir / "T"), kOld);
+    ASSERT_TRUE(t.Pending());
+    EXPECT_TRUE(t.Publish());
+    EXPECT_EQ(ReadFileBytes(dir / "T"), kNew);
+
+    FinishedTemporary dropped = Finished(dir / "X", kNew, kind);
+    dropped.Discard();
+    EXPECT_FALSE(dropped.Pending());
+
+    fs::create_directory(dir / "D");
+    FinishedTemporary onFolder = Finished(dir / "D", kNew, kind);
+    EXPECT_EQ(onFolder.PublishWhereFree(), PublishOutcome::Occupied);
+    std::string why;
+    EXPECT_FALSE(onFolder.Publish(&why));
+    EXPECT_NE(why.find("cannot be renamed to"), std::string::npos) << why;
+
+    AtomicFileWriter lost;  // its folder was never there
+    EXPECT_FALSE(lost.Create(dir / "gone" / "Y", &why, 0666, false, kind));
+    EXPECT_NE(why.find("cannot create a file in"), std::string::npos) << why;
+    EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"D", "N", "T"}));
+    EXPECT_TRUE(fs::is_empty(dir / "D"));
+  }
+}
+
+// Unnamed temporaries are held open until published; far more of them than the
+// descriptors set aside for that still all arrive, the rest under hidden names.
+TEST(FilesTest, ManyUnnamedTemporariesAtOnceAllArrive) {
+  plmtest::TempDir dir;
+  std::vector<FinishedTemporary> held;
+  for (int i = 0; i < 700; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    held.push_back(Finished(dir / name, std::vector<uint8_t>(name.begin(), name.end()), TemporaryKind::Unnamed));
+  }
+  for (FinishedTemporary& t : held) EXPECT_EQ(t.PublishWhereFree(), PublishOutcome::Published);
+  held.clear();
+  EXPECT_EQ(Names(dir.path()).size(), 700u);
+  for (int i = 0; i < 700; i += 99) {
+    const std::string name = "f" + std::to_string(i);
+    EXPECT_EQ(ReadFileBytes(dir / name), std::vector<uint8_t>(name.begin(), name.end()));
+  }
+}
+
 TEST(FilesTest, ReplacedContentsKeepThePermissionsAndFollowALink) {
   plmtest::TempDir dir;
   WriteFileBytes(dir / "real.ini", kOld);
