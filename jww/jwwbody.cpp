@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <string_view>
 #include <thread>
@@ -20,6 +22,44 @@ constexpr std::string_view kClassNames[9] = {"",           "CDataSen",   "CDataE
 
 constexpr uint64_t kMinTaggedEntity = 2 + 33;  // tag and the smallest body (a point before 351)
 constexpr uint64_t kMinBlockDef = 2 + 13 + 12 + 1 + 2;
+// The class numbering of ListWriter as it stands when it reaches each entity: the
+// reading side of a streamed body keeps it, seeing the entities and definition heads
+// in the order they are written.
+struct WriterNumbering {
+  uint32_t classes[9] = {};
+  uint32_t classIndex = 1;
+  // As ListWriter::Tag and the object after it.
+  void Object(int32_t kind) {
+    if (classes[kind] == 0) classes[kind] = classIndex++;
+    ++classIndex;
+  }
+};
+
+// Records a streamed piece carries as their bytes: each run of them is written with
+// one copy. Order entry `first` of a run names it (kind kKindVerbatimRun, the run's
+// index); the entries of the run's other entities name nothing.
+constexpr int32_t kKindVerbatimRun = -1;
+struct VerbatimRun {
+  size_t Begin, End;  // in Bytes
+  uint32_t First, Entities;
+};
+struct VerbatimRecords {
+  std::unique_ptr<uint8_t[]> Bytes;
+  size_t Used = 0;
+  std::vector<VerbatimRun> Runs;
+  void Clear() {
+    if (!Bytes) Bytes = std::make_unique_for_overwrite<uint8_t[]>(kStreamPiece * (2 + kMaxVerbatimRecord));
+    Used = 0;
+    Runs.clear();
+  }
+};
+
+// A piece of a streamed body: its decoded records and those kept as their bytes.
+struct StreamPiece {
+  EntityLists Lists;
+  VerbatimRecords Verbatim;
+};
+
 struct ListReader {
   ByteCursor& in;
   int32_t version;
@@ -28,7 +68,33 @@ struct ListReader {
   uint32_t classIndex = 1;
   uint32_t lastIndex = 0;  // the class index last resolved, and its kind
   int32_t lastKind = kKindNone;
+  WriterNumbering* writer = nullptr;  // when streaming: the writer's numbering
 };
+
+// A record whose tag and body the writer would give back byte for byte is kept as
+// its bytes: its tag is the 16-bit reference the writer uses for its kind, and
+// writing its fields back would give them unchanged. The spacing rule never looks
+// at these kinds, so nothing is lost by not decoding them.
+bool TakeVerbatim(ListReader& r, VerbatimRecords& v, uint32_t entity, int32_t kind, uint32_t ref) {
+  if (r.writer->classes[kind] != ref || ref == 0) return false;
+  const uint8_t* body = r.in.Window(kMaxVerbatimRecord);
+  const size_t length = body ? VerbatimRecordLength(body, kMaxVerbatimRecord, r.version, kind) : 0;
+  if (length == 0) return false;
+  uint8_t* to = v.Bytes.get() + v.Used;
+  const uint16_t tag = static_cast<uint16_t>(0x8000u + ref);
+  to[0] = static_cast<uint8_t>(tag);
+  to[1] = static_cast<uint8_t>(tag >> 8);
+  std::memcpy(to + 2, body, kMaxVerbatimRecord);  // one fixed-size copy; what follows the record is written over next
+  r.in.Advance(length);
+  if (!v.Runs.empty() && v.Runs.back().First + v.Runs.back().Entities == entity) {
+    v.Runs.back().End += 2 + length;
+    ++v.Runs.back().Entities;
+  } else {
+    v.Runs.push_back({v.Used, v.Used + 2 + length, entity, 1});
+  }
+  v.Used += 2 + length;
+  return true;
+}
 
 // After the first kMixSample entities of a long list, each kind list reserves room for
 // its share of the rest, so large drawings are not copied again and again as the
@@ -85,7 +151,7 @@ int32_t KindOfIndex(ListReader& r, uint32_t n) {
 // EntityOrder already holds n entries for them. `reserveForRest` lets the kind lists
 // reserve room for the rest of a long list once its mix is known.
 bool ReadEntities(ListReader& r, uint32_t first, uint32_t n, uint32_t count, EntityLists& lists, int64_t blockDef,
-                  bool reserveForRest) {
+                  bool reserveForRest, VerbatimRecords* verbatim = nullptr) {
   What what;
   for (uint32_t i = 0; i < n && r.in.Ok(); ++i) {
     const uint32_t number = first + i;
@@ -97,6 +163,13 @@ bool ReadEntities(ListReader& r, uint32_t first, uint32_t n, uint32_t count, Ent
     if (r.in.ShortClassRef(ref)) {  // most entities: a 16-bit reference
       tag.Index = ref;
       kind = KindOfIndex(r, ref);
+      if (verbatim && kind != kKindNone && TakeVerbatim(r, *verbatim, i, kind, ref)) {
+        if (verbatim->Runs.back().Entities == 1)
+          lists.EntityOrder[i] = TEntRef{kKindVerbatimRun, static_cast<int32_t>(verbatim->Runs.size() - 1)};
+        r.writer->Object(kind);
+        ++r.classIndex;
+        continue;
+      }
     } else {
       tag = r.in.Tag(r.nameLimit, what);
       if (!r.in.Ok()) return false;
@@ -119,6 +192,7 @@ bool ReadEntities(ListReader& r, uint32_t first, uint32_t n, uint32_t count, Ent
     }
     const int32_t index = ReadEntityRecord(r.in, r.version, what, kind, lists);
     lists.EntityOrder[i] = TEntRef{kind, index};
+    if (r.writer) r.writer->Object(kind);
     ++r.classIndex;
     if (reserveForRest && number + 1 == kMixSample && count >= 2 * kMixSample)
       ReserveByMix(lists, number + 1, count, r.in.Remaining());
@@ -193,29 +267,52 @@ struct ListWriter {
     ++classIndex;
   }
 
+  // One order entry; false when it names no stored entity.
+  bool Entity(const TEntRef& ref, const EntityLists& lists) {
+    if (ref.Kind < kKindSen || ref.Kind > kKindBlock) return true;  // an entry without an entity writes nothing
+    Tag(ref.Kind);
+    if (!WriteEntityRecord(out, version, rewriteImagePrefix, ref, lists)) return false;
+    ++classIndex;
+    return true;
+  }
+
   void Entities(const EntityLists& lists) {
     for (const TEntRef& ref : lists.EntityOrder) {
-      if (ref.Kind < kKindSen || ref.Kind > kKindBlock) continue;  // an entry without an entity writes nothing
-      Tag(ref.Kind);
-      if (!WriteEntityRecord(out, version, rewriteImagePrefix, ref, lists)) {
+      if (!Entity(ref, lists)) {
         out.Fail("an order entry names no stored entity");
         return;
       }
-      ++classIndex;
+    }
+  }
+
+  // The entities of a streamed piece; a run of records kept as their bytes is
+  // written as they are, its tags being the ones Tag would give.
+  void Piece(const StreamPiece& piece) {
+    for (const TEntRef& ref : piece.Lists.EntityOrder) {
+      if (ref.Kind == kKindVerbatimRun) {
+        const VerbatimRun& run = piece.Verbatim.Runs[static_cast<size_t>(ref.Index)];
+        out.Raw(piece.Verbatim.Bytes.get() + run.Begin, run.End - run.Begin);
+        classIndex += run.Entities;
+      } else if (!Entity(ref, piece.Lists)) {
+        out.Fail("an order entry names no stored entity");
+        return;
+      }
     }
   }
 };
 
-// Empties a piece's lists, keeping their room for the next piece.
-void ClearPiece(EntityLists& piece, uint32_t n) {
-  piece.SenList.clear();
-  piece.EnkoList.clear();
-  piece.TenList.clear();
-  piece.MojiList.clear();
-  piece.SunpoList.clear();
-  piece.SolidList.clear();
-  piece.BlockList.clear();
-  piece.EntityOrder.assign(n, TEntRef{});
+// Empties a piece, keeping its room for the next piece.
+void ClearPiece(StreamPiece& piece, uint32_t n) {
+  EntityLists& l = piece.Lists;
+  l.SenList.clear();
+  l.EnkoList.clear();
+  l.TenList.clear();
+  l.MojiList.clear();
+  l.SunpoList.clear();
+  l.SolidList.clear();
+  l.BlockList.clear();
+  l.EntityOrder.assign(n, TEntRef{});
+  piece.Verbatim.Clear();
 }
 
 // The writing half of a streamed body. Its steps are taken in the order they are
@@ -235,7 +332,7 @@ class BodyWriterLine {
   BodyWriterLine& operator=(const BodyWriterLine&) = delete;
 
   // A piece to read into, emptied and with n order entries; waits for one to be free.
-  EntityLists& FreePiece(uint32_t n) {
+  StreamPiece& FreePiece(uint32_t n) {
     size_t slot = 0;
     if (thread_.joinable()) {
       std::unique_lock lock(mutex_);
@@ -258,7 +355,7 @@ class BodyWriterLine {
     Hand(std::move(step));
   }
   // Hands over the piece FreePiece gave last, read in full.
-  void Piece(const EntityLists& piece, bool inBlockDef) {
+  void Piece(const StreamPiece& piece, bool inBlockDef) {
     Step step(Step::Piece);
     step.slot = static_cast<size_t>(&piece - pieces_);
     step.inBlockDef = inBlockDef;
@@ -304,8 +401,8 @@ class BodyWriterLine {
         if (w_.out.Ok()) w_.BlockDefHead(step.head);
         break;
       case Step::Piece:
-        fix_(pieces_[step.slot], step.inBlockDef);
-        if (w_.out.Ok()) w_.Entities(pieces_[step.slot]);
+        fix_(pieces_[step.slot].Lists, step.inBlockDef);
+        if (w_.out.Ok()) w_.Piece(pieces_[step.slot]);
         break;
       case Step::End:
         break;
@@ -335,7 +432,7 @@ class BodyWriterLine {
 
   ListWriter& w_;
   const PieceFix& fix_;
-  EntityLists pieces_[kPieces];
+  StreamPiece pieces_[kPieces];
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Step> steps_;
@@ -347,8 +444,8 @@ class BodyWriterLine {
 bool StreamEntities(ListReader& r, BodyWriterLine& line, uint32_t count, int64_t blockDef) {
   for (uint32_t first = 0; first < count; first += kStreamPiece) {
     const uint32_t n = std::min(kStreamPiece, count - first);
-    EntityLists& piece = line.FreePiece(n);
-    if (!ReadEntities(r, first, n, count, piece, blockDef, false)) return false;
+    StreamPiece& piece = line.FreePiece(n);
+    if (!ReadEntities(r, first, n, count, piece.Lists, blockDef, false, &piece.Verbatim)) return false;
     line.Piece(piece, blockDef >= 0);
   }
   return r.in.Ok();
@@ -369,6 +466,7 @@ bool StreamBodyLists(ListReader& r, BodyWriterLine& line) {
   TEntBlockDef_ d;
   for (uint32_t p = 1; p <= defs; ++p) {
     if (!ReadBlockDefHead(r, p, d)) return false;
+    r.writer->Object(kKindBlockDef);
     line.DefHead(d);
     if (!StreamEntities(r, line, d.EntityCount, p)) return false;
   }
@@ -408,6 +506,8 @@ namespace plm {
 
 bool StreamBody(ByteCursor& in, ByteSink& out, int32_t version, const BodyFormat& format, const PieceFix& fix) {
   ListReader r{in, version, format.ClassNameLimit};
+  WriterNumbering numbering;
+  r.writer = &numbering;
   ListWriter w{out, version, format.RewriteImagePrefixInTexts};
   BodyWriterLine line(w, fix, in.Remaining() >= kThreadedBodyBytes);
   const bool ok = StreamBodyLists(r, line);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "jww/jwtype.h"
+#include "jww/jwwattr.h"
 #include "jww/jwwio.h"
 #include "jww/jwwversions.h"
 
@@ -47,7 +48,6 @@ void WriteImageSection(ByteSink& out, const DrawingBody& body, TempImages& image
 
 // The attribute check applied on a copy of `attr` for the part's kind, then written.
 void WriteEntAttr(ByteSink& out, int32_t version, int32_t kind, const TEntAttr& attr);
-TEntAttr CheckEntAttr(int32_t version, int32_t kind, TEntAttr attr);
 TEntAttr ReadEntAttr(ByteCursor& in, int32_t version);
 
 // True when a bound image's name is a plain file name that stays inside the image

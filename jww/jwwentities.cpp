@@ -275,6 +275,36 @@ void WritePart(ByteSink& out, int32_t version, bool rewriteImagePrefix, size_t m
   }
 }
 
+// Steps over the fields of a record the cursor's Window has shown to be there,
+// decoding only its attribute, which the record's layout depends on.
+struct WindowMeasure {
+  const uint8_t* p;
+  int32_t version;
+  static constexpr bool kReading = true;
+  void Attr(TEntAttr& a, int32_t kind) {
+    WindowReader r{p, version};
+    r.Attr(a, kind);
+    p = r.p;
+  }
+  void F64(double&) { p += 8; }
+  void U32(uint32_t&) { p += 4; }
+  void I32(int32_t&) { p += 4; }
+  void U16(uint16_t&) { p += 2; }
+};
+
+// The length of a record of kind `E` at `p` if its attribute passes the check
+// unchanged, else 0.
+template <class E, class Visit>
+size_t MeasureVerbatim(const uint8_t* p, size_t available, int32_t version, int32_t kind, size_t maxLength,
+                       Visit visit) {
+  if (available < maxLength) return 0;
+  E e;
+  WindowMeasure m{p, version};
+  visit(m, e);
+  if (CheckEntAttr(version, kind, e.Attr) != e.Attr) return 0;
+  return static_cast<size_t>(m.p - p);
+}
+
 template <class E>
 int32_t Last(const std::vector<E>& list) {
   return static_cast<int32_t>(list.size() - 1);
@@ -314,6 +344,28 @@ namespace {
 }
 
 }  // namespace
+
+size_t VerbatimRecordLength(const uint8_t* p, size_t available, int32_t version, int32_t kind) {
+  static_assert(kSolidMax == kMaxVerbatimRecord && kEnkoMax <= kSolidMax && kSenMax <= kSolidMax &&
+                kTenMax <= kSolidMax && kBlockMax <= kSolidMax);
+  switch (kind) {
+    case kKindSen:
+      return MeasureVerbatim<TEntSen>(p, available, version, kind, kSenMax,
+                                      [](auto& ar, auto& e) { VisitSen(ar, e, kKindSen); });
+    case kKindEnko:
+      return MeasureVerbatim<TEntEnko>(p, available, version, kind, kEnkoMax,
+                                       [](auto& ar, auto& e) { VisitEnko(ar, e); });
+    case kKindTen:
+      return MeasureVerbatim<TEntTen>(p, available, version, kind, kTenMax, [](auto& ar, auto& e) { VisitTen(ar, e); });
+    case kKindSolid:
+      return MeasureVerbatim<TEntSolid>(p, available, version, kind, kSolidMax,
+                                        [](auto& ar, auto& e) { VisitSolid(ar, e); });
+    case kKindBlock:
+      return MeasureVerbatim<TEntBlock>(p, available, version, kind, kBlockMax,
+                                        [](auto& ar, auto& e) { VisitBlock(ar, e); });
+    default: return 0;
+  }
+}
 
 int32_t ReadEntityRecord(ByteCursor& in, int32_t version, What what, int32_t kind, EntityLists& l) {
   switch (kind) {

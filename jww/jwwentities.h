@@ -1,5 +1,6 @@
 #pragma once
 // The seven entity records, read and written field by field in file order.
+#include <cstddef>
 #include <cstdint>
 
 #include "jww/jwtype.h"
@@ -15,5 +16,14 @@ int32_t ReadEntityRecord(ByteCursor& in, int32_t version, What what, int32_t kin
 // filter applied on copies. False when the entry names no stored record.
 bool WriteEntityRecord(ByteSink& out, int32_t version, bool rewriteImagePrefix, const TEntRef& ref,
                        const EntityLists& lists);
+
+// For the fixed records (lines, arcs, points, solids, block insertions): the length
+// of the record body at `p`, of which at least `available` bytes are there, when
+// writing it back would give exactly these bytes, because the attribute check
+// changes nothing in it; 0 for any other kind, a record that would change, or
+// fewer bytes than the kind's longest record. No field but the attribute is looked at.
+size_t VerbatimRecordLength(const uint8_t* p, size_t available, int32_t version, int32_t kind);
+// The most VerbatimRecordLength ever gives.
+constexpr size_t kMaxVerbatimRecord = 15 + 8 * 8 + 4;
 
 }  // namespace plm

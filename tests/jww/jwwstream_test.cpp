@@ -119,6 +119,43 @@ TEST(JwwStreamTest, LargeBodyWrittenOnItsOwnThreadGivesTheModelBytes) {
   ExpectModelOutput(input, {0, 3, 15});
 }
 
+// Records go through as their bytes only where the writer gives those bytes back:
+// attributes the check changes, long-form class references and a class numbering
+// that drifts from the writer's (a block definition tagged with an entity class, so
+// the writer declares one more class) all take the decoded way.
+TEST(JwwStreamTest, RecordsPassAsBytesOnlyWhereTheWriterGivesThemBack) {
+  Body body;
+  for (int i = 0; i < 3; ++i) body.Entities.push_back(plmtest::SampleSen(i, MakeAttr(1, 1)));
+  body.Entities.push_back(plmtest::SampleSen(3, MakeAttr(0, 1)));           // style changed by the check
+  body.Entities.push_back(plmtest::SampleSen(4, MakeAttr(1, 1, 0, 16)));    // layer changed by the check
+  body.Entities.push_back(plmtest::SampleSolid(5, MakeAttr(1, 10)));        // with its colour word
+  body.Entities.push_back(plmtest::SampleTen(6, MakeAttr(100, 1)));         // a coded point
+  body.Entities.push_back(plmtest::SampleTen(7, MakeAttr(7, 1)));           // style changed
+  body.Entities.push_back(plmtest::SampleSen(8, MakeAttr(35, 105)));        // mapped before version 420
+  body.Entities.push_back(plmtest::SampleBlock(9, MakeAttr(1, 1), 1));
+  // Tagged as a line, so the writer declares a class of its own here; arcs are first
+  // met after it, under numbers that differ by one.
+  plmtest::BlockDef drifted;
+  drifted.ClassName = "CDataSen";
+  drifted.Name = "drift";
+  for (int i = 0; i < 6; ++i) drifted.Entities.push_back(plmtest::SampleEnko(20 + i, MakeAttr(1, 1)));
+  drifted.Entities.push_back(plmtest::SampleSen(30, MakeAttr(1, 1)));
+  plmtest::BlockDef plain;
+  plain.Name = "plain";
+  for (int i = 0; i < 3; ++i) plain.Entities.push_back(plmtest::SampleTen(40 + i, MakeAttr(1, 1)));
+  body.BlockDefs = {drifted, plain};
+  for (const plmtest::RefForm refs : {plmtest::RefForm::Shortest, plmtest::RefForm::Big}) {
+    for (const int32_t v : {300, 420, 700}) {
+      SCOPED_TRACE("version " + std::to_string(v) + (refs == plmtest::RefForm::Big ? ", long references" : ""));
+      plmtest::Encoding enc;
+      enc.Refs = refs;
+      plmtest::Bytes b = plmtest::JwwHeaderBytes(v);
+      b.append(plmtest::EncodeBody(body, v, v >= plm::kVerImages, enc));
+      ExpectModelOutput(b.data(), {0, 15});
+    }
+  }
+}
+
 // A cut drawing fails exactly as the load fails it: same offset, same reason, and no
 // counts. Cuts fall on every byte of a small drawing and at spread places of a large
 // one, where the reading stops while pieces are still being written.
