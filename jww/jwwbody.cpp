@@ -7,6 +7,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string_view>
 #include <thread>
 
@@ -44,11 +45,12 @@ struct VerbatimRun {
   uint32_t First, Entities;
 };
 struct VerbatimRecords {
+  static constexpr size_t kCapacity = kStreamPiece * (2 + kMaxVerbatimFixed);
   std::unique_ptr<uint8_t[]> Bytes;
   size_t Used = 0;
   std::vector<VerbatimRun> Runs;
   void Clear() {
-    if (!Bytes) Bytes = std::make_unique_for_overwrite<uint8_t[]>(kStreamPiece * (2 + kMaxVerbatimRecord));
+    if (!Bytes) Bytes = std::make_unique_for_overwrite<uint8_t[]>(kCapacity);
     Used = 0;
     Runs.clear();
   }
@@ -73,18 +75,28 @@ struct ListReader {
 
 // A record whose tag and body the writer would give back byte for byte is kept as
 // its bytes: its tag is the 16-bit reference the writer uses for its kind, and
-// writing its fields back would give them unchanged. The spacing rule never looks
-// at these kinds, so nothing is lost by not decoding them.
+// neither the writer nor the spacing rule would change anything in it (see
+// VerbatimRecordLength). Nothing the rule counts or the image section needs is in
+// such a record, so nothing is lost by not decoding it. A record that is not all in
+// the buffer is decoded, so a cut file fails exactly where a load fails.
 bool TakeVerbatim(ListReader& r, VerbatimRecords& v, uint32_t entity, int32_t kind, uint32_t ref) {
   if (r.writer->classes[kind] != ref || ref == 0) return false;
-  const uint8_t* body = r.in.Window(kMaxVerbatimRecord);
-  const size_t length = body ? VerbatimRecordLength(body, kMaxVerbatimRecord, r.version, kind) : 0;
-  if (length == 0) return false;
+  const std::span<const uint8_t> buffered = r.in.Buffered();
+  const uint8_t* body = buffered.data();
+  const size_t length = VerbatimRecordLength(body, buffered.size(), r.version, kind);
+  // Room for the record, and for the fixed-size copy of a short one.
+  if (length == 0 || VerbatimRecords::kCapacity - v.Used < 2 + std::max(length, kMaxVerbatimFixed)) return false;
   uint8_t* to = v.Bytes.get() + v.Used;
   const uint16_t tag = static_cast<uint16_t>(0x8000u + ref);
   to[0] = static_cast<uint8_t>(tag);
   to[1] = static_cast<uint8_t>(tag >> 8);
-  std::memcpy(to + 2, body, kMaxVerbatimRecord);  // one fixed-size copy; what follows the record is written over next
+  // Most records are short: one fixed-size copy, whose bytes past the record are
+  // written over by the next one.
+  if (length <= kMaxVerbatimFixed && buffered.size() >= kMaxVerbatimFixed) {
+    std::memcpy(to + 2, body, kMaxVerbatimFixed);
+  } else {
+    std::memcpy(to + 2, body, length);
+  }
   r.in.Advance(length);
   if (!v.Runs.empty() && v.Runs.back().First + v.Runs.back().Entities == entity) {
     v.Runs.back().End += 2 + length;

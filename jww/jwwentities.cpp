@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <string_view>
 
 #include "jww/jwwbody.h"
 
@@ -275,34 +276,86 @@ void WritePart(ByteSink& out, int32_t version, bool rewriteImagePrefix, size_t m
   }
 }
 
-// Steps over the fields of a record the cursor's Window has shown to be there,
-// decoding only its attribute, which the record's layout depends on.
-struct WindowMeasure {
+// Reads a record from bytes [p, end) to tell whether writing it back would give
+// exactly those bytes: every attribute passes the check unchanged, and every string
+// is clean, in the short form the writer gives and wholly there. Fixed parts are
+// decoded from bytes shown to be there beforehand; strings are looked at in place,
+// not copied. A text that may name a bound image never passes: the image section
+// needs it decoded.
+struct VerbatimProbe {
   const uint8_t* p;
+  const uint8_t* end;
   int32_t version;
+  bool same = true;
   static constexpr bool kReading = true;
   void Attr(TEntAttr& a, int32_t kind) {
     WindowReader r{p, version};
     r.Attr(a, kind);
     p = r.p;
+    if (CheckEntAttr(version, kind, a) != a) same = false;
   }
-  void F64(double&) { p += 8; }
-  void U32(uint32_t&) { p += 4; }
-  void I32(int32_t&) { p += 4; }
-  void U16(uint16_t&) { p += 2; }
+  void F64(double& v) {
+    WindowReader r{p, version};
+    r.F64(v);
+    p = r.p;
+  }
+  void U32(uint32_t& v) { Fixed(v); }
+  void I32(int32_t& v) { Fixed(v); }
+  void U16(uint16_t& v) { Fixed(v); }
+  void Str(std::string&) { String(false); }
+  void MojiText(std::string&, bool entityText) { String(entityText); }
+
+ private:
+  template <class T>
+  void Fixed(T& v) {
+    WindowReader r{p, version};
+    v = r.Take<T>();
+    p = r.p;
+  }
+  void String(bool entityText) {
+    if (!same || p == end || *p == 0xFF || static_cast<size_t>(end - p - 1) < *p) {
+      same = false;
+      return;
+    }
+    const std::string_view s(reinterpret_cast<const char*>(p + 1), *p);
+    if (!IsCleanString(s) || (entityText && s.starts_with(std::string_view(kImagePrefix, 4)))) same = false;
+    p += 1 + s.size();
+  }
 };
 
-// The length of a record of kind `E` at `p` if its attribute passes the check
-// unchanged, else 0.
+// The length of a record of kind `E` at `p` when it passes the probe, else 0. The
+// fixed part of at most `maxLength` bytes must be there in full.
 template <class E, class Visit>
-size_t MeasureVerbatim(const uint8_t* p, size_t available, int32_t version, int32_t kind, size_t maxLength,
-                       Visit visit) {
+size_t MeasureVerbatim(const uint8_t* p, size_t available, int32_t version, size_t maxLength, Visit visit) {
   if (available < maxLength) return 0;
   E e;
-  WindowMeasure m{p, version};
-  visit(m, e);
-  if (CheckEntAttr(version, kind, e.Attr) != e.Attr) return 0;
-  return static_cast<size_t>(m.p - p);
+  VerbatimProbe probe{p, p + available, version};
+  visit(probe, e);
+  return probe.same ? static_cast<size_t>(probe.p - p) : 0;
+}
+
+// A text passes only when the spacing rule leaves it as it is: a spacing that is not
+// negative (nor NaN) is never changed, whatever the switches.
+size_t MeasureVerbatimMoji(const uint8_t* p, size_t available, int32_t version) {
+  if (available < kMojiHeadMax) return 0;
+  TEntMoji m;
+  VerbatimProbe probe{p, p + available, version};
+  VisitMojiHead(probe, m);
+  if (!probe.same || !(m.Spacing >= 0.0)) return 0;
+  VisitMojiStrings(probe, m, true);
+  return probe.same ? static_cast<size_t>(probe.p - p) : 0;
+}
+
+size_t MeasureVerbatimSunpo(const uint8_t* p, size_t available, int32_t version) {
+  if (available < kSunpoHeadMax) return 0;
+  TEntSunpo d;
+  VerbatimProbe probe{p, p + available, version};
+  VisitSunpoHead(probe, d);
+  if (!probe.same || !(d.Text.Spacing >= 0.0)) return 0;
+  VisitMojiStrings(probe, d.Text, false);
+  if (!probe.same || static_cast<size_t>(probe.end - probe.p) < kSunpoTailMax) return 0;
+  VisitSunpoTail(probe, d, version);
+  return probe.same ? static_cast<size_t>(probe.p - p) : 0;
 }
 
 template <class E>
@@ -346,22 +399,23 @@ namespace {
 }  // namespace
 
 size_t VerbatimRecordLength(const uint8_t* p, size_t available, int32_t version, int32_t kind) {
-  static_assert(kSolidMax == kMaxVerbatimRecord && kEnkoMax <= kSolidMax && kSenMax <= kSolidMax &&
+  static_assert(kSolidMax == kMaxVerbatimFixed && kEnkoMax <= kSolidMax && kSenMax <= kSolidMax &&
                 kTenMax <= kSolidMax && kBlockMax <= kSolidMax);
   switch (kind) {
     case kKindSen:
-      return MeasureVerbatim<TEntSen>(p, available, version, kind, kSenMax,
+      return MeasureVerbatim<TEntSen>(p, available, version, kSenMax,
                                       [](auto& ar, auto& e) { VisitSen(ar, e, kKindSen); });
     case kKindEnko:
-      return MeasureVerbatim<TEntEnko>(p, available, version, kind, kEnkoMax,
-                                       [](auto& ar, auto& e) { VisitEnko(ar, e); });
+      return MeasureVerbatim<TEntEnko>(p, available, version, kEnkoMax, [](auto& ar, auto& e) { VisitEnko(ar, e); });
     case kKindTen:
-      return MeasureVerbatim<TEntTen>(p, available, version, kind, kTenMax, [](auto& ar, auto& e) { VisitTen(ar, e); });
+      return MeasureVerbatim<TEntTen>(p, available, version, kTenMax, [](auto& ar, auto& e) { VisitTen(ar, e); });
+    case kKindMoji: return MeasureVerbatimMoji(p, available, version);
+    case kKindSunpo: return MeasureVerbatimSunpo(p, available, version);
     case kKindSolid:
-      return MeasureVerbatim<TEntSolid>(p, available, version, kind, kSolidMax,
+      return MeasureVerbatim<TEntSolid>(p, available, version, kSolidMax,
                                         [](auto& ar, auto& e) { VisitSolid(ar, e); });
     case kKindBlock:
-      return MeasureVerbatim<TEntBlock>(p, available, version, kind, kBlockMax,
+      return MeasureVerbatim<TEntBlock>(p, available, version, kBlockMax,
                                         [](auto& ar, auto& e) { VisitBlock(ar, e); });
     default: return 0;
   }

@@ -17,13 +17,15 @@ int32_t ReadEntityRecord(ByteCursor& in, int32_t version, What what, int32_t kin
 bool WriteEntityRecord(ByteSink& out, int32_t version, bool rewriteImagePrefix, const TEntRef& ref,
                        const EntityLists& lists);
 
-// For the fixed records (lines, arcs, points, solids, block insertions): the length
-// of the record body at `p`, of which at least `available` bytes are there, when
-// writing it back would give exactly these bytes, because the attribute check
-// changes nothing in it; 0 for any other kind, a record that would change, or
-// fewer bytes than the kind's longest record. No field but the attribute is looked at.
+// The length of the record body at `p`, of which `available` bytes are there, when
+// writing it back would give exactly these bytes: its attributes pass the check
+// unchanged, its strings are clean and in the short form, and for a text or a
+// dimension the spacing rule leaves it as it is (a spacing that is not negative, and
+// no bound image named). 0 otherwise, and also when the record, or the longest form
+// of a fixed-length kind, is not all there.
 size_t VerbatimRecordLength(const uint8_t* p, size_t available, int32_t version, int32_t kind);
-// The most VerbatimRecordLength ever gives.
-constexpr size_t kMaxVerbatimRecord = 15 + 8 * 8 + 4;
+// The longest record of the fixed-length kinds (lines, arcs, points, solids, block
+// insertions).
+constexpr size_t kMaxVerbatimFixed = 15 + 8 * 8 + 4;
 
 }  // namespace plm

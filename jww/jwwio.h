@@ -96,8 +96,13 @@ class ByteCursor {
   // decoded with one check; where it is null the caller reads field by field, so a
   // record cut by the end of the file fails exactly where a field-wise read does.
   const uint8_t* Window(size_t n) const { return !failed_ && end_ - pos_ >= n ? data_ + pos_ : nullptr; }
-  // Steps over n bytes of the last Window (n no more than its length).
+  // Steps over n bytes of the last Window or Buffered (n no more than its length).
   void Advance(size_t n) { pos_ += n; }
+  // The bytes the buffer holds from the current place on (none after a failure),
+  // to be looked at in place; nothing is read.
+  std::span<const uint8_t> Buffered() const {
+    return failed_ ? std::span<const uint8_t>() : std::span<const uint8_t>(data_ + pos_, end_ - pos_);
+  }
   // A 16-bit class reference 0x8000 + index consumed at once; false (nothing read)
   // for any other tag, which Tag() then reads.
   bool ShortClassRef(uint32_t& index) {

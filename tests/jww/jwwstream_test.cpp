@@ -120,11 +120,24 @@ TEST(JwwStreamTest, LargeBodyWrittenOnItsOwnThreadGivesTheModelBytes) {
 }
 
 // Records go through as their bytes only where the writer gives those bytes back:
-// attributes the check changes, long-form class references and a class numbering
-// that drifts from the writer's (a block definition tagged with an entity class, so
-// the writer declares one more class) all take the decoded way.
+// attributes the check changes, strings the filter changes or that use the long
+// form, texts the rule changes or that name an image, long-form class references
+// and a class numbering that drifts from the writer's (a block definition tagged
+// with an entity class, so the writer declares one more class) all take the decoded
+// way.
 TEST(JwwStreamTest, RecordsPassAsBytesOnlyWhereTheWriterGivesThemBack) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
   Body body;
+  for (const double spacing : {0.0, -0.0, 1.5, -0.5, nan})
+    body.Entities.push_back(plmtest::SampleMoji(1, MakeAttr(1, 1), 0, spacing, "room"));
+  for (const char* text : {"a\x01" "b", "^mark", "^@BM%temp%a.bmp,0", "\x81^m"})
+    body.Entities.push_back(plmtest::SampleMoji(2, MakeAttr(1, 1), 3, 0.0, text));
+  body.Entities.push_back(plmtest::SampleMoji(3, MakeAttr(1, 1), 0, 0.0, std::string(254, 'x')));
+  body.Entities.push_back(plmtest::SampleMoji(4, MakeAttr(0, 1), 0, 0.0, "style changed"));
+  body.Entities.push_back(plmtest::SampleMoji(5, MakeAttr(1, 1), 0, 0.0, "font", "bad\x02" "font"));
+  for (const double spacing : {0.0, -1.0})
+    body.Entities.push_back(plmtest::SampleSunpo(6, MakeAttr(1, 1), 0, spacing));
+  body.Entities.push_back(plmtest::SampleSunpo(7, MakeAttr(1, 400), 0, 0.0));  // colour changed
   for (int i = 0; i < 3; ++i) body.Entities.push_back(plmtest::SampleSen(i, MakeAttr(1, 1)));
   body.Entities.push_back(plmtest::SampleSen(3, MakeAttr(0, 1)));           // style changed by the check
   body.Entities.push_back(plmtest::SampleSen(4, MakeAttr(1, 1, 0, 16)));    // layer changed by the check
@@ -144,11 +157,12 @@ TEST(JwwStreamTest, RecordsPassAsBytesOnlyWhereTheWriterGivesThemBack) {
   plain.Name = "plain";
   for (int i = 0; i < 3; ++i) plain.Entities.push_back(plmtest::SampleTen(40 + i, MakeAttr(1, 1)));
   body.BlockDefs = {drifted, plain};
-  for (const plmtest::RefForm refs : {plmtest::RefForm::Shortest, plmtest::RefForm::Big}) {
+  for (const int form : {0, 1, 2}) {
     for (const int32_t v : {300, 420, 700}) {
-      SCOPED_TRACE("version " + std::to_string(v) + (refs == plmtest::RefForm::Big ? ", long references" : ""));
+      SCOPED_TRACE("version " + std::to_string(v) + ", form " + std::to_string(form));
       plmtest::Encoding enc;
-      enc.Refs = refs;
+      enc.Refs = form == 1 ? plmtest::RefForm::Big : plmtest::RefForm::Shortest;
+      enc.LongStrings = form == 2;
       plmtest::Bytes b = plmtest::JwwHeaderBytes(v);
       b.append(plmtest::EncodeBody(body, v, v >= plm::kVerImages, enc));
       ExpectModelOutput(b.data(), {0, 15});
