@@ -37,21 +37,32 @@ struct WriterNumbering {
 };
 
 // Records a streamed piece carries as their bytes: each run of them is written with
-// one copy. Order entry `first` of a run names it (kind kKindVerbatimRun, the run's
-// index); the entries of the run's other entities name nothing.
+// as few copies as it allows. Order entry `First` of a run names it (kind
+// kKindVerbatimRun, the run's index); the entries of the run's other entities name
+// nothing. The records of the fixed-length kinds are taken on their length alone and
+// checked by the writing side, which rewrites the few the attribute check would
+// change; texts and dimensions are checked before they are taken.
 constexpr int32_t kKindVerbatimRun = -1;
+struct VerbatimRecord {
+  size_t End;  // in Bytes, where its tag and body end
+  int32_t Kind;
+  bool Checked;
+};
 struct VerbatimRun {
   size_t Begin, End;  // in Bytes
   uint32_t First, Entities;
+  size_t FirstRecord;  // in Records
 };
 struct VerbatimRecords {
   static constexpr size_t kCapacity = kStreamPiece * (2 + kMaxVerbatimFixed);
-  std::unique_ptr<uint8_t[]> Bytes;
+  std::unique_ptr<uint8_t[]> Bytes;  // kCapacity, and room to look at a fixed-length record's longest form
   size_t Used = 0;
+  std::vector<VerbatimRecord> Records;
   std::vector<VerbatimRun> Runs;
   void Clear() {
-    if (!Bytes) Bytes = std::make_unique_for_overwrite<uint8_t[]>(kCapacity);
+    if (!Bytes) Bytes = std::make_unique_for_overwrite<uint8_t[]>(kCapacity + kMaxVerbatimFixed);
     Used = 0;
+    Records.clear();
     Runs.clear();
   }
 };
@@ -83,7 +94,9 @@ bool TakeVerbatim(ListReader& r, VerbatimRecords& v, uint32_t entity, int32_t ki
   if (r.writer->classes[kind] != ref || ref == 0) return false;
   const std::span<const uint8_t> buffered = r.in.Buffered();
   const uint8_t* body = buffered.data();
-  const size_t length = VerbatimRecordLength(body, buffered.size(), r.version, kind);
+  const bool text = kind == kKindMoji || kind == kKindSunpo;
+  const size_t length = text ? VerbatimRecordLength(body, buffered.size(), r.version, kind)
+                             : FixedRecordLength(body, buffered.size(), r.version, kind);
   // Room for the record, and for the fixed-size copy of a short one.
   if (length == 0 || VerbatimRecords::kCapacity - v.Used < 2 + std::max(length, kMaxVerbatimFixed)) return false;
   uint8_t* to = v.Bytes.get() + v.Used;
@@ -98,13 +111,14 @@ bool TakeVerbatim(ListReader& r, VerbatimRecords& v, uint32_t entity, int32_t ki
     std::memcpy(to + 2, body, length);
   }
   r.in.Advance(length);
+  v.Used += 2 + length;
   if (!v.Runs.empty() && v.Runs.back().First + v.Runs.back().Entities == entity) {
-    v.Runs.back().End += 2 + length;
+    v.Runs.back().End = v.Used;
     ++v.Runs.back().Entities;
   } else {
-    v.Runs.push_back({v.Used, v.Used + 2 + length, entity, 1});
+    v.Runs.push_back({v.Used - 2 - length, v.Used, entity, 1, v.Records.size()});
   }
-  v.Used += 2 + length;
+  v.Records.push_back({v.Used, kind, text});
   return true;
 }
 
@@ -251,6 +265,17 @@ bool ReadBlockDefList(ListReader& r, std::vector<TEntBlockDef_>& defs) {
   return r.in.Ok();
 }
 
+// Empties the kind lists, keeping their room.
+void ClearLists(EntityLists& l) {
+  l.SenList.clear();
+  l.EnkoList.clear();
+  l.TenList.clear();
+  l.MojiList.clear();
+  l.SunpoList.clear();
+  l.SolidList.clear();
+  l.BlockList.clear();
+}
+
 struct ListWriter {
   ByteSink& out;
   int32_t version;
@@ -297,33 +322,58 @@ struct ListWriter {
     }
   }
 
-  // The entities of a streamed piece; a run of records kept as their bytes is
-  // written as they are, its tags being the ones Tag would give.
+  // The entities of a streamed piece. A run of records kept as their bytes is
+  // written as it is, its tags being the ones Tag gives, but for the records the
+  // attribute check changes: those are read back and written as any other.
   void Piece(const StreamPiece& piece) {
+    const VerbatimRecords& v = piece.Verbatim;
     for (const TEntRef& ref : piece.Lists.EntityOrder) {
-      if (ref.Kind == kKindVerbatimRun) {
-        const VerbatimRun& run = piece.Verbatim.Runs[static_cast<size_t>(ref.Index)];
-        out.Raw(piece.Verbatim.Bytes.get() + run.Begin, run.End - run.Begin);
-        classIndex += run.Entities;
-      } else if (!Entity(ref, piece.Lists)) {
-        out.Fail("an order entry names no stored entity");
-        return;
+      if (ref.Kind != kKindVerbatimRun) {
+        if (!Entity(ref, piece.Lists)) {
+          out.Fail("an order entry names no stored entity");
+          return;
+        }
+        continue;
       }
+      const VerbatimRun& run = v.Runs[static_cast<size_t>(ref.Index)];
+      size_t from = run.Begin, at = run.Begin;
+      for (size_t k = run.FirstRecord; k < run.FirstRecord + run.Entities; ++k) {
+        const VerbatimRecord& record = v.Records[k];
+        const uint8_t* body = v.Bytes.get() + at + 2;
+        const size_t length = record.End - at - 2;
+        if (!record.Checked && VerbatimRecordLength(body, kMaxVerbatimFixed, version, record.Kind) != length) {
+          out.Raw(v.Bytes.get() + from, at - from);
+          if (!Rewrite(body, length, record.Kind)) return;
+          from = record.End;
+        }
+        at = record.End;
+      }
+      out.Raw(v.Bytes.get() + from, run.End - from);
+      classIndex += run.Entities;
     }
+  }
+
+  EntityLists scratch{};  // the record Rewrite reads back
+
+  // A record kept as its bytes, read back and written with the attribute check.
+  bool Rewrite(const uint8_t* body, size_t length, int32_t kind) {
+    ByteCursor in;
+    in.OpenMemory(std::span<const uint8_t>(body, length));
+    ClearLists(scratch);
+    const int32_t index = ReadEntityRecord(in, version, What{"a copied entity"}, kind, scratch);
+    if (index < 0 || !in.Ok() || in.Remaining() != 0) {
+      out.Fail("a copied entity could not be read back");
+      return false;
+    }
+    Tag(kind);
+    return WriteEntityRecord(out, version, rewriteImagePrefix, TEntRef{kind, index}, scratch);
   }
 };
 
 // Empties a piece, keeping its room for the next piece.
 void ClearPiece(StreamPiece& piece, uint32_t n) {
-  EntityLists& l = piece.Lists;
-  l.SenList.clear();
-  l.EnkoList.clear();
-  l.TenList.clear();
-  l.MojiList.clear();
-  l.SunpoList.clear();
-  l.SolidList.clear();
-  l.BlockList.clear();
-  l.EntityOrder.assign(n, TEntRef{});
+  ClearLists(piece.Lists);
+  piece.Lists.EntityOrder.assign(n, TEntRef{});
   piece.Verbatim.Clear();
 }
 

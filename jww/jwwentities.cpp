@@ -323,6 +323,32 @@ struct VerbatimProbe {
   }
 };
 
+// Steps over the fields of a record shown to be there, decoding only its
+// attribute, which the record's layout depends on.
+struct WindowMeasure {
+  const uint8_t* p;
+  int32_t version;
+  static constexpr bool kReading = true;
+  void Attr(TEntAttr& a, int32_t kind) {
+    WindowReader r{p, version};
+    r.Attr(a, kind);
+    p = r.p;
+  }
+  void F64(double&) { p += 8; }
+  void U32(uint32_t&) { p += 4; }
+  void I32(int32_t&) { p += 4; }
+  void U16(uint16_t&) { p += 2; }
+};
+
+template <class E, class Visit>
+size_t MeasureFixed(const uint8_t* p, size_t available, int32_t version, size_t maxLength, Visit visit) {
+  if (available < maxLength) return 0;
+  E e;
+  WindowMeasure m{p, version};
+  visit(m, e);
+  return static_cast<size_t>(m.p - p);
+}
+
 // The length of a record of kind `E` at `p` when it passes the probe, else 0. The
 // fixed part of at most `maxLength` bytes must be there in full.
 template <class E, class Visit>
@@ -397,6 +423,22 @@ namespace {
 }
 
 }  // namespace
+
+size_t FixedRecordLength(const uint8_t* p, size_t available, int32_t version, int32_t kind) {
+  switch (kind) {
+    case kKindSen:
+      return MeasureFixed<TEntSen>(p, available, version, kSenMax, [](auto& ar, auto& e) { VisitSen(ar, e, kKindSen); });
+    case kKindEnko:
+      return MeasureFixed<TEntEnko>(p, available, version, kEnkoMax, [](auto& ar, auto& e) { VisitEnko(ar, e); });
+    case kKindTen:
+      return MeasureFixed<TEntTen>(p, available, version, kTenMax, [](auto& ar, auto& e) { VisitTen(ar, e); });
+    case kKindSolid:
+      return MeasureFixed<TEntSolid>(p, available, version, kSolidMax, [](auto& ar, auto& e) { VisitSolid(ar, e); });
+    case kKindBlock:
+      return MeasureFixed<TEntBlock>(p, available, version, kBlockMax, [](auto& ar, auto& e) { VisitBlock(ar, e); });
+    default: return 0;
+  }
+}
 
 size_t VerbatimRecordLength(const uint8_t* p, size_t available, int32_t version, int32_t kind) {
   static_assert(kSolidMax == kMaxVerbatimFixed && kEnkoMax <= kSolidMax && kSenMax <= kSolidMax &&

@@ -24,6 +24,10 @@ bool WriteEntityRecord(ByteSink& out, int32_t version, bool rewriteImagePrefix, 
 // no bound image named). 0 otherwise, and also when the record, or the longest form
 // of a fixed-length kind, is not all there.
 size_t VerbatimRecordLength(const uint8_t* p, size_t available, int32_t version, int32_t kind);
+// The length of the record body at `p` of a fixed-length kind (lines, arcs,
+// points, solids, block insertions), read from its attribute alone; 0 for any other
+// kind, or when fewer bytes than the kind's longest form are there.
+size_t FixedRecordLength(const uint8_t* p, size_t available, int32_t version, int32_t kind);
 // The longest record of the fixed-length kinds (lines, arcs, points, solids, block
 // insertions).
 constexpr size_t kMaxVerbatimFixed = 15 + 8 * 8 + 4;
