@@ -85,11 +85,12 @@ struct ListReader {
 };
 
 // A record whose tag and body the writer would give back byte for byte is kept as
-// its bytes: its tag is the 16-bit reference the writer uses for its kind, and
-// neither the writer nor the spacing rule would change anything in it (see
-// VerbatimRecordLength). Nothing the rule counts or the image section needs is in
-// such a record, so nothing is lost by not decoding it. A record that is not all in
-// the buffer is decoded, so a cut file fails exactly where a load fails.
+// its bytes: its tag is the 16-bit reference the writer uses for its kind, and, for
+// a text or a dimension, neither the writer nor the spacing rule would change
+// anything in it (see VerbatimRecordLength); a record of a fixed-length kind is
+// checked by the writing side. Nothing the rule counts or the image section needs
+// is in such a record, so nothing is lost by not decoding it. A record that is not
+// all in the buffer is decoded, so a cut file fails exactly where a load fails.
 bool TakeVerbatim(ListReader& r, VerbatimRecords& v, uint32_t entity, int32_t kind, uint32_t ref) {
   if (r.writer->classes[kind] != ref || ref == 0) return false;
   const std::span<const uint8_t> buffered = r.in.Buffered();
