@@ -432,7 +432,7 @@ class BodyWriterLine {
   }
 
  private:
-  static constexpr size_t kPieces = 3;
+  static constexpr size_t kPieces = 6;
   struct Step {
     enum Kind { Count, DefHead, Piece, End };
     explicit Step(Kind k = End, uint32_t n = 0) : kind(k), count(n) {}

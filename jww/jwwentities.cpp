@@ -133,8 +133,9 @@ constexpr size_t kSunpoTailMax = 2 + 2 * kSenMax + 4 * kTenMax;
 constexpr size_t kSolidMax = kAttrMax + 8 * 8 + 4;
 constexpr size_t kBlockMax = kAttrMax + 5 * 8 + 4;
 
+// Fixed parts are inlined into each reader, writer and probe: they are most of the work.
 template <class Ar, class E>
-void VisitSen(Ar& ar, E& e, int32_t kind) {
+[[gnu::always_inline]] inline void VisitSen(Ar& ar, E& e, int32_t kind) {
   ar.Attr(e.Attr, kind);
   ar.F64(e.StartX);
   ar.F64(e.StartY);
@@ -143,7 +144,7 @@ void VisitSen(Ar& ar, E& e, int32_t kind) {
 }
 
 template <class Ar, class E>
-void VisitEnko(Ar& ar, E& e) {
+[[gnu::always_inline]] inline void VisitEnko(Ar& ar, E& e) {
   ar.Attr(e.Attr, kKindEnko);
   ar.F64(e.CenterX);
   ar.F64(e.CenterY);
@@ -156,7 +157,7 @@ void VisitEnko(Ar& ar, E& e) {
 }
 
 template <class Ar, class E>
-void VisitTen(Ar& ar, E& e) {
+[[gnu::always_inline]] inline void VisitTen(Ar& ar, E& e) {
   ar.Attr(e.Attr, kKindTen);
   ar.F64(e.X);
   ar.F64(e.Y);
@@ -169,7 +170,7 @@ void VisitTen(Ar& ar, E& e) {
 }
 
 template <class Ar, class E>
-void VisitMojiHead(Ar& ar, E& e) {
+[[gnu::always_inline]] inline void VisitMojiHead(Ar& ar, E& e) {
   ar.Attr(e.Attr, kKindMoji);
   ar.F64(e.StartX);
   ar.F64(e.StartY);
@@ -226,7 +227,7 @@ void VisitSunpoTail(Ar& ar, E& e, int32_t version) {
 }
 
 template <class Ar, class E>
-void VisitSolid(Ar& ar, E& e) {
+[[gnu::always_inline]] inline void VisitSolid(Ar& ar, E& e) {
   ar.Attr(e.Attr, kKindSolid);
   ar.F64(e.Corner1X);
   ar.F64(e.Corner1Y);
@@ -240,7 +241,7 @@ void VisitSolid(Ar& ar, E& e) {
 }
 
 template <class Ar, class E>
-void VisitBlock(Ar& ar, E& e) {
+[[gnu::always_inline]] inline void VisitBlock(Ar& ar, E& e) {
   ar.Attr(e.Attr, kKindBlock);
   ar.F64(e.X);
   ar.F64(e.Y);

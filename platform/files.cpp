@@ -60,11 +60,19 @@ bool RenameInto(const std::filesystem::path& temp, const std::filesystem::path& 
 // are used, which are closed once written.
 std::atomic<int> gUnnamedHeld{0};
 
+// The soft limit is first raised towards the hard one (the program never uses
+// select(), which a descriptor number past 1024 would break).
 int UnnamedBudget() {
   static const int budget = [] {
+    constexpr rlim_t kWanted = 8192;
     rlimit limit {};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 512;
-    return static_cast<int>(std::min<rlim_t>(512, limit.rlim_cur / 4));
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < kWanted) {
+      rlimit raised = limit;
+      raised.rlim_cur = limit.rlim_max == RLIM_INFINITY ? kWanted : std::min(kWanted, limit.rlim_max);
+      if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+    }
+    return static_cast<int>(std::min<rlim_t>(2048, limit.rlim_cur == RLIM_INFINITY ? kWanted : limit.rlim_cur / 4));
   }();
   return budget;
 }
@@ -490,8 +498,15 @@ bool FinishedTemporary::Flush(std::string* why) {
 namespace {
 
 // Gives the unnamed file open as `fd` the name `name`; fails with EEXIST when the
-// name is taken. The link goes through /proc, which needs no privilege.
+// name is taken. Straight from the descriptor where the process may (it needs the
+// capability to search any folder), else through /proc, which needs no privilege.
 int LinkUnnamed(int fd, const std::filesystem::path& name) {
+  static std::atomic<bool> direct{true};
+  if (direct.load(std::memory_order_relaxed)) {
+    if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+    if (errno != ENOENT && errno != EPERM) return -1;
+    direct.store(false, std::memory_order_relaxed);  // or the folder is gone: /proc then says so too
+  }
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
   return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
 }
