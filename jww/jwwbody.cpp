@@ -567,13 +567,14 @@ void WriteBodyLists(ByteSink& out, int32_t version, const BodyFormat& format, co
 
 namespace plm {
 
-bool StreamBody(ByteCursor& in, ByteSink& out, int32_t version, const BodyFormat& format, const PieceFix& fix) {
+bool StreamBody(ByteCursor& in, ByteSink& out, int32_t version, const BodyFormat& format, const PieceFix& fix,
+                const std::function<bool()>& afterRead) {
   ListReader r{in, version, format.ClassNameLimit};
   WriterNumbering numbering;
   r.writer = &numbering;
   ListWriter w{out, version, format.RewriteImagePrefixInTexts};
   BodyWriterLine line(w, fix, in.Remaining() >= kThreadedBodyBytes);
-  const bool ok = StreamBodyLists(r, line);
+  const bool ok = StreamBodyLists(r, line) && (!afterRead || afterRead());
   line.Close();
   return ok;
 }

@@ -36,9 +36,13 @@ void WriteBodyLists(ByteSink& out, int32_t version, const BodyFormat& format, co
 // ReadBody reads, with `fix` applied to its lists. A failed write stops the writing
 // but not the reading, so a read failure further on is still found; false on a read
 // failure, which is then the first one ReadBody meets.
+// `afterRead`, when set, runs on the calling thread once the body has been read in
+// full and while its last pieces may still be written; its false fails the call as
+// a read failure would. It may read on from `in`, but touches nothing `fix` sees.
 using PieceFix = std::function<void(EntityLists& piece, bool inBlockDef)>;
 constexpr uint32_t kStreamPiece = 4096;
-bool StreamBody(ByteCursor& in, ByteSink& out, int32_t version, const BodyFormat& format, const PieceFix& fix);
+bool StreamBody(ByteCursor& in, ByteSink& out, int32_t version, const BodyFormat& format, const PieceFix& fix,
+                const std::function<bool()>& afterRead = {});
 
 // The bound-image section: reading extracts each image into images.TempFolder.
 bool ReadImageSection(ByteCursor& in, TempImages& images);

@@ -178,11 +178,10 @@ bool ConvertJwwPass(JwwDocument& doc, TempImages& images, ByteCursor& in, ByteSi
       for (const TEntMoji& m : piece.MojiList)
         if (!ImageReferenceOf(m.Text).empty()) doc.MojiList.push_back(m);
   };
-  if (!StreamBody(in, out, version, kJwwBody, fix)) return false;
-  if (images700) {
-    if (!ReadImageSection(in, images)) return false;
-    if (out.Ok()) WriteImageSection(out, doc, images);
-  }
+  // The image section is extracted while the body's last pieces are still written.
+  const auto readImages = [&] { return !images700 || ReadImageSection(in, images); };
+  if (!StreamBody(in, out, version, kJwwBody, fix, readImages)) return false;
+  if (images700 && out.Ok()) WriteImageSection(out, doc, images);
   return in.Ok();
 }
 

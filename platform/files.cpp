@@ -278,7 +278,7 @@ bool AtomicFileWriter::Write(const void* data, size_t n, std::string* why) {
   written_ += n;
   // Start writing back what is complete so far, without waiting, so the flush
   // before the rename has little left to wait for.
-  constexpr uint64_t kWritebackStep = uint64_t{8} << 20;
+  constexpr uint64_t kWritebackStep = uint64_t{2} << 20;
   if (written_ - writebackStart_ >= kWritebackStep) {
     ::sync_file_range(fd_, static_cast<off64_t>(writebackStart_), static_cast<off64_t>(written_ - writebackStart_),
                       SYNC_FILE_RANGE_WRITE);
