@@ -277,15 +277,12 @@ void WritePart(ByteSink& out, int32_t version, bool rewriteImagePrefix, size_t m
   }
 }
 
-// Reads a record from bytes [p, end) to tell whether writing it back would give
-// exactly those bytes: every attribute passes the check unchanged, and every string
-// is clean, in the short form the writer gives and wholly there. Fixed parts are
-// decoded from bytes shown to be there beforehand; strings are looked at in place,
-// not copied. A text that may name a bound image never passes: the image section
-// needs it decoded.
-struct VerbatimProbe {
+// Steps over the fields of a fixed-length record shown to be there, decoding only
+// its attribute, which the record's layout depends on; with kCheck, also tells
+// whether the attribute passes the writer's check unchanged.
+template <bool kCheck>
+struct FixedMeasure {
   const uint8_t* p;
-  const uint8_t* end;
   int32_t version;
   bool same = true;
   static constexpr bool kReading = true;
@@ -293,7 +290,52 @@ struct VerbatimProbe {
     WindowReader r{p, version};
     r.Attr(a, kind);
     p = r.p;
-    if (CheckEntAttr(version, kind, a) != a) same = false;
+    if constexpr (kCheck) same = same && CheckEntAttr(version, kind, a) == a;
+  }
+  void F64(double&) { p += 8; }
+  void U32(uint32_t&) { p += 4; }
+  void I32(int32_t&) { p += 4; }
+  void U16(uint16_t&) { p += 2; }
+};
+
+// The length of the fixed-length record of `kind` at `p` (0 for another kind, or
+// when fewer bytes than its longest form are there); with kCheck, 0 also when its
+// attribute would change.
+template <bool kCheck>
+size_t MeasureFixedKind(const uint8_t* p, size_t available, int32_t version, int32_t kind) {
+  const auto measure = [&](auto record, size_t maxLength, auto visit) -> size_t {
+    if (available < maxLength) return 0;
+    FixedMeasure<kCheck> m{p, version};
+    visit(m, record);
+    return m.same ? static_cast<size_t>(m.p - p) : 0;
+  };
+  switch (kind) {
+    case kKindSen: return measure(TEntSen{}, kSenMax, [](auto& ar, auto& e) { VisitSen(ar, e, kKindSen); });
+    case kKindEnko: return measure(TEntEnko{}, kEnkoMax, [](auto& ar, auto& e) { VisitEnko(ar, e); });
+    case kKindTen: return measure(TEntTen{}, kTenMax, [](auto& ar, auto& e) { VisitTen(ar, e); });
+    case kKindSolid: return measure(TEntSolid{}, kSolidMax, [](auto& ar, auto& e) { VisitSolid(ar, e); });
+    case kKindBlock: return measure(TEntBlock{}, kBlockMax, [](auto& ar, auto& e) { VisitBlock(ar, e); });
+    default: return 0;
+  }
+}
+
+// Reads a text or a dimension from bytes [p, end) to tell whether writing it back
+// would give exactly those bytes: every attribute passes the check unchanged, and
+// every string is clean, in the short form the writer gives and wholly there. Fixed
+// parts are decoded from bytes shown to be there beforehand; strings are looked at
+// in place, not copied. A text that may name a bound image never passes: the image
+// section needs it decoded.
+struct VerbatimProbe {
+  const uint8_t* p;
+  const uint8_t* end;
+  int32_t version;
+  bool same = true;
+  static constexpr bool kReading = true;
+  void Attr(TEntAttr& a, int32_t kind) {
+    FixedMeasure<true> m{p, version};
+    m.Attr(a, kind);
+    p = m.p;
+    same = same && m.same;
   }
   void F64(double& v) {
     WindowReader r{p, version};
@@ -323,43 +365,6 @@ struct VerbatimProbe {
     p += 1 + s.size();
   }
 };
-
-// Steps over the fields of a record shown to be there, decoding only its
-// attribute, which the record's layout depends on.
-struct WindowMeasure {
-  const uint8_t* p;
-  int32_t version;
-  static constexpr bool kReading = true;
-  void Attr(TEntAttr& a, int32_t kind) {
-    WindowReader r{p, version};
-    r.Attr(a, kind);
-    p = r.p;
-  }
-  void F64(double&) { p += 8; }
-  void U32(uint32_t&) { p += 4; }
-  void I32(int32_t&) { p += 4; }
-  void U16(uint16_t&) { p += 2; }
-};
-
-template <class E, class Visit>
-size_t MeasureFixed(const uint8_t* p, size_t available, int32_t version, size_t maxLength, Visit visit) {
-  if (available < maxLength) return 0;
-  E e;
-  WindowMeasure m{p, version};
-  visit(m, e);
-  return static_cast<size_t>(m.p - p);
-}
-
-// The length of a record of kind `E` at `p` when it passes the probe, else 0. The
-// fixed part of at most `maxLength` bytes must be there in full.
-template <class E, class Visit>
-size_t MeasureVerbatim(const uint8_t* p, size_t available, int32_t version, size_t maxLength, Visit visit) {
-  if (available < maxLength) return 0;
-  E e;
-  VerbatimProbe probe{p, p + available, version};
-  visit(probe, e);
-  return probe.same ? static_cast<size_t>(probe.p - p) : 0;
-}
 
 // A text passes only when the spacing rule leaves it as it is: a spacing that is not
 // negative (nor NaN) is never changed, whatever the switches.
@@ -426,41 +431,16 @@ namespace {
 }  // namespace
 
 size_t FixedRecordLength(const uint8_t* p, size_t available, int32_t version, int32_t kind) {
-  switch (kind) {
-    case kKindSen:
-      return MeasureFixed<TEntSen>(p, available, version, kSenMax, [](auto& ar, auto& e) { VisitSen(ar, e, kKindSen); });
-    case kKindEnko:
-      return MeasureFixed<TEntEnko>(p, available, version, kEnkoMax, [](auto& ar, auto& e) { VisitEnko(ar, e); });
-    case kKindTen:
-      return MeasureFixed<TEntTen>(p, available, version, kTenMax, [](auto& ar, auto& e) { VisitTen(ar, e); });
-    case kKindSolid:
-      return MeasureFixed<TEntSolid>(p, available, version, kSolidMax, [](auto& ar, auto& e) { VisitSolid(ar, e); });
-    case kKindBlock:
-      return MeasureFixed<TEntBlock>(p, available, version, kBlockMax, [](auto& ar, auto& e) { VisitBlock(ar, e); });
-    default: return 0;
-  }
+  return MeasureFixedKind<false>(p, available, version, kind);
 }
 
 size_t VerbatimRecordLength(const uint8_t* p, size_t available, int32_t version, int32_t kind) {
   static_assert(kSolidMax == kMaxVerbatimFixed && kEnkoMax <= kSolidMax && kSenMax <= kSolidMax &&
                 kTenMax <= kSolidMax && kBlockMax <= kSolidMax);
   switch (kind) {
-    case kKindSen:
-      return MeasureVerbatim<TEntSen>(p, available, version, kSenMax,
-                                      [](auto& ar, auto& e) { VisitSen(ar, e, kKindSen); });
-    case kKindEnko:
-      return MeasureVerbatim<TEntEnko>(p, available, version, kEnkoMax, [](auto& ar, auto& e) { VisitEnko(ar, e); });
-    case kKindTen:
-      return MeasureVerbatim<TEntTen>(p, available, version, kTenMax, [](auto& ar, auto& e) { VisitTen(ar, e); });
     case kKindMoji: return MeasureVerbatimMoji(p, available, version);
     case kKindSunpo: return MeasureVerbatimSunpo(p, available, version);
-    case kKindSolid:
-      return MeasureVerbatim<TEntSolid>(p, available, version, kSolidMax,
-                                        [](auto& ar, auto& e) { VisitSolid(ar, e); });
-    case kKindBlock:
-      return MeasureVerbatim<TEntBlock>(p, available, version, kBlockMax,
-                                        [](auto& ar, auto& e) { VisitBlock(ar, e); });
-    default: return 0;
+    default: return MeasureFixedKind<true>(p, available, version, kind);
   }
 }
 

@@ -540,10 +540,8 @@ bool FinishedTemporary::Publish(std::string* why) {
     return false;
   }
   if (fd_ >= 0) {
-    // An unnamed file takes a free name by a link; over an existing file it first
-    // takes a hidden name beside it, which is then renamed over it in one step.
-    const PublishOutcome free = PublishWhereFree(why);
-    if (free != PublishOutcome::Occupied) return free == PublishOutcome::Published;
+    // An unnamed file first takes a hidden name beside the target, which is then
+    // renamed over it in one step (a free name is taken by PublishWhereFree).
     std::filesystem::path hidden;
     int linked = -1;
     for (int attempt = 0; attempt < 100 && linked != 0; ++attempt) {

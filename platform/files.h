@@ -84,7 +84,8 @@ class FinishedTemporary {
   // Takes the target's name only when nothing is there, in one atomic step.
   PublishOutcome PublishWhereFree(std::string* why = nullptr);
   // Takes the target's name, replacing what is there in one atomic step; on
-  // failure the temporary is removed.
+  // failure the temporary is removed. Where the name is likely free,
+  // PublishWhereFree first takes it in fewer steps.
   bool Publish(std::string* why = nullptr);
   // After Publish: makes the new name durable with the file it names where the
   // file system needs the file itself flushed for that (an unnamed temporary's
