@@ -15,8 +15,10 @@ extern const char kPlmconvUsage[];
 // Prints "plmconv: message" and the usage to `err`; returns kExitUsage.
 int Usage(std::ostream& err, const std::string& message);
 
-// A path as printed: names that are not UTF-8 (code page 932 names from Japanese
-// archives) decoded, so every line stays readable UTF-8. The file keeps its bytes.
+// A path, or a reason that may quote one, as printed (ShownName): names that are not
+// UTF-8 (code page 932 names from Japanese archives) decoded, and a text holding a
+// control character shell-quoted, so every line stays one line of readable UTF-8.
+// The file keeps its bytes.
 std::string Shown(const std::filesystem::path& path);
 std::string Shown(const std::string& text);
 

@@ -71,13 +71,13 @@ bool PrintDocumentInfo(const DrawingFormat& format, const std::filesystem::path&
     if (doc.CarriesImages(state)) {
       out << "  bound images: " << state.Images.TempImageFiles.size() << "\n";
       for (const TBindImageType& image : state.Images.TempImageFiles)
-        out << "    " << Cp932ToUtf8(image.Name) << " (" << image.Size << " bytes)\n";
+        out << "    " << Shown(Cp932ToUtf8(image.Name)) << " (" << image.Size << " bytes)\n";
     }
   } else {
     // A drawing that does not load in full may still show its memo.
     doc.Release(state, false);
     if (doc.LoadHeader && doc.LoadHeader(state, file)) PrintVersionAndMemo(doc, state, out);
-    out << "  failed (" << failure.Reason << ")\n";
+    out << "  failed (" << Shown(failure.Reason) << ")\n";
   }
   // Extracted images go even after a failed load: info keeps nothing.
   if (hadImages) DeleteTempImageFiles(state.Images);
@@ -97,7 +97,7 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     const std::filesystem::path file(arg);
     out << Shown(file) << "\n";
     if (auto problem = OpenProblem(arg)) {
-      out << "  failed (" << *problem << ")\n";
+      out << "  failed (" << Shown(*problem) << ")\n";
       anyFailed = true;
     } else if (const DrawingFormat* format = FormatBySignature(file)) {
       anyFailed |= !PrintDocumentInfo(*format, file, *state, out);

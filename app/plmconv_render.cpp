@@ -53,12 +53,10 @@ std::string SwitchText(const ConvertOptions& o) {
   return s.empty() ? "（なし）" : s;
 }
 
-// File names from archives made on Japanese Windows are often code page 932; the
-// picture is UTF-8 XML and must stay well-formed.
-std::string DisplayName(const fs::path& p) {
-  const std::string name = p.filename().string();
-  return IsWellFormedUtf8(name) ? name : Cp932ToUtf8(name);
-}
+// The file's name as the command's lines show it: code page 932 names (from archives
+// made on Japanese Windows) decoded and control characters quoted, so the picture's
+// UTF-8 XML stays well-formed.
+std::string DisplayName(const fs::path& p) { return ShownName(p.filename().string()); }
 
 bool EndsWithSvg(const fs::path& p) {
   std::string ext = p.extension().string();
@@ -74,7 +72,7 @@ bool WritePicture(const fs::path& output, const std::vector<SvgPanel>& panels, c
   WriteSvg(svg, panels, legend, options);
   std::string error;
   if (ReplaceFileContents(output, svg.str(), &error)) return true;
-  why = output.string() + " " + error;
+  why = ShownName(output.string()) + " " + error;
   return false;
 }
 
@@ -99,10 +97,10 @@ int RenderDocument(const Doc& doc, const Written& written, const ConvertOptions&
   svg.CharCells = cells;
   std::string why;
   if (!WritePicture(output, panels, legend, svg, why)) {
-    err << "plmconv: " << NameToUtf8(output.string()) << ": failed (" << why << ")\n";
+    err << "plmconv: " << ShownName(output.string()) << ": failed (" << why << ")\n";
     return kExitFailed;
   }
-  out << NameToUtf8(input.string()) << " -> " << NameToUtf8(output.string()) << ": " << written.Marks.Counts.Total()
+  out << ShownName(input.string()) << " -> " << ShownName(output.string()) << ": " << written.Marks.Counts.Total()
       << " spacing values would change\n";
   return kExitOk;
 }
@@ -156,11 +154,12 @@ int RunRender(std::vector<std::string> args, std::ostream& out, std::ostream& er
   }
   if (inputs.size() != 1) return RenderUsage(err, inputs.empty() ? "no file given" : "render takes one file");
   if (!output || output->empty()) return RenderUsage(err, "no picture given (-o OUT.svg)");
-  if (!EndsWithSvg(*output)) return RenderUsage(err, "the picture " + output->string() + " must end in .svg");
+  if (!EndsWithSvg(*output))
+    return RenderUsage(err, "the picture " + ShownName(output->string()) + " must end in .svg");
   const fs::path& input = inputs[0];
   std::error_code ec;
   if (fs::equivalent(input, *output, ec))
-    return RenderUsage(err, "the picture " + output->string() + " is the drawing itself");
+    return RenderUsage(err, "the picture " + ShownName(output->string()) + " is the drawing itself");
 
   ReadFailure failure;
   if (IsJwwFile(input)) {
@@ -169,8 +168,8 @@ int RunRender(std::vector<std::string> args, std::ostream& out, std::ostream& er
     images.TempFolder = imageFolder.Path();
     JwwDocument doc;
     if (!imageFolder.Ok() || !LoadJwwFile(doc, images, input, &failure)) {
-      err << "plmconv: " << NameToUtf8(input.string()) << ": failed ("
-          << (imageFolder.Ok() ? failure.Reason : std::string("no temporary folder")) << ")\n";
+      err << "plmconv: " << ShownName(input.string()) << ": failed ("
+          << (imageFolder.Ok() ? ShownName(failure.Reason) : std::string("no temporary folder")) << ")\n";
       return kExitFailed;
     }
     const WrittenJww written = WrittenCopyOf(doc, options);
@@ -179,15 +178,16 @@ int RunRender(std::vector<std::string> args, std::ostream& out, std::ostream& er
   if (IsJwsFile(input)) {
     JwsDocument doc;
     if (!LoadJwsFile(doc, input, &failure)) {
-      err << "plmconv: " << NameToUtf8(input.string()) << ": failed (" << failure.Reason << ")\n";
+      err << "plmconv: " << ShownName(input.string()) << ": failed (" << ShownName(failure.Reason) << ")\n";
       return kExitFailed;
     }
     const WrittenJws written = WrittenCopyOf(doc, options);
     return RenderDocument(doc, written, options, view, cells, input, *output, out, err);
   }
   ByteCursor probe;
-  err << "plmconv: " << NameToUtf8(input.string()) << ": failed ("
-      << (probe.OpenFile(input) ? std::string("neither a JWW drawing nor a JWS figure") : probe.Failure().Reason)
+  err << "plmconv: " << ShownName(input.string()) << ": failed ("
+      << (probe.OpenFile(input) ? std::string("neither a JWW drawing nor a JWS figure")
+                                : ShownName(probe.Failure().Reason))
       << ")\n";
   return kExitFailed;
 }

@@ -165,8 +165,10 @@ void SpacingReportWriter::Begin() {
 
 void SpacingReportWriter::Add(const std::vector<SpacingReportRow>& rows) {
   for (const SpacingReportRow& r : rows) {
-    // A file name that is not UTF-8 is a code page 932 name from a Japanese archive.
-    const std::string file = NameToUtf8(r.File), block = Cp932ToUtf8(r.Block), text = Cp932ToUtf8(r.Text);
+    // The file as the command's lines name it: a name that is not UTF-8 (a code page
+    // 932 name from a Japanese archive) decoded, one with a control character quoted,
+    // so its cell never breaks the record's line.
+    const std::string file = ShownName(r.File), block = Cp932ToUtf8(r.Block), text = Cp932ToUtf8(r.Text);
     if (format_ == ReportFormat::Csv) {
       out_ << CsvCell(file) << ',' << SpacingPlaceName(r.Place) << ',' << CsvCell(block) << ','
            << OptionalNumber(r.LayerGroup, "") << ',' << OptionalNumber(r.Layer, "") << ',' << CsvCell(text) << ','

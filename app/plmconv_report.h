@@ -59,10 +59,10 @@ std::optional<ReportFormat> ReportFormatOf(const std::filesystem::path& file);
 // Writes rows as they come. CSV: UTF-8 with a byte-order mark (so spreadsheets take
 // it as UTF-8), a header row, CRLF line ends, quoted cells where needed. JSON: one
 // array of objects. Texts and block names are decoded from code page 932; file names,
-// which need not be UTF-8, have every byte that starts no well-formed sequence shown
-// as U+FFFD, so both reports are always valid UTF-8. A CSV text cell that starts with
-// "=", "+", "-", "@", a tab or a carriage return gets a leading apostrophe, so a
-// spreadsheet shows it as text and never runs it as a formula.
+// which need not be UTF-8, are shown as the command's lines show them (ShownName), so
+// a file's cell holds no line break and both reports are always valid UTF-8. A CSV
+// text cell that starts with "=", "+", "-", "@", a tab or a carriage return gets a
+// leading apostrophe, so a spreadsheet shows it as text and never runs it as a formula.
 class SpacingReportWriter {
  public:
   SpacingReportWriter(std::ostream& out, ReportFormat format);

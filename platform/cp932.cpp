@@ -150,4 +150,61 @@ std::string NameToUtf8(std::string_view bytes) {
   return out;
 }
 
+namespace {
+
+// Bytes of the control character at the start of valid UTF-8 text: 1 for a C0 control
+// or DEL, 2 for a C1 control, 0 for any other character.
+size_t ControlLength(std::string_view text) {
+  const auto b = static_cast<unsigned char>(text[0]);
+  if (b < 0x20 || b == 0x7F) return 1;
+  if (b == 0xC2 && text.size() > 1 && static_cast<unsigned char>(text[1]) <= 0x9F) return 2;
+  return 0;
+}
+
+void AppendEscape(std::string& out, unsigned char b) {
+  static constexpr std::string_view kLetters = "abtnvfr";  // 0x07 to 0x0D
+  out += '\\';
+  if (b >= 0x07 && b <= 0x0D) {
+    out += kLetters[b - 0x07];
+  } else {
+    out += static_cast<char>('0' + (b >> 6));
+    out += static_cast<char>('0' + ((b >> 3) & 7));
+    out += static_cast<char>('0' + (b & 7));
+  }
+}
+
+}  // namespace
+
+std::string ShownName(std::string_view bytes) {
+  const std::string text = NameToUtf8(bytes);
+  const std::string_view view(text);
+  // Continuation bytes are never 0x00-0x1F, 0x7F or 0xC2, so a byte-wise look finds
+  // exactly the control characters.
+  size_t i = 0;
+  while (i < view.size() && ControlLength(view.substr(i)) == 0) ++i;
+  if (i == view.size()) return text;
+  // Between characters the output is inside '...' (plain) or inside $'...' (escapes).
+  std::string out = "'";
+  bool escaping = false;
+  for (i = 0; i < view.size();) {
+    const size_t control = ControlLength(view.substr(i));
+    if (control > 0) {
+      if (!escaping) out += "'$'";
+      escaping = true;
+      for (size_t k = 0; k < control; ++k) AppendEscape(out, static_cast<unsigned char>(text[i + k]));
+      i += control;
+      continue;
+    }
+    if (text[i] == '\'') {
+      out += "'\\''";  // closes either kind of quote, then a quoted quote, then reopens '...'
+    } else {
+      if (escaping) out += "''";
+      out += text[i];
+    }
+    escaping = false;
+    ++i;
+  }
+  return out + "'";
+}
+
 }  // namespace plm

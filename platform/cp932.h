@@ -35,4 +35,13 @@ std::string ValidUtf8(std::string_view text);
 // archives made on Japanese Windows). For showing only: the bytes stay the name.
 std::string NameToUtf8(std::string_view bytes);
 
+// A file or folder name, or a path, as printed in lines, reports and the window, so
+// that one name is one line and no control character reaches a terminal. Without a
+// control character it is NameToUtf8's text. With one (0x00-0x1F, 0x7F, or U+0080-
+// U+009F) the text is quoted for a POSIX shell: the text in single quotes, each run of
+// control characters between them as $'...' (\a \b \t \n \v \f \r, otherwise three
+// octal digits per byte, so U+009B is \302\233), a single quote as \'. For example
+// "b.jww: ok" LF "a.jww" reads 'b.jww: ok'$'\n''a.jww'. The result is valid UTF-8.
+std::string ShownName(std::string_view bytes);
+
 }  // namespace plm

@@ -108,14 +108,14 @@ FileRow MakeFileRow(ShellState& state, const std::string& folderPath, const Foun
 std::string CellDisplayText(const FileRow& row, int column) {
   if (column < 0 || column >= kFileListColumns) return {};
   if (column == kColMemo) return Cp932ToUtf8(row[kColMemo]);
-  if (column == kColName || column == kColType) return NameToUtf8(row[static_cast<size_t>(column)]);
+  if (column == kColName || column == kColType) return ShownName(row[static_cast<size_t>(column)]);
   return row[static_cast<size_t>(column)];
 }
 
 ListFilesResult ListFiles(ShellState& state, const std::string& folderPath, int filterIndex, int sizeColumnWidthPx,
                           const std::function<bool()>& abortRequested) {
   ListFilesResult result;
-  SetStatus(state, texts::kListingBefore + NameToUtf8(folderPath) + texts::kListingAfter);
+  SetStatus(state, texts::kListingBefore + ShownName(folderPath) + texts::kListingAfter);
   const int sizeField = SizeFieldWidth(sizeColumnWidthPx, kListingPixelsPerChar);
   FileSearch search;
   if (search.Open(folderPath, std::string(FilterPattern(filterIndex)))) {
@@ -132,7 +132,7 @@ ListFilesResult ListFiles(ShellState& state, const std::string& folderPath, int 
   search.Close();
   SetStatus(state, result.Aborted ? std::string(texts::kListingAborted)
                                   : std::to_string(result.Rows.size()) + texts::kListedFiles +
-                                        NameToUtf8(folderPath) + texts::kListedEnd);
+                                        ShownName(folderPath) + texts::kListedEnd);
   result.FileListShown = !result.Rows.empty();
   return result;
 }

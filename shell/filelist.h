@@ -63,7 +63,8 @@ std::string ReadFileMemo(ShellState& state, const std::string& filePath);
 FileRow MakeFileRow(ShellState& state, const std::string& folderPath, const FoundFile& file, int sizeField);
 
 // A cell as UTF-8 for display: the memo decoded from code page 932, the name and
-// extension as NameToUtf8 shows them, invalid bytes as U+FFFD.
+// extension as ShownName shows them (decoded, and quoted when they hold a control
+// character, so a row stays one line), invalid bytes as U+FFFD. The row keeps its bytes.
 std::string CellDisplayText(const FileRow& row, int column);
 
 struct ListFilesResult {

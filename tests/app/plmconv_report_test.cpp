@@ -397,21 +397,22 @@ TEST(PlmconvReportTest, WriterFormats) {
 // numbers and the fixed cells are left as they are.
 TEST(PlmconvReportTest, CsvTextsThatWouldBeFormulasAreNeutralised) {
   struct Case {
-    std::string text;  // code page 932; ASCII here
-    std::string cell;  // as written to the CSV
+    std::string text;      // code page 932; ASCII here
+    std::string cell;      // as written to the CSV
+    std::string fileCell;  // the file column's cell when it differs: a control character is quoted
   } const cases[] = {
-      {"plain", "plain"},  // control
-      {"", ""},
-      {"a=1+1", "a=1+1"},
-      {" =1", " =1"},
-      {"=1+1", "'=1+1"},
-      {"=HYPERLINK(\"http://x\",\"y\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
-      {"+41", "'+41"},
-      {"-2+3", "'-2+3"},
-      {"@SUM(A1:A2)", "'@SUM(A1:A2)"},
-      {"\tx", "'\tx"},
-      {"\r=1", "\"'\r=1\""},
-      {"=a,b", "\"'=a,b\""},
+      {"plain", "plain", ""},  // control
+      {"", "", ""},
+      {"a=1+1", "a=1+1", ""},
+      {" =1", " =1", ""},
+      {"=1+1", "'=1+1", ""},
+      {"=HYPERLINK(\"http://x\",\"y\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\"", ""},
+      {"+41", "'+41", ""},
+      {"-2+3", "'-2+3", ""},
+      {"@SUM(A1:A2)", "'@SUM(A1:A2)", ""},
+      {"\tx", "'\tx", "''$'\\t''x'"},
+      {"\r=1", "\"'\r=1\"", "''$'\\r''=1'"},
+      {"=a,b", "\"'=a,b\"", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -423,7 +424,7 @@ TEST(PlmconvReportTest, CsvTextsThatWouldBeFormulasAreNeutralised) {
       std::ostringstream out;
       SpacingReportWriter writer(out, ReportFormat::Csv);
       writer.Add({row});
-      const std::string file = column == 0 ? c.cell : "f.JWW";
+      const std::string file = column == 0 ? (c.fileCell.empty() ? c.cell : c.fileCell) : "f.JWW";
       const std::string block = column == 2 ? c.cell : "";
       const std::string text = column == 5 ? c.cell : "";
       // The negative spacing stays a number.

@@ -45,5 +45,36 @@ TEST(Cp932Test, NamesShowEachPartInItsOwnEncoding) {
   }
 }
 
+// Names print as they did unless a control character is in them; then they are
+// quoted so a shell reads back the decoded name (what `ls --quoting-style=shell-escape`
+// prints for the same text).
+TEST(Cp932Test, ShownNamesQuoteControlCharactersOnly) {
+  struct Case {
+    std::string bytes, shown;
+  } cases[] = {
+      {"a.jww", "a.jww"},  // control: nothing to quote
+      {"", ""},
+      {"my 'plan' \\ $x.jww", "my 'plan' \\ $x.jww"},
+      {"/home/u/図面/敷地図.jww", "/home/u/図面/敷地図.jww"},
+      {"/home/u/\x95\x7E\x92\x6E\x90\x7D.jww", "/home/u/敷地図.jww"},  // code page 932, decoded
+      {"x\xFF", "x\xEF\xBF\xBD"},                                   // neither: replaced
+      {"b.jww: converted\na.jww", "'b.jww: converted'$'\\n''a.jww'"},
+      {"\nlead", "''$'\\n''lead'"},
+      {"trail\n", "'trail'$'\\n'"},
+      {"\x01\x02\b\v\f\r\a\t", "''$'\\001\\002\\b\\v\\f\\r\\a\\t'"},  // one run, one $'...'
+      {"esc\x1B[31m", "'esc'$'\\033''[31m'"},
+      {"del\x7F", "'del'$'\\177'"},
+      {"c1\xC2\x9Bx", "'c1'$'\\302\\233''x'"},       // U+009B
+      {"nbsp\xC2\xA0", "nbsp\xC2\xA0"},                // U+00A0 is no control
+      {"it's\tx", "'it'\\''s'$'\\t''x'"},
+      {"a\n'b", "'a'$'\\n'\\''b'"},                   // the quote right after a run
+      {"\x95\x7E\n\x81", "'敷'$'\\n''\xEF\xBF\xBD'"},  // decoded first, then quoted
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown);
+    EXPECT_EQ(ShownName(c.bytes), c.shown);
+  }
+}
+
 }  // namespace
 }  // namespace plm

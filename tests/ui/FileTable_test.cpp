@@ -49,6 +49,18 @@ class FileTableTest : public QObject {
     model.ReplaceAll({plm::FileTableModel::Row{}});
     QCOMPARE(model.rowCount(), 1);
   }
+
+  // A name with a line break shows quoted on one line; the row keeps the bytes that open it.
+  void namesWithControlCharactersShowQuoted() {
+    plm::FileTableModel model;
+    model.ReplaceAll({{"\x95\x7E.jww", "1", ".JWW", "", "", ""}, {"a\nb.jw\x1B", "1", ".JW\x1B", "", "", ""}});
+    QCOMPARE(model.data(model.index(0, 0), Qt::DisplayRole).toString(), QStringLiteral("敷.jww"));  // control
+    const QString quoted = QStringLiteral("'a'$'\\n''b.jw'$'\\033'");
+    QCOMPARE(model.data(model.index(1, 0), Qt::DisplayRole).toString(), quoted);
+    QCOMPARE(model.data(model.index(1, 0), Qt::ToolTipRole).toString(), quoted);
+    QCOMPARE(model.data(model.index(1, 2), Qt::DisplayRole).toString(), QStringLiteral("'.JW'$'\\033'"));
+    QCOMPARE(model.Rows()[1][0], std::string("a\nb.jw\x1B"));
+  }
 };
 
 PLM_UI_TEST(FileTableTest);
