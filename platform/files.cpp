@@ -1,5 +1,8 @@
 #include "platform/files.h"
 
+#include "platform/folder_descriptor.h"
+#include "platform/hidden_names.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -26,33 +29,18 @@ std::filesystem::path FolderOfTarget(const std::filesystem::path& target) {
   return target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
 }
 
-// A hidden name beside `target`, so a rename into place stays on one file system.
-// Random, so names of runs at once do not meet.
-std::filesystem::path HiddenNameBeside(const std::filesystem::path& target) {
-  // One generator per thread: conversions run on several threads at once.
-  thread_local std::mt19937_64 rng{std::random_device{}()};
-  char suffix[17];
-  std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(rng()));
-  return FolderOfTarget(target) / ("." + target.filename().string() + ".plm-" + suffix + ".tmp");
-}
+int Fd(const Folder& folder) { return FolderDescriptor::Of(folder); }
 
-// A new file under an unused hidden name beside `target`. Returns the open
-// descriptor, or -1.
-int CreateTemporaryBeside(const std::filesystem::path& target, unsigned mode, std::filesystem::path& temp) {
+// A new file under an unused hidden name in `folder`. Returns the open descriptor,
+// or -1.
+int CreateHiddenIn(const Folder& folder, unsigned mode, std::string& hidden) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temp = HiddenNameBeside(target);
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    hidden = NewHiddenName();
+    const int fd = ::openat(Fd(folder), hidden.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   errno = EEXIST;
   return -1;
-}
-
-// Puts a finished temporary in place of its target in one atomic rename.
-bool RenameInto(const std::filesystem::path& temp, const std::filesystem::path& target, std::string* why) {
-  if (::rename(temp.c_str(), target.c_str()) == 0) return true;
-  Say(why, "cannot be renamed to " + target.string() + ": " + ErrText(errno));
-  return false;
 }
 
 // Unnamed temporaries are held open until they are published, so their number is
@@ -78,16 +66,17 @@ int UnnamedBudget() {
 }
 
 // An unnamed file in `folder` (O_TMPFILE), or -1 where the file system or kernel has
-// none, or the budget is spent. It is published by a link through /proc, so
-// without /proc none is made.
-int CreateUnnamedIn(const std::filesystem::path& folder, unsigned mode) {
+// none, the folder allows no links (by which it would be named), or the budget is
+// spent. Without a descriptor link it is named through /proc, so without /proc none
+// is made.
+int CreateUnnamedIn(const Folder& folder, unsigned mode) {
   static const bool canLink = ::access("/proc/self/fd", X_OK) == 0;
-  if (!canLink) return -1;
+  if (!canLink || !folder.AllowsLinks()) return -1;
   if (gUnnamedHeld.fetch_add(1) >= UnnamedBudget()) {
     gUnnamedHeld.fetch_sub(1);
     return -1;
   }
-  const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+  const int fd = ::openat(Fd(folder), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
   if (fd < 0) gUnnamedHeld.fetch_sub(1);
   return fd;
 }
@@ -247,22 +236,35 @@ std::optional<std::vector<uint8_t>> ReadWholeFileIf(const std::filesystem::path&
 bool AtomicFileWriter::Create(const std::filesystem::path& target, std::string* why, unsigned mode,
                               bool keepTargetMode, TemporaryKind kind) {
   Abort();
-  target_ = target;
+  std::shared_ptr<Folder> folder = Folder::Open(FolderOfTarget(target));
+  if (!folder) {
+    Say(why, "cannot create a file in " + FolderOfTarget(target).string() + ": " + ErrText(errno));
+    return false;
+  }
+  return Create(std::move(folder), target.filename().string(), why, mode, keepTargetMode, kind);
+}
+
+bool AtomicFileWriter::Create(std::shared_ptr<Folder> folder, const std::string& name, std::string* why,
+                              unsigned mode, bool keepTargetMode, TemporaryKind kind) {
+  Abort();
+  folder_ = std::move(folder);
+  name_ = name;
   written_ = writebackStart_ = 0;
   struct stat st {};
   const bool exact = keepTargetMode;
-  const unsigned want = exact && ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : mode;
+  const unsigned want =
+      exact && ::fstatat(Fd(*folder_), name.c_str(), &st, 0) == 0 ? (st.st_mode & 07777) : mode;
   const unsigned createMode = exact ? 0600 : mode;
-  fd_ = kind == TemporaryKind::Unnamed ? CreateUnnamedIn(FolderOfTarget(target), createMode) : -1;
+  fd_ = kind == TemporaryKind::Unnamed ? CreateUnnamedIn(*folder_, createMode) : -1;
   unnamed_ = fd_ >= 0;
-  if (!unnamed_) fd_ = CreateTemporaryBeside(target, createMode, temp_);
+  if (!unnamed_) fd_ = CreateHiddenIn(*folder_, createMode, hidden_);
   if (fd_ < 0) {
-    Say(why, "cannot create a file in " + FolderOfTarget(target).string() + ": " + ErrText(errno));
-    temp_.clear();
+    Say(why, "cannot create a file in " + folder_->Path().string() + ": " + ErrText(errno));
+    hidden_.clear();
     return false;
   }
   if (exact && ::fchmod(fd_, want) != 0) {
-    Say(why, "cannot take the permissions of " + target.string() + ": " + ErrText(errno));
+    Say(why, "cannot take the permissions of " + Target().string() + ": " + ErrText(errno));
     Abort();
     return false;
   }
@@ -309,10 +311,10 @@ bool AtomicFileWriter::Finish(std::string* why) {
     Abort();
     return false;
   }
-  FinishedTemporary done = unnamed_ ? FinishedTemporary(fd_, target_, written_)
-                                    : FinishedTemporary(std::move(temp_), target_, written_);
+  FinishedTemporary done(folder_, name_, unnamed_ ? std::string() : std::move(hidden_), unnamed_ ? fd_ : -1,
+                         written_);
   fd_ = -1;
-  temp_.clear();
+  hidden_.clear();
   if (log) {
     log->Add(std::move(done));  // the log owns it now
   } else {
@@ -337,17 +339,23 @@ void AtomicFileWriter::Abort() {
     ::close(fd_);
   }
   fd_ = -1;
-  if (!temp_.empty()) ::unlink(temp_.c_str());
-  temp_.clear();
+  if (!hidden_.empty() && folder_) ::unlinkat(Fd(*folder_), hidden_.c_str(), 0);
+  hidden_.clear();
   done_.Discard();
 }
 
-namespace {
+std::string NewHiddenName() {
+  // One generator per thread: conversions run on several threads at once.
+  thread_local std::mt19937_64 rng{std::random_device{}()};
+  char name[32];
+  std::snprintf(name, sizeof name, ".plm-%016llx.tmp", static_cast<unsigned long long>(rng()));
+  return name;
+}
 
 bool IsTemporaryName(std::string_view name) {
   constexpr std::string_view kMark = ".plm-", kEnd = ".tmp";
   constexpr size_t kHex = 16;
-  if (name.size() < 1 + kMark.size() + kHex + kEnd.size() || name[0] != '.' || !name.ends_with(kEnd)) return false;
+  if (name.size() < kMark.size() + kHex + kEnd.size() || name[0] != '.' || !name.ends_with(kEnd)) return false;
   const size_t hexAt = name.size() - kEnd.size() - kHex;
   if (name.substr(hexAt - kMark.size(), kMark.size()) != kMark) return false;
   for (char c : name.substr(hexAt, kHex))
@@ -355,15 +363,17 @@ bool IsTemporaryName(std::string_view name) {
   return true;
 }
 
-}  // namespace
-
-void RemoveStaleTemporaries(const std::filesystem::path& folder) {
+void RemoveStaleTemporaries(const Folder& folder) {
   std::vector<std::string> stale;
-  ForEachFolderEntry(folder, [&](const FolderEntry& e) {
+  ForEachFolderEntry(folder.Path(), [&](const FolderEntry& e) {
     if (!e.IsFolder && IsTemporaryName(e.Name)) stale.push_back(e.Name);
     return true;
   });
-  for (const std::string& name : stale) ::unlink((folder / name).c_str());
+  for (const std::string& name : stale) ::unlinkat(Fd(folder), name.c_str(), 0);
+}
+
+void RemoveStaleTemporaries(const std::filesystem::path& folder) {
+  if (const std::shared_ptr<Folder> open = Folder::Open(folder)) RemoveStaleTemporaries(*open);
 }
 
 bool ReplaceFileContents(const std::filesystem::path& path, std::string_view bytes, std::string* why) {
@@ -409,41 +419,147 @@ bool WriteNewFile(const std::filesystem::path& path, std::span<const uint8_t> by
   return w.Create(path, why) && w.Write(bytes.data(), bytes.size(), why) && w.Close(why);
 }
 
-KeepOutcome KeepExistingAs(const std::filesystem::path& file, const std::filesystem::path& keepAs,
-                           std::string* why) {
-  int err = 0;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    // A hidden temporary name, so a run killed before the rename below leaves only
-    // what the sweep of stale temporaries removes.
-    const std::filesystem::path link = HiddenNameBeside(keepAs);
-    if (::link(file.c_str(), link.c_str()) == 0) {
-      if (::rename(link.c_str(), keepAs.c_str()) == 0) {
-        // When keepAs already is a name of the same file (a run killed right after
-        // this step), rename succeeds without doing anything: the link name goes.
-        ::unlink(link.c_str());
-        return KeepOutcome::Kept;
-      }
-      err = errno;
-      ::unlink(link.c_str());
-      Say(why, ErrText(err));
-      return KeepOutcome::Failed;
-    }
-    err = errno;
-    if (err == ENOENT) return KeepOutcome::NothingThere;
-    if (err != EEXIST) break;
+namespace {
+
+// Makes `hidden` in `folder` a durable copy of the open regular file `src` (content,
+// permissions, modification time).
+bool CopyInto(const Folder& folder, int src, const struct stat& st, std::string& hidden, std::string* why) {
+  const int dst = CreateHiddenIn(folder, 0600, hidden);
+  if (dst < 0) {
+    Say(why, "cannot create a copy: " + ErrText(errno));
+    hidden.clear();
+    return false;
   }
-  // No hard links here (or not allowed for this file): the file is renamed instead,
-  // never a folder, which is no earlier output.
+  bool ok = true;
+  std::vector<uint8_t> buffer;
+  for (;;) {
+    ssize_t got = ::copy_file_range(src, nullptr, dst, nullptr, size_t{1} << 30, 0);
+    if (got < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+      if (buffer.empty()) buffer.resize(size_t{1} << 20);
+      got = ::read(src, buffer.data(), buffer.size());
+      if (got > 0 && !WriteAll(dst, buffer.data(), static_cast<size_t>(got), why)) ok = false;
+    }
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      Say(why, "cannot be copied: " + ErrText(errno));
+      ok = false;
+    }
+    if (got <= 0 || !ok) break;
+  }
+  const struct timespec times[2] = {st.st_atim, st.st_mtim};
+  if (ok && (::fchmod(dst, st.st_mode & 07777) != 0 || ::futimens(dst, times) != 0)) {
+    Say(why, "the copy cannot take the file's permissions: " + ErrText(errno));
+    ok = false;
+  }
+  if (ok && ::fsync(dst) != 0) {
+    Say(why, "the copy cannot be flushed to disk: " + ErrText(errno));
+    ok = false;
+  }
+  if (::close(dst) != 0 && ok) {
+    Say(why, "the copy cannot be closed: " + ErrText(errno));
+    ok = false;
+  }
+  if (!ok) {
+    ::unlinkat(Fd(folder), hidden.c_str(), 0);
+    hidden.clear();
+  }
+  return ok;
+}
+
+// The second name by a copy, for a folder without links.
+KeepOutcome KeepByCopy(const Folder& folder, const std::string& name, std::string& hidden, std::string* why) {
+  const int fd = Fd(folder);
   struct stat st {};
-  if (::stat(file.c_str(), &st) != 0) {
+  if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno == ENOENT) return KeepOutcome::NothingThere;
     Say(why, ErrText(errno));
     return KeepOutcome::Failed;
   }
   if (S_ISDIR(st.st_mode)) return KeepOutcome::NothingThere;
-  if (::rename(file.c_str(), keepAs.c_str()) == 0) return KeepOutcome::Kept;
-  Say(why, ErrText(errno));
+  if (S_ISLNK(st.st_mode)) {  // a link is kept as the same link
+    std::vector<char> target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096) + 1);
+    const ssize_t n = ::readlinkat(fd, name.c_str(), target.data(), target.size() - 1);
+    if (n < 0) {
+      Say(why, ErrText(errno));
+      return KeepOutcome::Failed;
+    }
+    target[static_cast<size_t>(n)] = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      hidden = NewHiddenName();
+      if (::symlinkat(target.data(), fd, hidden.c_str()) == 0) return KeepOutcome::Kept;
+      if (errno != EEXIST) break;
+    }
+    Say(why, ErrText(errno));
+    hidden.clear();
+    return KeepOutcome::Failed;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    Say(why, "is not a regular file");
+    return KeepOutcome::Failed;
+  }
+  const int src = ::openat(fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (src < 0) {
+    Say(why, ErrText(errno));
+    return errno == ENOENT ? KeepOutcome::NothingThere : KeepOutcome::Failed;
+  }
+  const bool copied = CopyInto(folder, src, st, hidden, why);
+  ::close(src);
+  return copied ? KeepOutcome::Kept : KeepOutcome::Failed;
+}
+
+}  // namespace
+
+KeepOutcome KeepExistingAs(const Folder& folder, const std::string& name, const std::string& keepAs,
+                           std::string* why, std::optional<FileIdentity>* kept) {
+  const int fd = Fd(folder);
+  // The second name is made under a hidden name first, so a run killed before the
+  // rename below leaves only what the sweep of stale temporaries removes.
+  std::string hidden;
+  if (folder.AllowsLinks()) {
+    int err = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      hidden = NewHiddenName();
+      if (::linkat(fd, name.c_str(), fd, hidden.c_str(), 0) == 0) break;
+      err = errno;
+      hidden.clear();
+      if (err != EEXIST) break;
+    }
+    if (hidden.empty()) {
+      if (err == ENOENT) return KeepOutcome::NothingThere;
+      if (err == EPERM) {
+        struct stat st {};  // a folder cannot be linked: it is no earlier output
+        if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
+          return KeepOutcome::NothingThere;
+      }
+      Say(why, ErrText(err));
+      return KeepOutcome::Failed;
+    }
+  } else {
+    const KeepOutcome copied = KeepByCopy(folder, name, hidden, why);
+    if (copied != KeepOutcome::Kept) return copied;
+  }
+  if (kept) *kept = folder.IdentityOf(hidden);
+  if (::renameat(fd, hidden.c_str(), fd, keepAs.c_str()) == 0) {
+    // When keepAs already is a name of the same file (a run killed right after
+    // this step), rename succeeds without doing anything: the hidden name goes.
+    ::unlinkat(fd, hidden.c_str(), 0);
+    return KeepOutcome::Kept;
+  }
+  const int err = errno;
+  ::unlinkat(fd, hidden.c_str(), 0);
+  Say(why, ErrText(err));
   return KeepOutcome::Failed;
+}
+
+KeepOutcome KeepExistingAs(const std::filesystem::path& file, const std::filesystem::path& keepAs,
+                           std::string* why) {
+  std::string error;
+  const std::shared_ptr<Folder> folder = Folder::Open(FolderOfTarget(keepAs), &error);
+  if (!folder) {
+    Say(why, error);
+    return KeepOutcome::Failed;
+  }
+  return KeepExistingAs(*folder, file.filename().string(), keepAs.filename().string(), why);
 }
 
 bool PreserveAs(const std::filesystem::path& file, const std::filesystem::path& keepAs, std::string* why) {
@@ -474,14 +590,30 @@ FinishedTemporary& FinishedTemporary::operator=(FinishedTemporary&& o) noexcept 
     Discard();
     fd_ = o.fd_;
     published_ = o.published_;
-    temp_ = std::move(o.temp_);
+    folder_ = std::move(o.folder_);
     target_ = std::move(o.target_);
+    hidden_ = std::move(o.hidden_);
     bytes_ = o.bytes_;
     o.fd_ = -1;
     o.published_ = false;
-    o.temp_.clear();
+    o.hidden_.clear();
   }
   return *this;
+}
+
+std::filesystem::path FinishedTemporary::Path() const {
+  return hidden_.empty() || !folder_ ? std::filesystem::path() : folder_->PathOf(hidden_);
+}
+
+std::filesystem::path FinishedTemporary::Target() const {
+  return folder_ ? folder_->PathOf(target_) : std::filesystem::path(target_);
+}
+
+std::optional<FileIdentity> FinishedTemporary::Identity() const {
+  if (!published_ || !folder_) return std::nullopt;
+  struct stat st {};
+  if (fd_ >= 0 && ::fstat(fd_, &st) == 0) return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+  return folder_->IdentityOf(target_);
 }
 
 bool FinishedTemporary::Flush(std::string* why) {
@@ -489,26 +621,33 @@ bool FinishedTemporary::Flush(std::string* why) {
     Say(why, "cannot be flushed to disk: the file is not finished");
     return false;
   }
-  if (fd_ < 0) return FlushFile(temp_, why);
-  if (::fsync(fd_) == 0) return true;
-  Say(why, "cannot be flushed to disk: " + ErrText(errno));
-  return false;
+  int fd = fd_;
+  if (fd < 0) fd = ::openat(Fd(*folder_), hidden_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    Say(why, "cannot be flushed to disk: " + ErrText(errno));
+    return false;
+  }
+  const bool ok = ::fsync(fd) == 0;
+  if (!ok) Say(why, "cannot be flushed to disk: " + ErrText(errno));
+  if (fd != fd_) ::close(fd);
+  return ok;
 }
 
 namespace {
 
-// Gives the unnamed file open as `fd` the name `name`; fails with EEXIST when the
-// name is taken. Straight from the descriptor where the process may (it needs the
-// capability to search any folder), else through /proc, which needs no privilege.
-int LinkUnnamed(int fd, const std::filesystem::path& name) {
+// Gives the unnamed file open as `fd` the name `name` in `folder`; fails with EEXIST
+// when the name is taken. Straight from the descriptor where the process may (it
+// needs the capability to search any folder), else through /proc, which needs no
+// privilege.
+int LinkUnnamed(int fd, const Folder& folder, const std::string& name) {
   static std::atomic<bool> direct{true};
   if (direct.load(std::memory_order_relaxed)) {
-    if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+    if (::linkat(fd, "", Fd(folder), name.c_str(), AT_EMPTY_PATH) == 0) return 0;
     if (errno != ENOENT && errno != EPERM) return -1;
     direct.store(false, std::memory_order_relaxed);  // or the folder is gone: /proc then says so too
   }
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
-  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+  return ::linkat(AT_FDCWD, self.c_str(), Fd(folder), name.c_str(), AT_SYMLINK_FOLLOW);
 }
 
 }  // namespace
@@ -518,18 +657,19 @@ PublishOutcome FinishedTemporary::PublishWhereFree(std::string* why) {
     Say(why, "cannot be renamed: the file is not finished");
     return PublishOutcome::Failed;
   }
-  const int done = fd_ >= 0 ? LinkUnnamed(fd_, target_)
-                            : ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE);
+  const int dir = Fd(*folder_);
+  const int done = fd_ >= 0 ? LinkUnnamed(fd_, *folder_, target_)
+                            : ::renameat2(dir, hidden_.c_str(), dir, target_.c_str(), RENAME_NOREPLACE);
   if (done == 0) {
     published_ = true;
-    temp_.clear();
+    hidden_.clear();
     return PublishOutcome::Published;
   }
   const int err = errno;
   // A file system without the no-replace rename leaves the choice to Publish.
   if (err == EEXIST || (fd_ < 0 && (err == EINVAL || err == ENOSYS || err == EOPNOTSUPP)))
     return PublishOutcome::Occupied;
-  Say(why, "cannot be renamed to " + target_.string() + ": " + ErrText(err));
+  Say(why, "cannot be renamed to " + Target().string() + ": " + ErrText(err));
   Discard();
   return PublishOutcome::Failed;
 }
@@ -539,28 +679,30 @@ bool FinishedTemporary::Publish(std::string* why) {
     Say(why, "cannot be renamed: the file is not finished");
     return false;
   }
+  const int dir = Fd(*folder_);
   if (fd_ >= 0) {
     // An unnamed file first takes a hidden name beside the target, which is then
     // renamed over it in one step (a free name is taken by PublishWhereFree).
-    std::filesystem::path hidden;
+    std::string hidden;
     int linked = -1;
     for (int attempt = 0; attempt < 100 && linked != 0; ++attempt) {
-      hidden = HiddenNameBeside(target_);
-      linked = LinkUnnamed(fd_, hidden);
+      hidden = NewHiddenName();
+      linked = LinkUnnamed(fd_, *folder_, hidden);
       if (linked != 0 && errno != EEXIST) break;
     }
     if (linked != 0) {
-      Say(why, "cannot be renamed to " + target_.string() + ": " + ErrText(errno));
+      Say(why, "cannot be renamed to " + Target().string() + ": " + ErrText(errno));
       Discard();
       return false;
     }
-    temp_ = hidden;  // removed again by Discard should the rename fail
+    hidden_ = hidden;  // removed again by Discard should the rename fail
   }
-  if (!RenameInto(temp_, target_, why)) {
+  if (::renameat(dir, hidden_.c_str(), dir, target_.c_str()) != 0) {
+    Say(why, "cannot be renamed to " + Target().string() + ": " + ErrText(errno));
     Discard();
     return false;
   }
-  temp_.clear();
+  hidden_.clear();
   published_ = true;
   return true;
 }
@@ -573,10 +715,10 @@ bool FinishedTemporary::FlushName(std::string* why) {
 }
 
 void FinishedTemporary::Discard() {
-  if (!published_ && !temp_.empty()) ::unlink(temp_.c_str());
+  if (!published_ && !hidden_.empty() && folder_) ::unlinkat(Fd(*folder_), hidden_.c_str(), 0);
   if (fd_ >= 0) CloseUnnamed(fd_);
   fd_ = -1;
-  temp_.clear();
+  hidden_.clear();
   published_ = false;
 }
 
@@ -599,6 +741,17 @@ bool FileSystemFlush::Open(const std::filesystem::path& folder, std::string* why
     return false;
   }
   device_ = static_cast<uint64_t>(st.st_dev);
+  return true;
+}
+
+bool FileSystemFlush::Open(const Folder& folder, std::string* why) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = ::openat(Fd(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd_ < 0) {
+    Say(why, "cannot be opened: " + ErrText(errno));
+    return false;
+  }
+  device_ = folder.Identity().Volume;
   return true;
 }
 

@@ -4,12 +4,15 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <vector>
+
+#include "platform/folders.h"
 
 namespace plm {
 
@@ -57,28 +60,33 @@ std::optional<std::vector<uint8_t>> ReadWholeFileIf(const std::filesystem::path&
 // (nothing changed); or the step failed (the temporary is gone).
 enum class PublishOutcome { Published, Occupied, Failed };
 
-// A complete temporary that has left its writer, waiting to take its target's name:
-// Publish puts it in place of the target; dropped unpublished, it is removed.
+// A complete temporary that has left its writer, waiting to take its target's name
+// in the target's folder: Publish puts it in place of the target; dropped
+// unpublished, it is removed.
 class FinishedTemporary {
  public:
   FinishedTemporary() = default;
-  // A temporary under a hidden name.
-  FinishedTemporary(std::filesystem::path temporary, std::filesystem::path target, uint64_t bytes)
-      : temp_(std::move(temporary)), target_(std::move(target)), bytes_(bytes) {}
-  // An unnamed temporary, held by its open descriptor, which this takes over.
-  FinishedTemporary(int descriptor, std::filesystem::path target, uint64_t bytes)
-      : fd_(descriptor), target_(std::move(target)), bytes_(bytes) {}
+  // A temporary under the hidden name `hidden` in `folder`, or (with `hidden` empty)
+  // an unnamed one held by its open descriptor, which this takes over.
+  FinishedTemporary(std::shared_ptr<Folder> folder, std::string target, std::string hidden, int descriptor,
+                    uint64_t bytes)
+      : fd_(descriptor), folder_(std::move(folder)), target_(std::move(target)), hidden_(std::move(hidden)),
+        bytes_(bytes) {}
   ~FinishedTemporary() { Discard(); }
   FinishedTemporary(FinishedTemporary&& o) noexcept { *this = std::move(o); }
   FinishedTemporary& operator=(FinishedTemporary&& o) noexcept;
   FinishedTemporary(const FinishedTemporary&) = delete;
   FinishedTemporary& operator=(const FinishedTemporary&) = delete;
 
-  bool Pending() const { return !published_ && (!temp_.empty() || fd_ >= 0); }
-  // The hidden name; empty for an unnamed temporary.
-  const std::filesystem::path& Path() const { return temp_; }
-  const std::filesystem::path& Target() const { return target_; }
+  bool Pending() const { return !published_ && (!hidden_.empty() || fd_ >= 0); }
+  // The hidden name's path; empty for an unnamed temporary.
+  std::filesystem::path Path() const;
+  std::filesystem::path Target() const;
+  const std::shared_ptr<Folder>& Where() const { return folder_; }
+  const std::string& TargetName() const { return target_; }
   uint64_t Bytes() const { return bytes_; }
+  // The file's identity once published (what now has the target's name).
+  std::optional<FileIdentity> Identity() const;
   // Makes the content durable (fsync); false with `why` when that fails.
   bool Flush(std::string* why = nullptr);
   // Takes the target's name only when nothing is there, in one atomic step.
@@ -96,13 +104,14 @@ class FinishedTemporary {
  private:
   int fd_ = -1;  // an unnamed temporary, until Discard (kept open after its Publish for FlushName)
   bool published_ = false;
-  std::filesystem::path temp_, target_;
+  std::shared_ptr<Folder> folder_;
+  std::string target_, hidden_;
   uint64_t bytes_ = 0;
 };
 
 // How an AtomicFileWriter holds its bytes until they take the target's name.
 enum class TemporaryKind {
-  // A hidden name beside the target ('.' + name + ".plm-" + 16 hex digits + ".tmp").
+  // A hidden name beside the target (".plm-" + 16 hex digits + ".tmp").
   Hidden,
   // No name at all until it is published, where the file system allows that (else
   // Hidden): a run killed before then leaves nothing behind, and the file is made
@@ -124,9 +133,12 @@ class AtomicFileWriter {
 
   // `mode` is the permission of the new file before the umask. With
   // `keepTargetMode` the file gets exactly an existing target's permissions, or
-  // exactly `mode` when there is none.
+  // exactly `mode` when there is none. The target's folder is opened from its path.
   bool Create(const std::filesystem::path& target, std::string* why = nullptr, unsigned mode = 0666,
               bool keepTargetMode = false, TemporaryKind kind = TemporaryKind::Hidden);
+  // The same for the file `name` in an open folder.
+  bool Create(std::shared_ptr<Folder> folder, const std::string& name, std::string* why = nullptr,
+              unsigned mode = 0666, bool keepTargetMode = false, TemporaryKind kind = TemporaryKind::Hidden);
   bool Write(const void* data, size_t n, std::string* why = nullptr);
 
   // Flush, sync, close and rename. False (with `why`) on any failure; the
@@ -140,22 +152,24 @@ class AtomicFileWriter {
   bool Publish(std::string* why = nullptr);
   void Abort();
 
-  const std::filesystem::path& Target() const { return target_; }
+  std::filesystem::path Target() const { return folder_ ? folder_->PathOf(name_) : std::filesystem::path(); }
 
  private:
   int fd_ = -1;
   bool unnamed_ = false;
   uint64_t written_ = 0;
   uint64_t writebackStart_ = 0;
-  std::filesystem::path target_;
-  std::filesystem::path temp_;
+  std::shared_ptr<Folder> folder_;
+  std::string name_, hidden_;
   FinishedTemporary done_;  // finished and kept here when no FinishedTemporaries took it
 };
 
-// Removes the temporaries AtomicFileWriter leaves in `folder` when the program is
-// killed before a commit (hidden names ending in ".plm-" + 16 hex digits + ".tmp").
-// A batch calls it once per save folder before it writes there; only names of that
-// exact form are touched, so no user file is ever removed.
+// Removes the temporaries AtomicFileWriter leaves in a folder when the program is
+// killed before a commit (hidden names of the form the writer makes, and of the
+// longer form earlier versions made). Only a run that holds the folder's lock may
+// call it, so no live run's temporary is touched; only names of that exact form are,
+// so no user file is ever removed.
+void RemoveStaleTemporaries(const Folder& folder);
 void RemoveStaleTemporaries(const std::filesystem::path& folder);
 
 // Replaces a file's whole content through an AtomicFileWriter; a link at `path`
@@ -184,12 +198,19 @@ class PlainFileWriter {
   bool failed_ = false;
 };
 
-// Gives an existing file a second name `keepAs`, replacing a file there in one step,
-// while the file stays under its own name: a hard link moved into place. Where the
-// file system has no links the file is renamed to `keepAs` instead, so it is never
-// lost either way. NothingThere when no file (or a folder) is at `file`; Failed
-// (with the system's text in `why`) when neither worked; nothing changed then.
+// Gives an existing file `name` in `folder` a second name `keepAs` there, replacing
+// a file of that name in one step, while the file stays under its own name. Where
+// the folder allows hard links the second name is a link; elsewhere it is a complete
+// copy (content, permissions and modification time), made durable before it takes
+// `keepAs`. Either way the file never leaves its name, so it is never lost, and
+// `keepAs` holds either the older file or the kept one. A link at `name` is kept as
+// a link, never followed. NothingThere when no file (or a folder) is at `name`;
+// Failed (with the reason in `why`) when it could not be kept; nothing changed then.
+// `kept`, when given, receives the identity `keepAs` has afterwards.
 enum class KeepOutcome { Kept, NothingThere, Failed };
+KeepOutcome KeepExistingAs(const Folder& folder, const std::string& name, const std::string& keepAs,
+                           std::string* why = nullptr, std::optional<FileIdentity>* kept = nullptr);
+// The same for two paths in one folder, opened from the path of `keepAs`.
 KeepOutcome KeepExistingAs(const std::filesystem::path& file, const std::filesystem::path& keepAs,
                            std::string* why = nullptr);
 // KeepExistingAs for a file that must be there: false also when nothing is at `file`.
@@ -232,6 +253,7 @@ class FileSystemFlush {
   FileSystemFlush(const FileSystemFlush&) = delete;
   FileSystemFlush& operator=(const FileSystemFlush&) = delete;
   bool Open(const std::filesystem::path& folder, std::string* why = nullptr);
+  bool Open(const Folder& folder, std::string* why = nullptr);
   bool Sync(std::string* why = nullptr);
   // Identifies the file system (the device number), after a successful Open.
   uint64_t Device() const { return device_; }

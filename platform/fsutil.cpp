@@ -39,20 +39,3 @@ std::string ErrnoText(int err) { return std::strerror(err); }
 
 }  // namespace plm
 
-namespace plm {
-
-ScopedTempFolder::ScopedTempFolder(const std::string& prefix) {
-  std::error_code ec;
-  std::filesystem::path base = std::filesystem::temp_directory_path(ec);
-  if (ec) base = "/tmp";
-  std::string pattern = (base / (prefix + "XXXXXX")).string();
-  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-}
-
-ScopedTempFolder::~ScopedTempFolder() {
-  if (path_.empty()) return;
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
-
-}  // namespace plm

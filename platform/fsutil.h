@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/folders.h"
+
 namespace plm {
 
 // True when both paths name one and the same existing directory, however they are
@@ -27,18 +29,8 @@ std::string ErrnoText(int err);
 namespace plm {
 
 // A private folder under the system's temporary folder, removed with its contents
-// when the object goes away.
-class ScopedTempFolder {
- public:
-  explicit ScopedTempFolder(const std::string& prefix);
-  ~ScopedTempFolder();
-  ScopedTempFolder(const ScopedTempFolder&) = delete;
-  ScopedTempFolder& operator=(const ScopedTempFolder&) = delete;
-  bool Ok() const { return !path_.empty(); }
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+// when the object goes away; locked while it lives, so the folders of runs that were
+// killed are swept by the next one made with the same prefix.
+using ScopedTempFolder = RunFolder;
 
 }  // namespace plm
