@@ -12,7 +12,7 @@ namespace plm {
 const char kPlmconvUsage[] =
     "usage: plmconv convert [--type-spacing] [--free-spacing] [--dimension-values] [--block-texts]\n"
     "                       [--all] [--dry-run] [--report FILE] [--verify] [--recursive] [-v]\n"
-    "                       [-j N]\n"
+    "                       [-j N] [--no-wait]\n"
     "                       -o SAVE_FOLDER FILE_OR_FOLDER...\n"
     "       plmconv list [--type 0|1|2|3] [-v] FOLDER\n"
     "       plmconv info FILE...\n"
@@ -28,7 +28,9 @@ const char kPlmconvUsage[] =
     "         .JWS, and names starting with a dot, are passed over without a line. One\n"
     "         line per file: converted, skipped (with why) or failed (with why). Input\n"
     "         files are never changed. Names that are not UTF-8 keep their bytes and\n"
-    "         are printed decoded from code page 932.\n"
+    "         are printed decoded from code page 932; a name holding a control\n"
+    "         character is printed quoted as ls --quoting-style=shell-escape does,\n"
+    "         so one file is one line.\n"
     "  --type-spacing      texts that use one of the drawing's ten text types, and the\n"
     "                      text-type table itself\n"
     "  --free-spacing      free-size texts\n"
@@ -51,11 +53,17 @@ const char kPlmconvUsage[] =
     "                      output and its .BAK stay as they were, and the file is failed\n"
     "  -r, --recursive     folders also stand for their sub-folders, whose structure is\n"
     "                      repeated under SAVE_FOLDER (created as needed); the save folder\n"
-    "                      itself is never entered, nor are links to folders\n"
+    "                      itself is never entered, nor are links to folders, and it must\n"
+    "                      not hold a folder argument\n"
     "  -o, --output DIR    the save folder; it must exist and must not be the folder of an\n"
     "                      input file or a folder argument. An output that is already there\n"
-    "                      is kept as the one backup: its extension becomes .BAK, replacing\n"
-    "                      an older .BAK of the same name\n"
+    "                      is kept as the one backup: its extension becomes .BAK (.JSB for\n"
+    "                      a .JWS figure), replacing an older backup of the same name.\n"
+    "                      Nothing is written through a link below DIR. A file named twice\n"
+    "                      (or reached twice) is converted once; a second file with the\n"
+    "                      same output name fails\n"
+    "  --no-wait           while another conversion writes into DIR (or a folder above or\n"
+    "                      below it), fail at once with status 2 instead of waiting\n"
     "  -v, --verbose       print each progress sentence to standard error\n"
     "  -j, --jobs N        convert up to N drawings at once (1 to 256; default: one per\n"
     "                      core). Lines, report rows, progress sentences and the\n"
@@ -81,15 +89,16 @@ const char kPlmconvUsage[] =
     "Exit status: 0 when no file failed, 1 when a file failed (a failed verification\n"
     "included), a folder could not be read or the report could not be written, 2 for a\n"
     "usage error (unknown option, missing or unsuitable save folder, report file that\n"
-    "cannot be created or has neither .csv nor .json as extension).\n";
+    "cannot be created or has neither .csv nor .json as extension, or with --no-wait\n"
+    "a save folder another conversion is writing into).\n";
 
 int Usage(std::ostream& err, const std::string& message) {
   err << "plmconv: " << message << "\n" << kPlmconvUsage;
   return kExitUsage;
 }
 
-std::string Shown(const std::filesystem::path& path) { return NameToUtf8(path.string()); }
-std::string Shown(const std::string& text) { return NameToUtf8(text); }
+std::string Shown(const std::filesystem::path& path) { return ShownName(path.string()); }
+std::string Shown(const std::string& text) { return ShownName(text); }
 
 std::optional<std::string> OpenProblem(const std::string& file) {
   InputFile in;

@@ -21,6 +21,7 @@
 #include "shell/conversion.h"
 #include "shell/filelist.h"
 #include "shell/formats.h"
+#include "shell/savefolder.h"
 #include "shell/shellstate.h"
 
 namespace plm {
@@ -42,6 +43,7 @@ struct ConvertArgs {
   bool verbose = false;
   bool verify = false;
   bool recursive = false;
+  bool noWait = false;
   std::optional<int> jobs;  // drawings converted at once; none: one per core
   std::optional<fs::path> saveFolder;
   std::optional<fs::path> report;
@@ -76,11 +78,21 @@ void PrintResult(std::ostream& out, const ConvertResult& r) {
   }
 }
 
+// The folders below the save folder that outputs go to, as a tree: node 0 is the
+// save folder, every other node one sub-folder name under its parent. Each name is
+// held once, so a deep tree costs memory in proportion to its folders.
+struct OutputNode {
+  size_t Parent = 0;
+  std::string Name;
+};
+
 // One file to convert and the folder its output goes to.
 struct BatchInput {
   fs::path Path;
-  fs::path OutputFolder;
+  size_t Node = 0;          // of the output folders
   bool FromFolder = false;  // found in a folder argument
+  std::optional<size_t> SameAs;     // an earlier input that is the same file
+  std::optional<size_t> NameTaken;  // an earlier input with the same output name
 };
 
 bool IsDrawingExtension(const fs::path& file) { return ConvertedFormatOf(file) != nullptr; }
@@ -89,48 +101,90 @@ bool IsDrawingExtension(const fs::path& file) { return ConvertedFormatOf(file) !
 // fails when it is a folder); any other existing folder stands for its drawings.
 bool IsFolderArgument(const fs::path& input) { return !IsDrawingExtension(input) && IsExistingFolder(input); }
 
+// The names from the save folder down to `node`.
+std::vector<std::string> NamesBelow(const std::vector<OutputNode>& nodes, size_t node) {
+  std::vector<std::string> names;
+  for (; node != 0; node = nodes[node].Parent) names.push_back(nodes[node].Name);
+  std::reverse(names.begin(), names.end());
+  return names;
+}
+
 // The drawings of a folder in name order, then (recursively) its sub-folders in name
-// order, each sub-folder's outputs in the same-named sub-folder of outputFolder. The
-// save folder and links to folders are never entered. False, after a failed line,
-// when a folder cannot be read.
-bool CollectFolder(const fs::path& folder, const fs::path& outputFolder, const ConvertArgs& a,
-                   std::vector<BatchInput>& files, std::ostream& out) {
-  std::vector<FolderEntry> entries;
-  std::string why;
-  if (!ForEachFolderEntry(folder, [&](const FolderEntry& e) {
-        entries.push_back(e);
-        return true;
-      }, &why)) {
-    out << Shown(folder) << ": failed (the folder cannot be read: " << why << ")\n";
-    return false;
-  }
-  std::sort(entries.begin(), entries.end(), [](const FolderEntry& x, const FolderEntry& y) { return x.Name < y.Name; });
-  std::vector<fs::path> subFolders;
-  for (const FolderEntry& e : entries) {
-    if (e.Name.starts_with(".")) continue;
-    const fs::path path = folder / e.Name;
-    if (e.IsFolder) {
-      if (a.recursive && !IsSameFolder(path, *a.saveFolder)) subFolders.push_back(path);
-    } else if (e.IsLink && IsExistingFolder(path)) {
-      continue;  // links to folders are never entered
-    } else if (IsDrawingExtension(path)) {
-      files.push_back({path, outputFolder, true});
-    }
-  }
+// order, each sub-folder's outputs in the same-named sub-folder of the folder's
+// outputs. The save folder and links to folders are never entered. False, after a
+// failed line, when a folder cannot be read. Walked with a list of its own, not the
+// call stack, so a tree of any depth is walked in memory its breadth needs.
+bool CollectFolder(const fs::path& top, size_t topNode, const ConvertArgs& a, const FileIdentity& save,
+                   std::vector<OutputNode>& nodes, std::vector<BatchInput>& files, std::ostream& out) {
+  struct Pending {
+    std::string Path;
+    size_t Node;
+  };
+  std::vector<Pending> pending{{top.string(), topNode}};
   bool ok = true;
-  for (const fs::path& sub : subFolders) ok &= CollectFolder(sub, outputFolder / sub.filename(), a, files, out);
+  while (!pending.empty()) {
+    const Pending folder = std::move(pending.back());
+    pending.pop_back();
+    std::vector<FolderEntry> entries;
+    std::string why;
+    if (!ForEachFolderEntry(folder.Path, [&](const FolderEntry& e) {
+          if (!e.Name.starts_with(".")) entries.push_back(e);
+          return true;
+        }, &why)) {
+      out << Shown(fs::path(folder.Path)) << ": failed (the folder cannot be read: " << why << ")\n";
+      ok = false;
+      continue;
+    }
+    std::sort(entries.begin(), entries.end(), [](const FolderEntry& x, const FolderEntry& y) { return x.Name < y.Name; });
+    const std::string prefix = folder.Path.ends_with('/') ? folder.Path : folder.Path + "/";
+    std::vector<Pending> subFolders;
+    for (const FolderEntry& e : entries) {
+      const std::string path = prefix + e.Name;
+      if (e.IsFolder) {
+        if (a.recursive && IdentityOf(path) != std::optional(save)) {
+          nodes.push_back({folder.Node, e.Name});
+          subFolders.push_back({path, nodes.size() - 1});
+        }
+      } else if (e.IsLink && IsExistingFolder(path)) {
+        continue;  // links to folders are never entered
+      } else if (IsDrawingExtension(path)) {
+        files.push_back({path, folder.Node, true, {}, {}});
+      }
+    }
+    for (auto it = subFolders.rbegin(); it != subFolders.rend(); ++it) pending.push_back(std::move(*it));
+  }
   return ok;
+}
+
+// Marks each input that is the same file as an earlier one (named twice, or through
+// a link), and each whose output name an earlier input already has.
+void MarkRepeats(std::vector<BatchInput>& files, SaveFolderSession* session) {
+  std::map<FileIdentity, size_t> byIdentity;
+  std::map<std::pair<size_t, std::string>, size_t> byOutput;
+  for (size_t i = 0; i < files.size(); ++i) {
+    BatchInput& f = files[i];
+    if (const std::optional<FileIdentity> id = IdentityOf(f.Path)) {
+      const auto [at, fresh] = byIdentity.emplace(*id, i);
+      if (!fresh) {
+        f.SameAs = at->second;
+        continue;
+      }
+      if (session) session->AddInput(*id);
+    }
+    const auto [at, fresh] = byOutput.emplace(std::pair(f.Node, f.Path.filename().string()), i);
+    if (!fresh) f.NameTaken = at->second;
+  }
 }
 
 // Everything a batch shares between its files.
 struct Batch {
   const ConvertArgs& args;
   const std::vector<BatchInput>& files;
-  // Output folders checked (made, and swept of stale temporaries) once each, and
-  // the folders of inputs found to be their output folder; shared by the workers.
+  const std::vector<OutputNode>& nodes;
+  SaveFolderSession* session;  // null for a dry run
+  // The folders of inputs found to be their output folder; shared by the workers.
   std::mutex folderLock;
-  std::map<std::string, std::string> outputFolders;  // folder -> "" when usable, else the failure
-  std::map<std::string, bool> ownFolders;           // input folder -> it is its output folder
+  std::map<std::pair<size_t, std::string>, bool> ownFolders;  // (node, input folder) -> the same
 };
 
 // What became of one file before its result: set by a worker, read in file order.
@@ -141,37 +195,14 @@ struct FileNote {
   std::vector<SpacingReportRow> Report;
 };
 
-// "" when outputs may go to the folder, else why not. Made once per folder: a
-// sub-folder below the save folder is created when missing, a save folder that went
-// away during the batch (a network folder that dropped) is never made again, and
-// what a killed batch left there is swept before anything is written.
-std::string PrepareOutputFolder(const BatchInput& input, Batch& batch) {
+// A folder whose output folder is itself (reached through a mount, say) would have
+// its originals replaced.
+bool IsOwnOutputFolder(const BatchInput& input, const Folder& output, Batch& batch) {
   std::lock_guard lock(batch.folderLock);
-  const std::string key = input.OutputFolder.string();
-  const auto known = batch.outputFolders.find(key);
-  if (known != batch.outputFolders.end()) return known->second;
-  std::string problem;
-  if (!IsExistingFolder(input.OutputFolder)) {
-    std::string why;
-    if (!IsExistingFolder(*batch.args.saveFolder))
-      problem = "the save folder " + batch.args.saveFolder->string() + " no longer exists";
-    else if (!CreateFolders(input.OutputFolder, &why))
-      problem = "the output folder " + input.OutputFolder.string() + " cannot be created: " + why;
-  }
-  if (problem.empty()) RemoveStaleTemporaries(input.OutputFolder);
-  batch.outputFolders.emplace(key, problem);
-  return problem;
-}
-
-// A sub-folder whose output folder is itself (reached through a link, say) would
-// have its originals replaced.
-bool IsOwnOutputFolder(const BatchInput& input, Batch& batch) {
-  if (!input.FromFolder) return false;
-  std::lock_guard lock(batch.folderLock);
-  const std::string key = FolderOf(input.Path).string();
+  const std::pair<size_t, std::string> key(input.Node, FolderOf(input.Path).string());
   const auto known = batch.ownFolders.find(key);
   if (known != batch.ownFolders.end()) return known->second;
-  const bool same = IsSameFolder(input.OutputFolder, FolderOf(input.Path));
+  const bool same = IdentityOf(FolderOf(input.Path)) == std::optional(output.Identity());
   batch.ownFolders.emplace(key, same);
   return same;
 }
@@ -186,6 +217,16 @@ BatchRowWork PrepareOne(const BatchInput& input, Batch& batch, ShellState& state
   const DrawingFormat* format = ConvertedFormatOf(file);
   if (!format) {
     note.Line = "skipped (not a drawing extension)";
+    return work;
+  }
+  if (input.SameAs) {  // converted once, under its first name
+    note.Line = "skipped (the same file as " + Shown(batch.files[*input.SameAs].Path) + ")";
+    return work;
+  }
+  if (input.NameTaken) {
+    note.Line = "failed (" + Shown(batch.files[*input.NameTaken].Path) +
+                " has the same output name; an output name is written once in a run)";
+    note.Failed = true;
     return work;
   }
   bool probed = false, matches = false, headOnly = false;
@@ -206,21 +247,26 @@ BatchRowWork PrepareOne(const BatchInput& input, Batch& batch, ShellState& state
     note.Line = "skipped (" + std::string(format->NotThisFormat) + ")";
     return work;
   }
-  if (IsOwnOutputFolder(input, batch)) {
-    note.Line = "failed (the output folder is the file's own folder)";
-    note.Failed = true;
-    return work;
-  }
-  if (!batch.args.dryRun) {
-    const std::string problem = PrepareOutputFolder(input, batch);
-    if (!problem.empty()) {
+  const std::vector<std::string> below = NamesBelow(batch.nodes, input.Node);
+  fs::path outputFolder = *batch.args.saveFolder;
+  for (const std::string& name : below) outputFolder /= name;
+  std::shared_ptr<Folder> folder;
+  if (batch.session) {
+    std::string problem;
+    folder = batch.session->OutputFolder(below, &problem);
+    if (!folder) {
       note.Line = "failed (" + problem + ")";
+      note.Failed = true;
+      return work;
+    }
+    if (input.FromFolder && IsOwnOutputFolder(input, *folder, batch)) {
+      note.Line = "failed (the output folder is the file's own folder)";
       note.Failed = true;
       return work;
     }
   }
   const std::string inputPath = file.string();
-  const std::string outputPath = (input.OutputFolder / file.filename()).string();
+  const std::string outputPath = (outputFolder / file.filename()).string();
   status(ConversionStatusText(inputPath, outputPath));
   if (!bytes) {  // the rest of the file could not be read
     work.Conversion.Result.Outcome = ConvertOutcome::LoadFailed;
@@ -234,7 +280,9 @@ BatchRowWork PrepareOne(const BatchInput& input, Batch& batch, ShellState& state
   hooks.DeferFlush = true;
   if (report) report->StartFile(inputPath);
   const ConvertMode mode = batch.args.dryRun ? ConvertMode::DryRun : ConvertMode::Write;
-  work.Conversion = PrepareConversion(state, *format, inputPath, outputPath, mode, hooks,
+  const OutputTarget target = folder ? OutputTarget{folder, file.filename().string(), batch.session}
+                                     : OutputTarget{nullptr, outputPath, nullptr};
+  work.Conversion = PrepareConversion(state, *format, inputPath, target, mode, hooks,
                                       headOnly ? std::nullopt : std::optional(std::span<const uint8_t>(*bytes)));
   // Only what reached an output (or would, in a dry run) is reported; whether it did
   // is known once the output is in place.
@@ -256,12 +304,12 @@ std::function<void(const std::string&)> StatusPrinter(bool verbose, std::ostream
 
 int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                const PlmconvTerminal& terminal) {
-  enum { kAll = 5, kDryRun, kVerify, kRecursive, kVerbose, kOutput, kReport, kJobs };
+  enum { kAll = 5, kDryRun, kVerify, kRecursive, kVerbose, kOutput, kReport, kJobs, kNoWait };
   static constexpr KnownOption kOptions[] = {
       {1, "type-spacing"},   {2, "free-spacing"},          {3, "dimension-values"},      {4, "block-texts"},
       {kAll, "all"},         {kDryRun, "dry-run"},         {kVerify, "verify"},          {kRecursive, "recursive", 'r'},
       {kVerbose, "verbose", 'v'}, {kOutput, "output", 'o', "a folder"}, {kReport, "report", 0, "a file"},
-      {kJobs, "jobs", 'j', "a number"},
+      {kJobs, "jobs", 'j', "a number"}, {kNoWait, "no-wait"},
   };
   const ParsedArgs parsed = ParseOptions(args, kOptions);
   if (!parsed.Ok()) return Usage(err, parsed.Error);
@@ -273,6 +321,7 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
       case kDryRun: a.dryRun = true; break;
       case kVerify: a.verify = true; break;
       case kRecursive: a.recursive = true; break;
+      case kNoWait: a.noWait = true; break;
       case kVerbose: a.verbose = true; break;
       case kOutput: a.saveFolder = o.Value; break;
       case kReport: a.report = o.Value; break;
@@ -290,19 +339,53 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (a.saveFolder->empty() || !IsExistingFolder(*a.saveFolder))
     return Usage(err, "the save folder " + Shown(*a.saveFolder) + " does not exist");
   if (a.inputs.empty()) return Usage(err, "no files given");
+  const std::optional<FileIdentity> saveId = IdentityOf(*a.saveFolder);
+  if (!saveId) return Usage(err, "the save folder " + Shown(*a.saveFolder) + " does not exist");
+  const FileIdentity save = *saveId;
   for (const fs::path& input : a.inputs) {
     const bool folder = IsFolderArgument(input);
     if (IsSameFolder(*a.saveFolder, folder ? input : FolderOf(input)))
       return Usage(err, std::string("the save folder is ") + (folder ? "the folder " : "the folder of ") +
                             Shown(input) + "; converting there would replace the original");
+    // Above a folder argument, the outputs of its sub-folders would fall among them.
+    if (folder && a.recursive) {
+      std::error_code ec;
+      for (fs::path up = fs::canonical(input, ec).parent_path(); !ec && !up.empty(); up = up.parent_path()) {
+        if (IdentityOf(up) == std::optional(save))
+          return Usage(err, "the save folder " + Shown(*a.saveFolder) + " holds the folder " + Shown(input) +
+                                "; with -r the outputs of its sub-folders would replace originals");
+        if (up == up.root_path()) break;
+      }
+    }
   }
   std::optional<ReportFormat> reportFormat;
   std::ofstream reportFile;
   if (a.report) {
     reportFormat = ReportFormatOf(*a.report);
-    if (!reportFormat) return Usage(err, "the report file " + a.report->string() + " must end in .csv or .json");
+    if (!reportFormat) return Usage(err, "the report file " + Shown(*a.report) + " must end in .csv or .json");
     reportFile.open(*a.report, std::ios::binary | std::ios::trunc);
-    if (!reportFile) return Usage(err, "the report file " + a.report->string() + " cannot be created");
+    if (!reportFile) return Usage(err, "the report file " + Shown(*a.report) + " cannot be created");
+  }
+  // The save folder is held for the whole run; another run writing there is waited
+  // for (or, with --no-wait, not).
+  std::optional<SaveFolderSession> session;
+  if (!a.dryRun) {
+    session.emplace();
+    SaveFolderWait wait;
+    wait.OnBusy = [&] {
+      if (!a.noWait) err << "plmconv: another conversion is writing into this folder; waiting\n" << std::flush;
+    };
+    if (!a.noWait) wait.KeepWaiting = [] { return true; };
+    std::string why;
+    switch (session->Open(*a.saveFolder, wait, &why)) {
+      case SaveFolderSession::Opened::Ready: break;
+      case SaveFolderSession::Opened::Busy:
+        err << "plmconv: another conversion is writing into this folder: " << Shown(*a.saveFolder)
+            << " (--no-wait)\n";
+        return kExitUsage;
+      case SaveFolderSession::Opened::Failed:
+        return Usage(err, "the save folder " + Shown(*a.saveFolder) + " " + why);
+    }
   }
   ScopedTempFolder imageFolder("plmconv-images-");
   if (!imageFolder.Ok()) {
@@ -311,13 +394,15 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
   }
 
   bool anyFailed = false;
+  std::vector<OutputNode> nodes(1);
   std::vector<BatchInput> files;
   for (const fs::path& input : a.inputs) {
     if (IsFolderArgument(input))
-      anyFailed |= !CollectFolder(input, *a.saveFolder, a, files, out);
+      anyFailed |= !CollectFolder(input, 0, a, save, nodes, files, out);
     else
-      files.push_back({input, *a.saveFolder, false});
+      files.push_back({input, 0, false, {}, {}});
   }
+  MarkRepeats(files, session ? &*session : nullptr);
 
   ProgressLine progress(terminal.ErrIsTerminal ? &err : nullptr, terminal.Width, files.size());
   auto state = std::make_unique<ShellState>();
@@ -337,7 +422,7 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
   const int workers = std::max(1, a.jobs.value_or(DefaultWorkers()));
   std::vector<SpacingReportObserver> reports(static_cast<size_t>(workers));
   std::vector<FileNote> notes(files.size());
-  Batch batch{a, files, {}, {}, {}};
+  Batch batch{a, files, nodes, session ? &*session : nullptr, {}, {}};
 
   RowOrderedRun run;
   run.Rows = files.size();
@@ -376,7 +461,7 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
     reportWriter->End();
     reportFile.close();
     if (!reportFile) {
-      err << "plmconv: the report " << a.report->string() << " could not be written completely\n";
+      err << "plmconv: the report " << Shown(*a.report) << " could not be written completely\n";
       anyFailed = true;
     }
   }

@@ -198,6 +198,8 @@ class ByteSink {
 
   // `kind`: how the temporary is held until Publish (see TemporaryKind).
   bool CreateFile(const std::filesystem::path& path, TemporaryKind kind = TemporaryKind::Hidden);
+  // The same for the file `name` in an open folder.
+  bool CreateFile(std::shared_ptr<Folder> folder, const std::string& name, TemporaryKind kind);
   // Flushes, syncs and renames the temporary file to the destination. False (and no
   // file left behind) on any failure.
   bool Commit() { return Finish() && Publish(); }

@@ -11,6 +11,10 @@ ByteSink::ByteSink() { buffer_.reserve(size_t{1} << 16); }
 ByteSink::~ByteSink() { Abort(); }
 
 bool ByteSink::CreateFile(const std::filesystem::path& path, TemporaryKind kind) {
+  return CreateFile(nullptr, path.string(), kind);
+}
+
+bool ByteSink::CreateFile(std::shared_ptr<Folder> folder, const std::string& name, TemporaryKind kind) {
   Abort();
   memory_ = false;
   failed_ = false;
@@ -20,7 +24,9 @@ bool ByteSink::CreateFile(const std::filesystem::path& path, TemporaryKind kind)
   used_ = 0;
   flushed_ = 0;
   std::string why;
-  if (!file_.Create(path, &why, 0666, false, kind)) Fail(why);
+  const bool created = folder ? file_.Create(std::move(folder), name, &why, 0666, false, kind)
+                             : file_.Create(std::filesystem::path(name), &why, 0666, false, kind);
+  if (!created) Fail(why);
   return !failed_;
 }
 

@@ -45,13 +45,36 @@ int BatchResults::Failed() const {
 
 BatchResults RunBatchRows(ShellState& state, const std::vector<FileRow>& rows, int top, int bottom,
                           const std::string& sourceFolder, const std::string& saveFolder,
-                          const std::function<void(int row)>& beforeRow) {
+                          const std::function<void(int row)>& beforeRow, const SaveFolderWait& wait) {
   const int first = std::max(top, 0);
   const int last = std::min(bottom, static_cast<int>(rows.size()) - 1);
   BatchResults results;
   if (last < first) return results;
-  // What an earlier batch that was killed left behind goes before anything is written.
-  RemoveStaleTemporaries(saveFolder);
+  // Held for the whole batch; what an earlier batch that was killed left behind goes
+  // before anything is written.
+  SaveFolderSession session;
+  std::string saveProblem;
+  switch (session.Open(saveFolder, wait, &saveProblem)) {
+    case SaveFolderSession::Opened::Ready: break;
+    case SaveFolderSession::Opened::Busy: results.GaveUpWaiting = true; return results;
+    case SaveFolderSession::Opened::Failed:
+      saveProblem = "the save folder " + saveFolder + " " + saveProblem;
+      break;
+  }
+  std::shared_ptr<Folder> outputFolder = saveProblem.empty() ? session.OutputFolder({}, &saveProblem) : nullptr;
+  // The batch's bound images go to a folder of its own, which a later batch sweeps
+  // should this one be killed.
+  struct ImagesOfTheBatch {
+    ShellState& state;
+    const std::filesystem::path own = state.Images.TempFolder;
+    std::optional<RunFolder> folder;
+    explicit ImagesOfTheBatch(ShellState& s) : state(s) {
+      if (own.empty()) return;
+      folder.emplace("batch-", own);
+      if (folder->Ok()) state.Images.TempFolder = folder->Path() / "";
+    }
+    ~ImagesOfTheBatch() { state.Images.TempFolder = own; }
+  } images(state);
   // A copy of each name: the status repaint must not see a row change under it.
   std::vector<std::string> names;
   for (int r = first; r <= last; ++r) names.push_back(rows[static_cast<size_t>(r)][kColName]);
@@ -73,25 +96,41 @@ BatchResults RunBatchRows(ShellState& state, const std::vector<FileRow>& rows, i
     const std::string input = sourceFolder + name;
     const std::string output = saveFolder + name;
     const DocumentHandler& doc = *format->Document;
-    bool accepted = false, headOnly = false;
+    bool probed = false, accepted = false, headOnly = false;
     std::string why;
     const std::optional<std::vector<uint8_t>> bytes = ReadWholeFileIf(
-        input, [&](std::span<const uint8_t> head) { return accepted = StartsWithSignature(doc, head); }, nullptr,
-        &why, kLoadFromBytesUpTo, &headOnly);
-    if (!accepted) return work;  // cannot be opened or not this format: skipped silently
+        input,
+        [&](std::span<const uint8_t> head) {
+          probed = true;
+          return accepted = StartsWithSignature(doc, head);
+        },
+        nullptr, &why, kLoadFromBytesUpTo, &headOnly);
     formats[i] = format;
+    ConvertResult& r = work.Conversion.Result;
+    if (!accepted) {  // selected as a drawing, yet nothing can come of it: a failure
+      r.Outcome = probed                    ? ConvertOutcome::NotADrawing
+                  : !IdentityOf(input)     ? ConvertOutcome::Missing
+                                           : ConvertOutcome::LoadFailed;
+      r.Reason = probed ? std::string(format->NotThisFormat) : why;
+      return work;
+    }
     status(ConversionStatusText(input, output));
     if (!bytes) {  // the rest of the file could not be read
-      work.Conversion.Result.Outcome = ConvertOutcome::LoadFailed;
-      work.Conversion.Result.Reason = why;
+      r.Outcome = ConvertOutcome::LoadFailed;
+      r.Reason = why;
+      return work;
+    }
+    if (!outputFolder) {
+      r.Outcome = ConvertOutcome::SaveFailed;
+      r.Reason = saveProblem;
       return work;
     }
     ConvertHooks hooks;
     hooks.Verify = true;
     hooks.DeferFlush = true;
     work.Conversion =
-        PrepareConversion(worker, *format, input, output, ConvertMode::Write, hooks,
-                          headOnly ? std::nullopt : std::optional(std::span<const uint8_t>(*bytes)));
+        PrepareConversion(worker, *format, input, OutputTarget{outputFolder, name, &session}, ConvertMode::Write,
+                          hooks, headOnly ? std::nullopt : std::optional(std::span<const uint8_t>(*bytes)));
     return work;
   };
   run.Done = [&](size_t i, BatchRowWork&, const ConvertResult& result) {

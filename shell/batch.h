@@ -8,6 +8,7 @@
 #include "shell/conversion.h"
 #include "shell/filelist.h"
 #include "shell/formats.h"
+#include "shell/savefolder.h"
 #include "shell/shellstate.h"
 #include "shell/texts.h"
 
@@ -52,6 +53,9 @@ struct BatchRowResult {
 
 struct BatchResults {
   std::vector<BatchRowResult> Rows;  // in row order; skipped rows are not listed
+  // Another run was writing into the save folder and the wait for it was given up:
+  // nothing was converted.
+  bool GaveUpWaiting = false;
   int Handed() const { return static_cast<int>(Rows.size()); }
   int Failed() const;
 };
@@ -59,9 +63,12 @@ struct BatchResults {
 // Converts rows top..bottom (inclusive, clamped to the rows) from sourceFolder into
 // saveFolder, top to bottom, each output verified after writing. `beforeRow` (when
 // set) is called with each row's number before the row is looked at, so the window
-// can say which of the selected rows it is on.
+// can say which of the selected rows it is on. The save folder is held for the
+// batch (see SaveFolderSession); while another run writes there the batch waits as
+// `wait` says. A row whose name is a converted format's but whose file is missing
+// or not of that format is a failed row (NotADrawing, Missing).
 BatchResults RunBatchRows(ShellState& state, const std::vector<FileRow>& rows, int top, int bottom,
                           const std::string& sourceFolder, const std::string& saveFolder,
-                          const std::function<void(int row)>& beforeRow = {});
+                          const std::function<void(int row)>& beforeRow = {}, const SaveFolderWait& wait = {});
 
 }  // namespace plm

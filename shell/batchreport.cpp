@@ -29,7 +29,7 @@ std::string BatchCountsText(const BatchResults& results, int skipped) {
 
 ResultLine ResultLineOf(const BatchRowResult& row) {
   ResultLine line;
-  line.Name = NameToUtf8(row.Name);
+  line.Name = ShownName(row.Name);
   const ConvertResult& r = row.Result;
   if (r.Ok()) {
     line.Outcome = texts::kOutcomeConverted;
@@ -40,6 +40,10 @@ ResultLine ResultLineOf(const BatchRowResult& row) {
   }
   line.Failed = true;
   line.Outcome = texts::kOutcomeFailed;
+  if (r.Outcome == ConvertOutcome::NotADrawing || r.Outcome == ConvertOutcome::Missing) {
+    line.Detail = r.Outcome == ConvertOutcome::Missing ? texts::kFailedMissing : texts::kFailedNotDrawing;
+    return line;
+  }
   const char* lead = texts::kLoadFailed;
   switch (r.Outcome) {
     case ConvertOutcome::BackupFailed: lead = texts::kBackupFailed; break;
@@ -48,7 +52,7 @@ ResultLine ResultLineOf(const BatchRowResult& row) {
     default: break;
   }
   // A reason may quote a path, whose bytes need not be UTF-8.
-  line.Detail = lead + NameToUtf8(r.Reason);
+  line.Detail = lead + ShownName(r.Reason);
   return line;
 }
 
@@ -63,7 +67,7 @@ std::vector<ResultLine> SkippedLines(const BatchResults& results, const std::vec
     if (name.empty() || handed.count(r) != 0) continue;
     const DrawingFormat* format = FormatForName(name);
     const bool converted = format != nullptr && format->Document != nullptr;
-    lines.push_back({NameToUtf8(name), texts::kOutcomeSkipped,
+    lines.push_back({ShownName(name), texts::kOutcomeSkipped,
                      converted ? texts::kSkippedNotDrawing : texts::kSkippedOtherType, false});
   }
   return lines;

@@ -27,16 +27,12 @@ constexpr size_t kAhead = 2 * kGroupRows;
 // its own, and their renames by a flush of their folder.
 constexpr size_t kFlushWholeFrom = 16;
 
-std::filesystem::path FolderOf(const std::filesystem::path& file) {
-  return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
-}
-
 // One flush handle per file system the outputs go to, found once per output folder.
 class FileSystems {
  public:
   // Null when the folder cannot be opened: its files are then flushed one by one.
-  FileSystemFlush* For(const std::filesystem::path& folder) {
-    const auto known = byFolder_.find(folder.string());
+  FileSystemFlush* For(const Folder& folder) {
+    const auto known = byFolder_.find(folder.Identity());
     if (known != byFolder_.end()) return known->second;
     FileSystemFlush* handle = nullptr;
     auto opened = std::make_unique<FileSystemFlush>();
@@ -48,12 +44,12 @@ class FileSystems {
         handles_.push_back(std::move(opened));
       }
     }
-    byFolder_.emplace(folder.string(), handle);
+    byFolder_.emplace(folder.Identity(), handle);
     return handle;
   }
 
  private:
-  std::map<std::string, FileSystemFlush*> byFolder_;
+  std::map<FileIdentity, FileSystemFlush*> byFolder_;
   std::vector<std::unique_ptr<FileSystemFlush>> handles_;
 };
 
@@ -98,7 +94,7 @@ class GroupCommitter {
         return;
       }
     } else {
-      e.fs = fileSystems_.For(FolderOf(out.Target()));
+      e.fs = out.Where() ? fileSystems_.For(*out.Where()) : nullptr;
       bytes_ += out.Bytes();
     }
     group_.push_back(std::move(e));
@@ -124,7 +120,7 @@ class GroupCommitter {
 
     // The names of the group before: durable with the flush above, else by a flush
     // of their files (where the name needs it) and of their folders, each once.
-    std::map<std::string, std::string> folders;  // folder -> "" when flushed, else why not
+    std::map<FileIdentity, std::string> folders;  // folder -> "" when flushed, else why not
     for (Entry& e : published_) {
       std::string fileWhy;
       if (e.result.Outcome == ConvertOutcome::Converted && !covered(e) &&
@@ -133,11 +129,11 @@ class GroupCommitter {
         e.result.Reason = "the output is in place, but it " + fileWhy;
       }
       if (e.result.Outcome == ConvertOutcome::Converted && !covered(e)) {
-        const std::filesystem::path folder = FolderOf(e.work.Conversion.OutputPath);
-        auto known = folders.find(folder.string());
+        const Folder& folder = *e.work.Conversion.Target.Where;
+        auto known = folders.find(folder.Identity());
         if (known == folders.end()) {
           std::string why;
-          known = folders.emplace(folder.string(), FlushFile(folder, &why) ? "" : why).first;
+          known = folders.emplace(folder.Identity(), folder.Flush(&why) ? "" : why).first;
         }
         if (!known->second.empty()) {
           e.result.Outcome = ConvertOutcome::SaveFailed;
@@ -198,23 +194,22 @@ void RunOnCallingThread(ShellState& state, const RowOrderedRun& run) {
   committer.Finish();
 }
 
-// The workers' own states; their image folders go when empty.
+// The workers' own states, each with an image folder of its own inside the caller's,
+// removed with what is left in it.
 struct WorkerStates {
   std::vector<std::unique_ptr<ShellState>> States;
+  std::vector<std::unique_ptr<RunFolder>> Images;
   WorkerStates(const ShellState& model, int count) {
     for (int k = 0; k < count; ++k) {
       auto s = std::make_unique<ShellState>();
       s->Options = model.Options;
       if (!model.Images.TempFolder.empty()) {
-        s->Images.TempFolder = model.Images.TempFolder / ("worker-" + std::to_string(k + 1));
-        CreateFolderQuietly(s->Images.TempFolder);
+        auto folder = std::make_unique<RunFolder>("worker-", model.Images.TempFolder);
+        if (folder->Ok()) s->Images.TempFolder = folder->Path() / "";
+        Images.push_back(std::move(folder));
       }
       States.push_back(std::move(s));
     }
-  }
-  ~WorkerStates() {
-    for (const auto& s : States)
-      if (!s->Images.TempFolder.empty()) RemoveEmptyFolderQuietly(s->Images.TempFolder);
   }
 };
 

@@ -9,6 +9,8 @@
 #include "platform/files.h"
 #include "platform/fsutil.h"
 
+#include <cerrno>
+
 namespace plm {
 namespace {
 
@@ -58,17 +60,18 @@ bool TakeFinishedOutput(ByteSink& out, FinishedTemporaries& finished, PreparedCo
 // pass; the input still decides first: a load failure is reported as one (and the
 // temporary removed) even when the output could not be made or written.
 PreparedConversion StreamConversion(ShellState& state, const DocumentHandler& doc, const std::string& inputPath,
-                                    const std::string& outputPath, const ConvertHooks& hooks,
+                                    const OutputTarget& target, const ConvertHooks& hooks,
                                     std::optional<std::span<const uint8_t>> inputBytes) {
   PreparedConversion p;
-  p.OutputPath = outputPath;
+  p.OutputPath = target.Where->PathOf(target.Name).string();
+  p.Target = target;
   ConvertResult& r = p.Result;
   ReadFailure failure;
   bool written = false;
   {
     FinishedTemporaries finished(hooks.DeferFlush);
     ByteSink out;
-    out.CreateFile(outputPath, TemporaryKind::Unnamed);
+    out.CreateFile(target.Where, target.Name, TemporaryKind::Unnamed);
     if (!doc.Stream(state, inputPath, inputBytes, out, r.Changes, &failure)) {
       out.Abort();
       r.Outcome = ConvertOutcome::LoadFailed;
@@ -86,14 +89,18 @@ PreparedConversion StreamConversion(ShellState& state, const DocumentHandler& do
 }  // namespace
 
 std::string ConversionStatusText(const std::string& inputPath, const std::string& outputPath) {
-  return "ファイル「" + NameToUtf8(inputPath) + "」→「" + NameToUtf8(outputPath) + "」変換中です。";
+  return "ファイル「" + ShownName(inputPath) + "」→「" + ShownName(outputPath) + "」変換中です。";
+}
+
+std::string BackupNameOf(const std::string& outputName) {
+  const size_t dot = outputName.rfind('.');
+  const std::string stem = dot == std::string::npos ? outputName : outputName.substr(0, dot);
+  const DrawingFormat* format = FormatForName(outputName);
+  return stem + (format == &JwsFormat() ? ".JSB" : ".BAK");
 }
 
 std::filesystem::path BackupPathOf(const std::filesystem::path& outputPath) {
-  const std::string name = outputPath.filename().string();
-  const size_t dot = name.rfind('.');
-  const std::string backupName = (dot == std::string::npos ? name : name.substr(0, dot)) + ".BAK";
-  return outputPath.parent_path() / backupName;
+  return outputPath.parent_path() / BackupNameOf(outputPath.filename().string());
 }
 
 bool BackupExistingOutput(const std::filesystem::path& outputPath, std::string* why) {
@@ -106,16 +113,93 @@ bool BackupExistingOutput(const std::filesystem::path& outputPath, std::string* 
   return false;
 }
 
+namespace {
+
+// Why the earlier output at `target` could not be kept as its backup (or why it may
+// not be moved at all), or "" when it may. Checked before anything is moved.
+std::string WhyNotKeep(const OutputTarget& target, const std::string& backup) {
+  const Folder& folder = *target.Where;
+  if (backup.size() > folder.NameLimit())
+    return "its backup name " + folder.PathOf(backup).string() + " would be " + std::to_string(backup.size()) +
+           " bytes long, more than the " + std::to_string(folder.NameLimit()) + " its folder takes";
+  if (!target.Session) return {};
+  std::string why = target.Session->WhyNotReplace(folder, target.Name);
+  if (why.empty()) why = target.Session->WhyNotReplace(folder, backup);
+  return why;
+}
+
+// A failure known before the output is written: a name its folder cannot hold, or an
+// earlier output there that could not be kept.
+std::optional<ConvertResult> RefusedBeforeWriting(const OutputTarget& target) {
+  ConvertResult r;
+  const size_t limit = target.Where->NameLimit();
+  if (target.Name.size() > limit) {
+    r.Outcome = ConvertOutcome::SaveFailed;
+    r.Reason = "the output name is " + std::to_string(target.Name.size()) + " bytes long, more than the " +
+               std::to_string(limit) + " its folder takes";
+    return r;
+  }
+  if (!target.Where->IdentityOf(target.Name)) return std::nullopt;
+  const std::string why = WhyNotKeep(target, BackupNameOf(target.Name));
+  if (why.empty()) return std::nullopt;
+  r.Outcome = ConvertOutcome::BackupFailed;
+  r.Reason = "the existing output cannot be kept: " + why + "; nothing was written";
+  return r;
+}
+
+}  // namespace
+
 PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& format, const std::string& inputPath,
                                      const std::string& outputPath, ConvertMode mode, const ConvertHooks& hooks,
                                      std::optional<std::span<const uint8_t>> inputBytes) {
+  const std::filesystem::path out(outputPath);
+  OutputTarget target{Folder::Open(out.has_parent_path() ? out.parent_path() : std::filesystem::path(".")),
+                      out.filename().string(), nullptr};
+  const int openError = errno;
+  if (target.Where || mode == ConvertMode::DryRun)
+    return PrepareConversion(state, format, inputPath, target, mode, hooks, inputBytes);
+  // No folder to write into: the input still decides first, as in a full conversion.
   PreparedConversion p;
   p.OutputPath = outputPath;
-  ConvertResult& r = p.Result;
+  ReadFailure failure;
   const DocumentHandler& doc = *format.Document;
+  const bool loaded =
+      inputBytes ? doc.LoadBytes(state, *inputBytes, &failure) : doc.Load(state, inputPath, &failure);
+  p.Result.Outcome = loaded ? ConvertOutcome::SaveFailed : ConvertOutcome::LoadFailed;
+  p.Result.Reason = loaded ? "the output cannot create a file in " + out.parent_path().string() + ": " +
+                                 ErrnoText(openError)
+                           : failure.Reason;
+  if (loaded) p.Result.Changes = doc.ApplyRule(state);
+  doc.Release(state, loaded);
+  return p;
+}
+
+PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& format, const std::string& inputPath,
+                                     const OutputTarget& target, ConvertMode mode, const ConvertHooks& hooks,
+                                     std::optional<std::span<const uint8_t>> inputBytes) {
+  const DocumentHandler& doc = *format.Document;
+  if (mode == ConvertMode::Write && !target.Where) {
+    PreparedConversion p;
+    p.OutputPath = target.Name;
+    p.Result.Outcome = ConvertOutcome::SaveFailed;
+    p.Result.Reason = "the output has no folder to be written into";
+    return p;
+  }
+  if (mode == ConvertMode::Write) {
+    if (std::optional<ConvertResult> refused = RefusedBeforeWriting(target)) {
+      PreparedConversion p;
+      p.OutputPath = target.Where->PathOf(target.Name).string();
+      p.Result = std::move(*refused);
+      return p;
+    }
+  }
   // Nothing asks to see the whole document: it is converted a piece at a time.
   if (doc.Stream && mode == ConvertMode::Write && !hooks.Verify && !hooks.Observer)
-    return StreamConversion(state, doc, inputPath, outputPath, hooks, inputBytes);
+    return StreamConversion(state, doc, inputPath, target, hooks, inputBytes);
+  PreparedConversion p;
+  p.OutputPath = target.Where ? target.Where->PathOf(target.Name).string() : target.Name;
+  p.Target = target;
+  ConvertResult& r = p.Result;
   ReadFailure failure;
   const bool loaded =
       inputBytes ? doc.LoadBytes(state, *inputBytes, &failure) : doc.Load(state, inputPath, &failure);
@@ -141,7 +225,7 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
     ByteSink out;
     // Only the hooks open the temporary by its path.
     const bool named = hooks.Verify || hooks.Observer;
-    if (out.CreateFile(outputPath, named ? TemporaryKind::Hidden : TemporaryKind::Unnamed))
+    if (out.CreateFile(target.Where, target.Name, named ? TemporaryKind::Hidden : TemporaryKind::Unnamed))
       doc.Encode(out, state, version);
     written = TakeFinishedOutput(out, finished, p);
   }
@@ -163,29 +247,42 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
 ConvertResult PublishConversion(PreparedConversion& p) {
   ConvertResult r = p.Result;
   if (!p.Output.Pending()) return r;
+  SaveFolderSession* session = p.Target.Session;
   std::string why;
   // Most outputs are new: they take the free name in one step that fails, changing
   // nothing, should an earlier output be there after all.
   switch (p.Output.PublishWhereFree(&why)) {
-    case PublishOutcome::Published: return r;
+    case PublishOutcome::Published:
+      if (session) session->Made(p.Output.Identity());
+      return r;
     case PublishOutcome::Failed:
       r.Outcome = ConvertOutcome::SaveFailed;
       r.Reason = "the output " + why;
       return r;
     case PublishOutcome::Occupied: break;
   }
-  const std::filesystem::path backup = BackupPathOf(p.OutputPath);
+  const Folder& folder = *p.Target.Where;
+  const std::string backup = BackupNameOf(p.Target.Name);
   // An output that cannot be kept as the backup is never replaced: it would be lost.
-  if (KeepExistingAs(p.OutputPath, backup, &why) == KeepOutcome::Failed) {
+  const std::string refused = WhyNotKeep(p.Target, backup);
+  std::optional<FileIdentity> kept;
+  if (!refused.empty()) {
+    r.Reason = "the existing output cannot be kept: " + refused;
+  } else if (KeepExistingAs(folder, p.Target.Name, backup, &why, &kept) == KeepOutcome::Failed) {
+    r.Reason = "the existing output could not be renamed to " + folder.PathOf(backup).string() + ": " + why;
+  }
+  if (!r.Reason.empty()) {
     p.Output.Discard();
     r.Outcome = ConvertOutcome::BackupFailed;
-    r.Reason = "the existing output could not be renamed to " + backup.string() + ": " + why;
     return r;
   }
+  if (session) session->Made(kept);
   if (!p.Output.Publish(&why)) {
     r.Outcome = ConvertOutcome::SaveFailed;
     r.Reason = "the output " + why;
+    return r;
   }
+  if (session) session->Made(p.Output.Identity());
   return r;
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/files.h"
 #include "shell/formats.h"
+#include "shell/savefolder.h"
 #include "shell/shellstate.h"
 
 namespace plm {
@@ -21,6 +22,8 @@ enum class ConvertOutcome {
   SaveFailed,    // the output could not be written; an earlier output stays as it was
   VerifyFailed,  // the output did not read back as written; it never took its name,
                  // and an earlier output stays as it was
+  NotADrawing,   // a file named as a drawing that is not one of its format; nothing written
+  Missing,       // the file is no longer there; nothing written
 };
 
 struct ConvertResult {
@@ -58,12 +61,16 @@ struct ConvertHooks {
   bool DeferFlush = false;
 };
 
-// The progress sentence shown while one file is converted; the paths as NameToUtf8
+// The progress sentence shown while one file is converted; the paths as ShownName
 // shows them.
 std::string ConversionStatusText(const std::string& inputPath, const std::string& outputPath);
 
-// outputPath with the extension of its file name (from the last dot on) replaced by
-// ".BAK"; a name without a dot gets ".BAK" appended.
+// The name an earlier output keeps: the output name with its extension (from the
+// last dot on) replaced by ".BAK" (a name without a dot gets ".BAK" appended), or by
+// ".JSB" for a JWS figure, so a drawing and a figure of one name never share a
+// backup, the file list never takes a figure's backup for a drawing, and the
+// backup of a .JWW or .JWS name is never longer than that name.
+std::string BackupNameOf(const std::string& outputName);
 std::filesystem::path BackupPathOf(const std::filesystem::path& outputPath);
 
 // Gives an existing file at outputPath its backup name as well (replacing an older
@@ -77,10 +84,19 @@ bool BackupExistingOutput(const std::filesystem::path& outputPath, std::string* 
 // so memory holds the document alone.
 constexpr uint64_t kLoadFromBytesUpTo = uint64_t{16} << 20;
 
+// Where one output goes: a name in an open folder, and the run it belongs to.
+struct OutputTarget {
+  std::shared_ptr<Folder> Where;
+  std::string Name;
+  // The run's save folder: what it must not replace. May be null.
+  SaveFolderSession* Session = nullptr;
+};
+
 // A conversion taken as far as it goes before its output takes its name.
 struct PreparedConversion {
   ConvertResult Result;  // final, unless Output is pending
   std::string OutputPath;
+  OutputTarget Target;
   FinishedTemporary Output;  // the complete (and verified, when asked) output
 };
 
@@ -91,13 +107,19 @@ struct PreparedConversion {
 // backup's name changes yet. Never sets the status text, so it may run on any
 // thread with a ShellState of its own.
 PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& format, const std::string& inputPath,
+                                     const OutputTarget& target, ConvertMode mode, const ConvertHooks& hooks,
+                                     std::optional<std::span<const uint8_t>> inputBytes = std::nullopt);
+// The same into the folder of outputPath, opened from its path.
+PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& format, const std::string& inputPath,
                                      const std::string& outputPath, ConvertMode mode, const ConvertHooks& hooks,
                                      std::optional<std::span<const uint8_t>> inputBytes = std::nullopt);
 
 // Puts a prepared output in place, whose temporary must be durable by now: keeps an
 // existing output as the one backup (it stays under its own name until the new
 // output replaces it in one rename), then renames the temporary over it. Gives the
-// conversion's final result.
+// conversion's final result. Nothing is moved when the output name or its backup
+// name holds what the run must not replace, or when the backup name is longer than
+// the folder takes.
 ConvertResult PublishConversion(PreparedConversion& prepared);
 
 // Converts one file of a converted format (format.Document is set): sets the status

@@ -74,6 +74,12 @@ inline constexpr char kBackupFailed[] = "保存先の既存ファイルをバッ
 inline constexpr char kSaveFailed[] = "書き込めませんでした: ";
 inline constexpr char kVerifyFailed[] = "書き込んだファイルを読み直せませんでした: ";
 inline constexpr char kSkippedNotDrawing[] = "図面の形式ではありません";
+// A selected row named as a drawing from which no output can come.
+inline constexpr char kFailedNotDrawing[] = "図面ではありません";
+inline constexpr char kFailedMissing[] = "ファイルが見つかりません";
+// While another conversion writes into the save folder, the batch waits for it.
+inline constexpr char kWaitingForSaveFolder[] =
+    "別の変換がこの保存先フォルダに書き込んでいます。終わるのを待っています（ESC: 中止）。";
 inline constexpr char kSkippedOtherType[] = "変換する種類のファイルではありません";
 inline constexpr char kNoOpener[] = "このファイルを開くプログラムが見つかりません。";
 // The listing: "フォルダ「" + folder + "」を検索中(ESC:中断)", then the count + " Files  パス名「"

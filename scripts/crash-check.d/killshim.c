@@ -4,14 +4,11 @@
  * right before (or right after) the Nth such call, so every gap between two steps of
  * the conversion can be hit on purpose. PLM_STEP_LOG=path appends one line per call
  * ("N name path"), for counting the steps of an uninterrupted run.
- * PLM_BACKUP_BY_LINK=1 turns a rename of an existing file to a name ending in ".BAK"
- * into: remove the old backup, hard-link the file as the backup, leaving the file in
- * place; the writer's final rename then replaces it. That is the order of steps that
- * keeps every output name whole, so the check can be seen to pass on it. With it, the
- * creation of a temporary ".NAME.plm-*.tmp" first removes the other temporaries of
- * that NAME, which a killed run left behind. */
+ * PLM_NO_LINKS=1 stands for a file system without hard links: link and linkat fail
+ * with EPERM and unnamed files (O_TMPFILE) are refused with EOPNOTSUPP, as on the
+ * file systems of many USB sticks and network folders. */
 #define _GNU_SOURCE
-#include <dirent.h>
+#include <errno.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -68,50 +65,13 @@ static void after(void) {
   static type(*real_##name) args; \
   if (!real_##name) real_##name = (type(*) args)dlsym(RTLD_NEXT, #name)
 
-static int by_link(void) {
-  const char* v = getenv("PLM_BACKUP_BY_LINK");
+static int no_links(void) {
+  const char* v = getenv("PLM_NO_LINKS");
   return v && *v == '1';
-}
-
-/* Removes the stale temporaries of the output that `temp` is a temporary of. */
-static void sweep_temporaries(const char* temp) {
-  if (!by_link()) return;
-  const char* slash = strrchr(temp, '/');
-  const char* base = slash ? slash + 1 : temp;
-  const char* mark = strstr(base, ".plm-");
-  size_t n = strlen(base);
-  if (base[0] != '.' || !mark || n < 4 || strcmp(base + n - 4, ".tmp") != 0) return;
-  char folder[4096];
-  size_t flen = slash ? (size_t)(slash - temp) : 1;
-  if (flen >= sizeof folder) return;
-  memcpy(folder, slash ? temp : ".", flen);
-  folder[flen] = 0;
-  size_t stem = (size_t)(mark - base) + 5; /* ".NAME.plm-" */
-  DIR* d = opendir(folder);
-  if (!d) return;
-  struct dirent* e;
-  while ((e = readdir(d)) != NULL) {
-    size_t en = strlen(e->d_name);
-    if (en > stem && strncmp(e->d_name, base, stem) == 0 && strcmp(e->d_name + en - 4, ".tmp") == 0) {
-      char path[8192];
-      snprintf(path, sizeof path, "%s/%s", folder, e->d_name);
-      unlink(path);
-    }
-  }
-  closedir(d);
-}
-
-static int ends_with_bak(const char* s) {
-  size_t n = strlen(s);
-  return n >= 4 && strcmp(s + n - 4, ".BAK") == 0;
 }
 
 int rename(const char* a, const char* b) {
   REAL(int, rename, (const char*, const char*));
-  if (by_link() && ends_with_bak(b)) {
-    unlink(b);
-    return link(a, b);
-  }
   before("rename", a);
   int r = real_rename(a, b);
   after();
@@ -136,6 +96,10 @@ int renameat2(int fa, const char* a, int fb, const char* b, unsigned flags) {
 
 int link(const char* a, const char* b) {
   REAL(int, link, (const char*, const char*));
+  if (no_links()) {
+    errno = EPERM;
+    return -1;
+  }
   before("link", b);
   int r = real_link(a, b);
   after();
@@ -144,6 +108,10 @@ int link(const char* a, const char* b) {
 
 int linkat(int fa, const char* a, int fb, const char* b, int flags) {
   REAL(int, linkat, (int, const char*, int, const char*, int));
+  if (no_links()) {
+    errno = EPERM;
+    return -1;
+  }
   before("linkat", b);
   int r = real_linkat(fa, a, fb, b, flags);
   after();
@@ -190,6 +158,14 @@ int mkdir(const char* a, mode_t m) {
   return r;
 }
 
+int mkdirat(int fd, const char* a, mode_t m) {
+  REAL(int, mkdirat, (int, const char*, mode_t));
+  before("mkdirat", a);
+  int r = real_mkdirat(fd, a, m);
+  after();
+  return r;
+}
+
 /* The file an fsync is for, for the step log. */
 static const char* fd_path(int fd, char* buf, size_t size) {
   char link[64];
@@ -231,6 +207,12 @@ int syncfs(int fd) {
 
 static int creates(int flags) { return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE; }
 
+static int refused_unnamed(int flags) {
+  if ((flags & O_TMPFILE) != O_TMPFILE || !no_links()) return 0;
+  errno = EOPNOTSUPP;
+  return 1;
+}
+
 int open(const char* p, int flags, ...) {
   REAL(int, open, (const char*, int, ...));
   mode_t mode = 0;
@@ -239,7 +221,7 @@ int open(const char* p, int flags, ...) {
     va_start(ap, flags);
     mode = (mode_t)va_arg(ap, int);
     va_end(ap);
-    sweep_temporaries(p);
+    if (refused_unnamed(flags)) return -1;
     before("open", p);
   }
   int r = real_open(p, flags, mode);
@@ -255,7 +237,7 @@ int open64(const char* p, int flags, ...) {
     va_start(ap, flags);
     mode = (mode_t)va_arg(ap, int);
     va_end(ap);
-    sweep_temporaries(p);
+    if (refused_unnamed(flags)) return -1;
     before("open", p);
   }
   int r = real_open64(p, flags, mode);
@@ -271,7 +253,7 @@ int openat(int dfd, const char* p, int flags, ...) {
     va_start(ap, flags);
     mode = (mode_t)va_arg(ap, int);
     va_end(ap);
-    sweep_temporaries(p);
+    if (refused_unnamed(flags)) return -1;
     before("openat", p);
   }
   int r = real_openat(dfd, p, flags, mode);

@@ -56,9 +56,10 @@ namespace {
 constexpr int kInitialPanelWidth = 160;
 constexpr int kInitialEmptyRows = 4;  // the grid starts as header and four empty rows
 
-// A path or name as the user reads it; the bytes themselves stay in the window's
-// state, never taken back from the shown text.
-QString PathText(const std::string& path) { return QString::fromStdString(NameToUtf8(path)); }
+// A path or name as the user reads it (ShownName: decoded, quoted when it holds a
+// control character); the bytes themselves stay in the window's state, never taken
+// back from the shown text.
+QString PathText(const std::string& path) { return QString::fromStdString(ShownName(path)); }
 
 // The folder bytes of a tree node, kept beside its display text so that names which
 // are not valid UTF-8 still make the right path.
@@ -799,13 +800,26 @@ void TForm1::Button4Click() {
     state_.Status = [&](const std::string& text) {
       if (sink) sink(place + text);
     };
-    LastBatch = RunBatchRows(state_, rows, top, bottom, source, SaveFolder, [&](int r) {
-      place = "(" + std::to_string(r - top + 1) + "/" + std::to_string(bottom - top + 1) + ") ";
-    });
+    // Another run writing into the save folder is waited for, with the status text
+    // saying so, until it ends or ESC gives up.
+    SaveFolderWait wait;
+    wait.OnBusy = [this] { SetStatusText(texts::kWaitingForSaveFolder); };
+    wait.KeepWaiting = [this] {
+      SetStatusText(texts::kWaitingForSaveFolder);
+      return !keys_->EscapeHeld();
+    };
+    LastBatch = RunBatchRows(
+        state_, rows, top, bottom, source, SaveFolder,
+        [&](int r) { place = "(" + std::to_string(r - top + 1) + "/" + std::to_string(bottom - top + 1) + ") "; },
+        wait);
     state_.Status = sink;
     skipped = SkippedLines(LastBatch, rows, top, bottom);
   }
   batchRunning_ = false;
+  if (LastBatch.GaveUpWaiting) {
+    SetStatusText(kBatchCancelled);
+    return;
+  }
   // Without a failure the design's sentence alone; otherwise the count of failed files
   // and the list of what became of each.
   const std::string summary = BatchSummaryText(LastBatch);

@@ -47,7 +47,8 @@ TEST(PlmconvBackupTest, AnExistingOutputIsKeptAsBak) {
   EXPECT_TRUE(IsJwwFile(out / "A.JWW"));
 }
 
-TEST(PlmconvBackupTest, JwwAndJwsOfOneNameLeaveOneBackupOfTheLater) {
+// A drawing and a figure of one name each keep their own earlier output.
+TEST(PlmconvBackupTest, JwwAndJwsOfOneNameKeepABackupEach) {
   plmtest::TempDir in, out;
   WriteFileBytes(in / "A.JWW", JwwDrawing().data());
   WriteFileBytes(in / "A.JWS", JwsFigure().data());
@@ -56,7 +57,8 @@ TEST(PlmconvBackupTest, JwwAndJwsOfOneNameLeaveOneBackupOfTheLater) {
   const CliRun r = Plmconv({"convert", "-o", out.path().string(), (in / "A.JWW").string(), (in / "A.JWS").string()});
   EXPECT_EQ(r.code, kExitOk) << r.out;
   EXPECT_TRUE(r.err.empty());
-  EXPECT_EQ(ReadFileBytes(out / "A.BAK"), (std::vector<uint8_t>{'s'}));
+  EXPECT_EQ(ReadFileBytes(out / "A.BAK"), (std::vector<uint8_t>{'w'}));
+  EXPECT_EQ(ReadFileBytes(out / "A.JSB"), (std::vector<uint8_t>{'s'}));
   EXPECT_TRUE(IsJwwFile(out / "A.JWW"));
   EXPECT_TRUE(IsJwsFile(out / "A.JWS"));
 }

@@ -103,9 +103,9 @@ TEST(PlmconvFoldersTest, ASaveFolderInsideTheInputIsNeverEntered) {
   WriteFileBytes(save / "earlier.JWW", Drawing());  // an output of an earlier run
   const std::vector<std::string> first = {"A.jws",      "a.JWW",       "b.JWW",     "earlier.JWW", "sub/",
                                           "sub/c.JWW", "sub/deeper/", "sub/deeper/d.JWS"};
-  const std::vector<std::string> second = {"A.BAK",       "A.jws",     "a.BAK",       "a.JWW",
-                                           "b.BAK",       "b.JWW",     "earlier.JWW", "sub/",
-                                           "sub/c.BAK",   "sub/c.JWW", "sub/deeper/", "sub/deeper/d.BAK",
+  const std::vector<std::string> second = {"A.JSB",   "A.jws",     "a.BAK",       "a.JWW",
+                                           "b.BAK",      "b.JWW",     "earlier.JWW", "sub/",
+                                           "sub/c.BAK",  "sub/c.JWW", "sub/deeper/", "sub/deeper/d.JSB",
                                            "sub/deeper/d.JWS"};
   for (int run = 0; run < 2; ++run) {
     SCOPED_TRACE("run " + std::to_string(run + 1));
@@ -229,7 +229,7 @@ TEST(PlmconvHelpTest, EveryOptionAndExitStatusIsDocumented) {
   const char* const documented[] = {
       "--type-spacing", "--free-spacing", "--dimension-values", "--block-texts", "--all", "--dry-run",
       "--report", "--verify", "--recursive", "-r", "--output", "-o", "--verbose", "-v", "--type", "--help",
-      "convert", "list", "info", ".csv", ".json", ".BAK",
+      "convert", "list", "info", ".csv", ".json", ".BAK", ".JSB", "--no-wait",
   };
   for (const char* option : documented) {
     SCOPED_TRACE(option);
@@ -244,7 +244,7 @@ TEST(PlmconvHelpTest, EveryOptionAndExitStatusIsDocumented) {
   // Each option the parser knows is accepted (not reported as unknown).
   plmtest::TempDir dir;
   for (const char* option : {"--type-spacing", "--free-spacing", "--dimension-values", "--block-texts", "--all",
-                             "--dry-run", "--verify", "--recursive", "-r", "--verbose", "-v"}) {
+                             "--dry-run", "--verify", "--recursive", "-r", "--verbose", "-v", "--no-wait"}) {
     SCOPED_TRACE(option);
     const CliRun r = Plmconv({"convert", option, "-o", dir.path().string()});
     EXPECT_TRUE(r.err.starts_with("plmconv: no files given")) << r.err;

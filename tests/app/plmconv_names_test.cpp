@@ -57,7 +57,7 @@ TEST(PlmconvNamesTest, CodePage932NamesConvertUnderTheirBytesAndPrintDecoded) {
     EXPECT_EQ(run.out, shownIn + "敷地図.jws: converted\n" + shownIn + "敷地図.jws: converted\n");
   }
   EXPECT_EQ(NamesIn(out),
-            (std::vector<std::string>{kSjisSite + ".BAK", kSjisSite + ".jws", "敷地図.BAK", "敷地図.jws"}));
+            (std::vector<std::string>{kSjisSite + ".JSB", kSjisSite + ".jws", "敷地図.JSB", "敷地図.jws"}));
   EXPECT_EQ(plmtest::ReadFileBytes(out / (kSjisSite + ".jws")), plmtest::ReadFileBytes(out / "敷地図.jws"));
   EXPECT_NE(plmtest::ReadFileBytes(out / "敷地図.jws"), figure);  // the spacings were changed
 
@@ -79,6 +79,41 @@ TEST(PlmconvNamesTest, CodePage932NamesConvertUnderTheirBytesAndPrintDecoded) {
   const plmtest::CliRun cut = Plmconv({"convert", "-o", out.string(), (in / (kSjisSite + "2.jws")).string()});
   EXPECT_EQ(cut.code, kExitFailed);
   EXPECT_TRUE(cut.out.starts_with(shownIn + "敷地図2.jws: failed (")) << cut.out;
+}
+
+// A name that would forge a result line, split a list row and reach the terminal with
+// escape sequences: one quoted line in each output; the file converts under its bytes.
+TEST(PlmconvNamesTest, ControlCharactersInNamesPrintQuotedOnOneLine) {
+  plmtest::TempDir dir;
+  const fs::path in = dir / "in", out = dir / "out";
+  fs::create_directories(in);
+  fs::create_directories(out);
+  const std::string name = "b.jws: converted\na\t\x1B[2J\xC2\x9B.jws";
+  const std::string quoted = "'b.jws: converted'$'\\n''a'$'\\t\\033''[2J'$'\\302\\233''.jws'";
+  const std::string shown = "'" + in.string() + "/" + quoted.substr(1);
+  std::string jsonShown;  // the JSON string escapes each backslash
+  for (char c : shown) jsonShown += c == '\\' ? "\\\\" : std::string(1, c);
+  plmtest::WriteFileBytes(in / name, Figure());
+  for (const char* report : {"r.csv", "r.json"}) {
+    const plmtest::CliRun run = Plmconv(
+        {"convert", "--free-spacing", "--report", (dir / report).string(), "-o", out.string(), (in / name).string()});
+    ASSERT_EQ(run.code, kExitOk) << run.out << run.err;
+    EXPECT_EQ(run.out, shown + ": converted\n");
+  }
+  EXPECT_TRUE(fs::exists(out / name));
+  const std::vector<uint8_t> csvBytes = plmtest::ReadFileBytes(dir / "r.csv");
+  const std::vector<uint8_t> jsonBytes = plmtest::ReadFileBytes(dir / "r.json");
+  const std::string csv(csvBytes.begin(), csvBytes.end()), json(jsonBytes.begin(), jsonBytes.end());
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3) << csv;  // the header and two rows
+  EXPECT_NE(csv.find("\r\n" + shown + ",main list,"), std::string::npos) << csv;
+  EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 4) << json;
+  EXPECT_NE(json.find("{\"file\": \"" + jsonShown + "\", "), std::string::npos) << json;
+
+  const plmtest::CliRun list = Plmconv({"list", in.string()});
+  ASSERT_EQ(list.code, kExitOk) << list.err;
+  EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\n'), 2) << list.out;   // the header and one row
+  EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\t'), 10) << list.out;  // six cells each
+  EXPECT_NE(list.out.find("\n" + quoted + "\t"), std::string::npos) << list.out;
 }
 
 }  // namespace

@@ -110,7 +110,7 @@ TEST(PlmconvVerifyTest, DamagedWritesAreCaughtAndNeverReplaceTheEarlierOutput) {
         plmtest::TempDir out;
         if (earlier) {
           WriteFileBytes(out / name, kEarlier);
-          WriteFileBytes(out / (fs::path(name).stem().string() + ".BAK"), {'o', 'l', 'd'});
+          WriteFileBytes(out / plmtest::BackupOf(name), {'o', 'l', 'd'});
         }
         auto state = std::make_unique<ShellState>();
         state->Images.TempFolder = dir / "TEMP";
@@ -128,12 +128,12 @@ TEST(PlmconvVerifyTest, DamagedWritesAreCaughtAndNeverReplaceTheEarlierOutput) {
           // The control really converted something, so the damages below hit real output.
           EXPECT_GT(r.Changes.Total(), 0u);
           EXPECT_NE(ReadFileBytes(out / name), ReadFileBytes(dir / "in" / name));
-          EXPECT_EQ(fs::exists(out / (fs::path(name).stem().string() + ".BAK")), earlier);
+          EXPECT_EQ(fs::exists(out / plmtest::BackupOf(name)), earlier);
         } else {
           EXPECT_EQ(r.Outcome, ConvertOutcome::VerifyFailed);
           EXPECT_NE(r.Reason.find(d.reason), std::string::npos) << r.Reason;
           EXPECT_NE(r.Reason.find("did not replace anything"), std::string::npos) << r.Reason;
-          const fs::path backup = out / (fs::path(name).stem().string() + ".BAK");
+          const fs::path backup = out / plmtest::BackupOf(name);
           if (earlier) {
             EXPECT_EQ(ReadFileBytes(out / name), kEarlier);
             EXPECT_EQ(ReadFileBytes(backup), (std::vector<uint8_t>{'o', 'l', 'd'}));
@@ -145,7 +145,7 @@ TEST(PlmconvVerifyTest, DamagedWritesAreCaughtAndNeverReplaceTheEarlierOutput) {
         // Nothing of the conversion stays in the image folder, nor in the save folder.
         EXPECT_TRUE(fs::is_empty(dir / "TEMP"));
         for (const auto& e : fs::directory_iterator(out.path()))
-          EXPECT_TRUE(e.path().filename() == name || e.path().extension() == ".BAK") << e.path();
+          EXPECT_TRUE(e.path().filename() == name || e.path().filename() == plmtest::BackupOf(name)) << e.path();
         EXPECT_EQ(ReadFileBytes(dir / "in" / name), fs::path(name).extension() == ".JWW" ? Jww700() : Jws420());
       }
     }

@@ -102,8 +102,15 @@ TEST(BatchTest, RowsConvertByExtensionAndProbe) {
   state.Images.TempFolder = dir / "TEMP";
   std::vector<std::string> status;
   state.Status = [&](const std::string& s) { status.push_back(s); };
-  // Rows 0..5: the last row lies outside the range.
-  EXPECT_EQ(RunBatchRows(state, rows, 0, 5, Slashed(dir / "src"), Slashed(dir / "out")).Handed(), 2);
+  // Rows 0..5: the last row lies outside the range. A row named as a drawing that is
+  // not one of its format is a failure, never taken for a success.
+  const BatchResults first = RunBatchRows(state, rows, 0, 5, Slashed(dir / "src"), Slashed(dir / "out"));
+  ASSERT_EQ(first.Handed(), 4);
+  EXPECT_EQ(first.Failed(), 2);
+  EXPECT_EQ(first.Rows[2].Name, "fake.JWW");
+  EXPECT_EQ(first.Rows[2].Result.Outcome, ConvertOutcome::NotADrawing);
+  EXPECT_EQ(first.Rows[3].Name, "Z.JWS");
+  EXPECT_EQ(first.Rows[3].Result.Outcome, ConvertOutcome::NotADrawing);
   std::vector<std::string> written;
   for (const auto& e : fs::directory_iterator(dir / "out")) written.push_back(e.path().filename().string());
   std::sort(written.begin(), written.end());
@@ -112,9 +119,50 @@ TEST(BatchTest, RowsConvertByExtensionAndProbe) {
   EXPECT_EQ(status[0], "ファイル「" + Slashed(dir / "src") + "a.jww」→「" + Slashed(dir / "out") + "a.jww」変換中です。");
   EXPECT_EQ(plmtest::ReadFileBytes(dir / "src" / "a.jww"), jww.data());  // the input stays
 
-  // A range past the end is cut to the rows.
-  EXPECT_EQ(RunBatchRows(state, rows, 7, 100, Slashed(dir / "src"), Slashed(dir / "out")).Handed(), 1);
+  // A range past the end is cut to the rows; a file gone since the listing fails.
+  const BatchResults last = RunBatchRows(state, rows, 6, 100, Slashed(dir / "src"), Slashed(dir / "out"));
+  ASSERT_EQ(last.Handed(), 2);
+  EXPECT_EQ(last.Rows[0].Result.Outcome, ConvertOutcome::Missing);
+  EXPECT_TRUE(last.Rows[1].Result.Ok());
   EXPECT_TRUE(fs::exists(dir / "out" / "last.jws"));
+}
+
+// While another run writes into the save folder, the batch waits as it is told, and a
+// batch given up changes nothing; a batch killed before leaves its image folder to
+// the next one to sweep.
+TEST(BatchTest, ABatchWaitsForAnotherRunInItsSaveFolder) {
+  plmtest::TempDir dir;
+  fs::create_directories(dir / "src");
+  fs::create_directories(dir / "out");
+  fs::create_directories(dir / "TEMP" / "batch-dead01");  // a killed batch's images
+  plmtest::WriteFileBytes(dir / "TEMP" / "batch-dead01" / "image.bmp", {'B', 'M'});
+  plmtest::WriteFileBytes(dir / "src" / "a.jww", JwwDrawing().data());
+  const std::vector<FileRow> rows{{"a.jww", "1", "", "", "", ""}};
+  ShellState state;
+  state.Images.TempFolder = dir / "TEMP";
+  auto other = std::make_unique<SaveFolderSession>();
+  ASSERT_EQ(other->Open(dir / "out", {}), SaveFolderSession::Opened::Ready);
+  int told = 0, asked = 0;
+  SaveFolderWait wait{[&] { ++told; }, [&] { return ++asked < 3; }};
+
+  const BatchResults givenUp = RunBatchRows(state, rows, 0, 0, Slashed(dir / "src"), Slashed(dir / "out"), {}, wait);
+  EXPECT_TRUE(givenUp.GaveUpWaiting);
+  EXPECT_EQ(givenUp.Handed(), 0);
+  EXPECT_EQ(told, 1);
+  EXPECT_EQ(asked, 3);
+  EXPECT_TRUE(fs::is_empty(dir / "out"));
+
+  // The other run ends while this one waits.
+  wait.KeepWaiting = [&] {
+    other.reset();
+    return true;
+  };
+  const BatchResults done = RunBatchRows(state, rows, 0, 0, Slashed(dir / "src"), Slashed(dir / "out"), {}, wait);
+  EXPECT_FALSE(done.GaveUpWaiting);
+  ASSERT_EQ(done.Handed(), 1);
+  EXPECT_TRUE(done.Rows[0].Result.Ok()) << done.Rows[0].Result.Reason;
+  EXPECT_TRUE(fs::exists(dir / "out" / "a.jww"));
+  EXPECT_TRUE(fs::is_empty(dir / "TEMP"));
 }
 
 // The batch answers the probe from the bytes it reads for the load; its answer must be

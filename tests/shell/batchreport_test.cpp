@@ -107,11 +107,11 @@ TEST(BatchReportTest, ABatchWithACutDrawingListsItFirstWithTheReadersReason) {
   fs::create_directories(dir / "TEMP");
   state.Images.TempFolder = dir / "TEMP";
   const BatchResults results = RunBatchRows(state, rows, 0, 5, Slashed(dir / "src"), Slashed(dir / "out"));
-  ASSERT_EQ(results.Handed(), 3);
-  EXPECT_EQ(BatchSummaryText(results), "変換作業を完了しました。（失敗 1 件）");
+  ASSERT_EQ(results.Handed(), 4);
+  EXPECT_EQ(BatchSummaryText(results), "変換作業を完了しました。（失敗 2 件）");
 
   const std::vector<ResultLine> skipped = SkippedLines(results, rows, 0, 5);
-  EXPECT_EQ(BatchCountsText(results, static_cast<int>(skipped.size())), "変換 2 件、失敗 1 件、対象外 2 件");
+  EXPECT_EQ(BatchCountsText(results, static_cast<int>(skipped.size())), "変換 2 件、失敗 2 件、対象外 1 件");
   const std::vector<ResultLine> lines = BatchResultLines(results, skipped);
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[0].Name, "b.jws");
@@ -123,16 +123,17 @@ TEST(BatchReportTest, ABatchWithACutDrawingListsItFirstWithTheReadersReason) {
     const char* name;
     const char* outcome;
     const char* detail;
-  } rest[] = {{"a.jws", "変換", "文字間隔 3 件を 0 にしました"},
-              {"敷地図.jws", "変換", "文字間隔 3 件を 0 にしました"},
-              {"c.JWW", "対象外", "図面の形式ではありません"},
-              {"d.txt", "対象外", "変換する種類のファイルではありません"}};
+    bool failed;
+  } rest[] = {{"c.JWW", "失敗", "図面ではありません", true},
+              {"a.jws", "変換", "文字間隔 3 件を 0 にしました", false},
+              {"敷地図.jws", "変換", "文字間隔 3 件を 0 にしました", false},
+              {"d.txt", "対象外", "変換する種類のファイルではありません", false}};
   for (size_t i = 0; i < std::size(rest); ++i) {
     SCOPED_TRACE(rest[i].name);
     EXPECT_EQ(lines[i + 1].Name, rest[i].name);
     EXPECT_EQ(lines[i + 1].Outcome, rest[i].outcome);
     EXPECT_EQ(lines[i + 1].Detail, rest[i].detail);
-    EXPECT_FALSE(lines[i + 1].Failed);
+    EXPECT_EQ(lines[i + 1].Failed, rest[i].failed);
   }
   EXPECT_TRUE(fs::exists(dir / "out" / sjisName));  // written under the raw name
   EXPECT_FALSE(fs::exists(dir / "out" / "b.jws"));

@@ -41,7 +41,7 @@ const std::vector<uint8_t> kOldOutput = {'o', 'l', 'd'};
 
 TEST(ConversionTest, BackupPathReplacesTheExtensionOfTheName) {
   EXPECT_EQ(BackupPathOf("/s/A.JWW"), fs::path("/s/A.BAK"));
-  EXPECT_EQ(BackupPathOf("/s/a.b.jws"), fs::path("/s/a.b.BAK"));
+  EXPECT_EQ(BackupPathOf("/s/a.b.jws"), fs::path("/s/a.b.JSB"));  // a figure never shares a drawing's backup
   EXPECT_EQ(BackupPathOf("/s.d/noext"), fs::path("/s.d/noext.BAK"));
 }
 

@@ -16,6 +16,13 @@ void WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t
   out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
+std::string BackupOf(const std::string& outputName) {
+  const size_t dot = outputName.rfind('.');
+  std::string ext = dot == std::string::npos ? "" : outputName.substr(dot);
+  for (char& c : ext) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  return outputName.substr(0, dot) + (ext == ".JWS" ? ".JSB" : ".BAK");
+}
+
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "plmtest-XXXXXX").string();
   if (::mkdtemp(pattern.data())) path_ = pattern;

@@ -53,6 +53,10 @@ class Bytes {
 std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t>& data);
 
+// The backup name of an output, as the user reads it in the README: the extension
+// becomes ".BAK", or ".JSB" for a JWS figure.
+std::string BackupOf(const std::string& outputName);
+
 // A fresh empty folder for one test, removed at the end of the test.
 class TempDir {
  public:

@@ -334,7 +334,7 @@ class BrowseTest : public QObject {
     fs::create_directories(out);
     fs::copy_file(CorpusFile(".jww"), src / "a1.JWW");
     fs::copy_file(CorpusFile(".jws"), src / "a2.jws");
-    WriteText(src / "a3.JWW", "JwsData not a drawing");  // fails the probe
+    WriteText(src / "a3.JWW", "JwsData not a drawing");  // fails the probe: a failed row
     fs::copy_file(CorpusFile(".jww"), src / "a4.BAK");
     WriteText(src / "a5.txt", "text");
     fs::copy_file(CorpusFile(".jws"), src / "a6.JWS");  // outside the selection
@@ -366,7 +366,10 @@ class BrowseTest : public QObject {
     };
     QTest::mouseClick(s.Find<QPushButton>("Button4"), Qt::LeftButton);
 
-    QCOMPARE(Status(s), QStringLiteral("変換作業を完了しました。"));
+    QCOMPARE(Status(s), QStringLiteral("変換作業を完了しました。（失敗 1 件）"));
+    QCOMPARE(s.Dialogs.Results.size(), size_t(1));
+    QCOMPARE(s.Dialogs.Results[0].Lines[0].Name, std::string("a3.JWW"));
+    QCOMPARE(s.Dialogs.Results[0].Lines[0].Detail, std::string("図面ではありません"));
     std::vector<std::string> written;
     for (const auto& e : fs::directory_iterator(out)) written.push_back(e.path().filename().string());
     std::sort(written.begin(), written.end());
