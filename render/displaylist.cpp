@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <unordered_map>
 
@@ -33,6 +34,13 @@ class Builder {
       : src_(src), marks_(marks), lim_(limits), out_(out), active_(src.BlockDefs.size(), 0) {
     defByNumber_.reserve(src.BlockDefs.size());
     for (size_t i = 0; i < src.BlockDefs.size(); ++i) defByNumber_.try_emplace(src.BlockDefs[i].Number, i);
+    uint64_t stored = StoredItems(*src.Main);
+    for (const BlockDefView& d : src.BlockDefs) stored += d.Entities ? StoredItems(*d.Entities) : 0;
+    const uint64_t perItem = lim_.WorkPerStoredItem;
+    const uint64_t scaled = perItem && stored > std::numeric_limits<uint64_t>::max() / perItem
+                                ? std::numeric_limits<uint64_t>::max()
+                                : stored * perItem;
+    workBudget_ = std::max(lim_.MinWork, scaled);
   }
 
   void Run() {
@@ -44,8 +52,17 @@ class Builder {
   bool Fits(double v) const { return std::isfinite(v) && std::fabs(v) <= lim_.CoordLimit; }
   bool Fits(Vec2 p) const { return Fits(p.X) && Fits(p.Y); }
   bool HasRoom() {
-    if (emitted_ >= lim_.MaxPrimitives || visits_ >= lim_.MaxVisits) out_.Stats.LimitReached = true;
+    if (emitted_ >= lim_.MaxPrimitives || visits_ >= lim_.MaxVisits || emitted_ + visits_ >= workBudget_)
+      out_.Stats.LimitReached = true;
     return !out_.Stats.LimitReached;
+  }
+  // What a list stores: its entities and the bytes of its texts (each byte may become a
+  // character cell).
+  static uint64_t StoredItems(const EntityLists& v) {
+    uint64_t n = v.EntityOrder.size();
+    for (const TEntMoji& t : v.MojiList) n += t.Text.size();
+    for (const TEntSunpo& d : v.SunpoList) n += d.Text.Text.size();
+    return n;
   }
   Style StrokeOf(const TEntAttr& a) const {
     return {VisibleOnWhite(PenColorRgb(a.PenColor, src_.ExtColors)), a.PenColor, a.PenStyle};
@@ -280,6 +297,7 @@ class Builder {
   std::unordered_map<int32_t, size_t> defByNumber_;
   uint64_t emitted_ = 0;
   uint64_t visits_ = 0;
+  uint64_t workBudget_ = 0;
 };
 
 }  // namespace

@@ -101,6 +101,11 @@ struct RenderLimits {
   int MaxDepth = 16;                    // nesting of block insertions
   uint64_t MaxPrimitives = 1'000'000;   // everything emitted, characters included
   uint64_t MaxVisits = 8'000'000;       // entities walked, expansions included
+  // Work (entities walked plus primitives emitted) allowed for each entity or text byte
+  // the drawing stores, but never less than MinWork: block insertions may repeat what a
+  // drawing stores, yet a small file cannot cost what only a large one may.
+  uint64_t WorkPerStoredItem = 256;
+  uint64_t MinWork = 100'000;
   size_t MaxCharsPerText = 2000;
   double CoordLimit = 1e10;             // larger (or non-finite) coordinates are skipped
 };
@@ -112,7 +117,7 @@ struct RenderStats {
   uint64_t CycleSkips = 0;       // insertions of a definition already being expanded
   uint64_t DepthSkips = 0;       // insertions nested deeper than MaxDepth
   uint64_t TruncatedTexts = 0;   // texts cut at MaxCharsPerText
-  bool LimitReached = false;     // MaxPrimitives or MaxVisits stopped the expansion
+  bool LimitReached = false;     // MaxPrimitives, MaxVisits or the work bound stopped the expansion
 };
 
 struct DisplayList {

@@ -241,7 +241,7 @@ TEST(PlmconvSaveFolderTest, ASecondRunWaitsForTheFirst) {
 }
 
 // Runs the plmconv binary with `env` added to its environment; its exit status.
-int RunBinary(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+[[maybe_unused]] int RunBinary(const std::vector<std::string>& args, const std::vector<std::string>& env) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
