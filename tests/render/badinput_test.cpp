@@ -136,6 +136,17 @@ std::vector<Case> Cases() {
     c.drawn = 100000;
     cases.push_back(c);
   }
+  {
+    // Well within what the drawing's size allows, though past the floor of the work bound.
+    Case c;
+    c.name = "a 2,000-line block placed 60 times";
+    std::vector<Entity> plan;
+    for (int i = 0; i < 2000; ++i) plan.push_back(Line(i, 0, i, 1));
+    c.body.BlockDefs.push_back(Def(0, plan));
+    for (int k = 0; k < 60; ++k) c.body.Entities.push_back(Insert(0, 0, 3 * k));
+    c.drawn = 120000;
+    cases.push_back(c);
+  }
   return cases;
 }
 
@@ -149,7 +160,7 @@ TEST(RenderBadInputTest, SkipsWhatCannotBeDrawnAndStaysBounded) {
         list.Segments.size() + list.Arcs.size() + list.Texts.size() + list.Points.size() + list.Solids.size();
     EXPECT_EQ(list.Stats.LimitReached, c.limit);
     if (c.limit) {
-      EXPECT_LE(drawn, limits.MaxPrimitives);
+      EXPECT_LE(drawn, limits.MinWork);  // a small file expands only as far as its size allows
     } else {
       EXPECT_EQ(drawn, c.drawn);
       EXPECT_EQ(list.Stats.Skipped, c.skipped);
@@ -175,46 +186,6 @@ TEST(RenderBadInputTest, SmallLimitsStopEarly) {
   ASSERT_EQ(full.Texts.size(), 1u);
   EXPECT_EQ(full.Texts[0].Cells.size(), plm::RenderLimits{}.MaxCharsPerText);
   EXPECT_EQ(full.Stats.TruncatedTexts, 1u);
-}
-
-// Insertions may repeat what a drawing stores, but the work of expanding them is bounded
-// by the drawing's own size: a small file whose blocks multiply stops early and says so,
-// while a large block placed many times draws in full.
-TEST(RenderBadInputTest, ExpansionIsBoundedByTheDrawingsOwnSize) {
-  struct Row {
-    const char* name;
-    Body body;
-    bool limit;
-    size_t drawn;  // segments + texts, when the whole drawing is drawn
-  };
-  Body repeated;
-  std::vector<Entity> plan;
-  for (int i = 0; i < 2000; ++i) plan.push_back(Line(i, 0, i, 1));
-  repeated.BlockDefs.push_back(Def(0, plan));
-  for (int k = 0; k < 60; ++k) repeated.Entities.push_back(Insert(0, 0, 3 * k));
-  const std::vector<Row> rows = {
-      {"ten levels of ten insertions", BlockBomb(10, 10), true, 0},
-      {"four levels of ten insertions", BlockBomb(4, 10), false, 1000 * 5},
-      {"a 2,000-line block placed 60 times", repeated, false, 120000},
-  };
-  const plm::RenderLimits limits;
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.name);
-    const plm::JwwDocument doc = LoadJww(r.body);
-    const plm::DisplayList list = plm::BuildDisplayList(plm::SourceOf(doc), nullptr, limits);
-    EXPECT_EQ(list.Stats.LimitReached, r.limit);
-    size_t cells = 0;
-    for (const plm::TextRun& t : list.Texts) cells += t.Cells.size();
-    if (r.limit) {
-      EXPECT_LE(list.Segments.size() + list.Texts.size() + cells, limits.MinWork);
-      std::ostringstream svg;
-      const plm::SvgPanel panel{&list, "x"};
-      plm::WriteSvg(svg, std::span(&panel, 1), plm::LegendLines({}, list));
-      EXPECT_NE(svg.str().find("要素数の上限で描画を打ち切りました"), std::string::npos);
-    } else {
-      EXPECT_EQ(list.Segments.size() + list.Texts.size(), r.drawn);
-    }
-  }
 }
 
 TEST(RenderBadInputTest, PictureOfAHostileDrawingHoldsOnlyFiniteNumbers) {

@@ -72,24 +72,6 @@ inline plmtest::BlockDef Def(int32_t number, std::vector<plmtest::Entity> entiti
   return d;
 }
 
-// A "block bomb": the drawing inserts definition 0 once and definition i inserts
-// definition i + 1 `fanout` times, shrunk so the copies stay side by side; the last of
-// the `levels` definitions holds three lines and two texts (8 and 4 characters), so the
-// drawing shows fanout^(levels - 1) copies of five entities.
-inline plmtest::Body BlockBomb(int levels, int fanout) {
-  plmtest::Body body;
-  body.Entities.push_back(Insert(0, 0, 0));
-  for (int i = 0; i + 1 < levels; ++i) {
-    std::vector<plmtest::Entity> inserts;
-    for (int k = 0; k < fanout; ++k) inserts.push_back(Insert(i + 1, k, 0, 1.0 / fanout, 1.0 / fanout));
-    body.BlockDefs.push_back(Def(i, std::move(inserts)));
-  }
-  body.BlockDefs.push_back(Def(levels - 1, {Line(0, 0, 1, 0), Line(1, 0, 1, 1), Line(1, 1, 0, 0),
-                                            Text("BLOCK-01", 0, 0, 0.1, 0.2, 0),
-                                            Text("\x95\xB6\x8E\x9A\x97\xF1\x82\xA0", 0, 0.5, 0.2, 0.2, -0.05)}));
-  return body;
-}
-
 constexpr double kEps = 1e-9;
 
 inline void ExpectNear(plm::Vec2 actual, double x, double y, double eps = kEps) {
