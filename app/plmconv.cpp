@@ -4,7 +4,7 @@
 
 #include "app/plmconv_commands.h"
 #include "app/plmconv_render.h"
-#include "jww/jwwio.h"
+#include "jww/bytesink.h"
 #include "platform/cp932.h"
 
 namespace plm {

@@ -38,7 +38,7 @@ const DrawingFormat* ConvertedFormatOf(const fs::path& file) {
 }
 
 struct ConvertArgs {
-  ConvertOptions options;
+  ConversionSwitches options;
   bool dryRun = false;
   bool verbose = false;
   bool verify = false;
@@ -316,8 +316,8 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
   ConvertArgs a;
   for (const ParsedOption& o : parsed.Options) {
     switch (o.Id) {
-      case 1: case 2: case 3: case 4: a.options[o.Id] = 1; break;
-      case kAll: for (int n = 1; n <= 4; ++n) a.options[n] = 1; break;
+      case 1: case 2: case 3: case 4: a.options.*kSwitchOrder[static_cast<std::size_t>(o.Id - 1)] = true; break;
+      case kAll: a.options = ConversionSwitches::All(); break;
       case kDryRun: a.dryRun = true; break;
       case kVerify: a.verify = true; break;
       case kRecursive: a.recursive = true; break;

@@ -14,20 +14,20 @@ namespace {
 
 // Counts and negative spacings of a loaded body.
 void PrintBodyInfo(const DrawingBody& body, std::ostream& out) {
-  out << "  entities: " << body.EntityCount << " (lines " << body.SenList.size() << ", arcs " << body.EnkoList.size()
-      << ", points " << body.TenList.size() << ", texts " << body.MojiList.size() << ", dimensions "
-      << body.SunpoList.size() << ", solids " << body.SolidList.size() << ", block insertions "
-      << body.BlockList.size() << ")\n";
-  out << "  block definitions: " << body.BlockDefList.size() << "\n";
+  out << "  entities: " << body.EntityCount << " (lines " << body.LineList.size() << ", arcs " << body.ArcList.size()
+      << ", points " << body.PointList.size() << ", texts " << body.TextList.size() << ", dimensions "
+      << body.DimensionList.size() << ", solids " << body.SolidList.size() << ", block insertions "
+      << body.BlockInsertList.size() << ")\n";
+  out << "  block definitions: " << body.BlockDefinitionList.size() << "\n";
   struct Negatives { uint64_t freeSize = 0, typed = 0; } texts, dims;
-  auto count = [](const TEntMoji& m, Negatives& n) {
+  auto count = [](const Text& m, Negatives& n) {
     if (!(m.Spacing >= 0.0)) ++(TextTypeClass(m.TextTypeCode) == 0 ? n.freeSize : n.typed);
   };
-  for (const TEntMoji& m : body.MojiList) count(m, texts);
-  for (const TEntSunpo& s : body.SunpoList) count(s.Text, dims);
-  for (const TEntBlockDef_& d : body.BlockDefList) {
-    for (const TEntMoji& m : d.MojiList) count(m, texts);
-    for (const TEntSunpo& s : d.SunpoList) count(s.Text, dims);
+  for (const Text& m : body.TextList) count(m, texts);
+  for (const Dimension& s : body.DimensionList) count(s.Text, dims);
+  for (const BlockDefinition& d : body.BlockDefinitionList) {
+    for (const Text& m : d.TextList) count(m, texts);
+    for (const Dimension& s : d.DimensionList) count(s.Text, dims);
   }
   out << "  negative spacing: texts " << texts.freeSize << " free-size and " << texts.typed
       << " text-type, dimension texts " << dims.freeSize << " free-size and " << dims.typed << " text-type\n";
@@ -70,7 +70,7 @@ bool PrintDocumentInfo(const DrawingFormat& format, const std::filesystem::path&
     }
     if (doc.CarriesImages(state)) {
       out << "  bound images: " << state.Images.TempImageFiles.size() << "\n";
-      for (const TBindImageType& image : state.Images.TempImageFiles)
+      for (const BoundImageFile& image : state.Images.TempImageFiles)
         out << "    " << Shown(Cp932ToUtf8(image.Name)) << " (" << image.Size << " bytes)\n";
     }
   } else {

@@ -10,8 +10,8 @@
 #include <system_error>
 
 #include "app/plmconv.h"
-#include "jws/jwsunit.h"
-#include "jww/jwwunit.h"
+#include "jws/jwsdocument.h"
+#include "jww/jwwdocument.h"
 #include "platform/cp932.h"
 #include "platform/files.h"
 #include "platform/fsutil.h"
@@ -45,11 +45,11 @@ int RenderUsage(std::ostream& err, const std::string& message) {
 
 enum class View { Current, Written, Both };
 
-std::string SwitchText(const ConvertOptions& o) {
+std::string SwitchText(const ConversionSwitches& o) {
   std::string s;
   static const char* names[] = {"--type-spacing", "--free-spacing", "--dimension-values", "--block-texts"};
-  for (int n = 1; n <= 4; ++n)
-    if (o[n]) s += std::string(s.empty() ? "" : " ") + names[n - 1];
+  for (std::size_t i = 0; i < kSwitchOrder.size(); ++i)
+    if (o.*kSwitchOrder[i]) s += std::string(s.empty() ? "" : " ") + names[i];
   return s.empty() ? "（なし）" : s;
 }
 
@@ -77,7 +77,7 @@ bool WritePicture(const fs::path& output, const std::vector<SvgPanel>& panels, c
 }
 
 template <class Doc, class Written>
-int RenderDocument(const Doc& doc, const Written& written, const ConvertOptions& options, View view, bool cells,
+int RenderDocument(const Doc& doc, const Written& written, const ConversionSwitches& options, View view, bool cells,
                        const fs::path& input, const fs::path& output, std::ostream& out, std::ostream& err) {
   const RenderSource before = SourceOf(doc), after = SourceOf(written.Doc);
   std::optional<DisplayList> current, converted;
@@ -108,7 +108,7 @@ int RenderDocument(const Doc& doc, const Written& written, const ConvertOptions&
 }  // namespace
 
 int RunRender(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
-  ConvertOptions options;
+  ConversionSwitches options;
   View view = View::Current;
   bool cells = true;
   std::optional<fs::path> output;
@@ -126,9 +126,9 @@ int RunRender(std::vector<std::string> args, std::ostream& out, std::ostream& er
       out << kRenderUsage;
       return kExitOk;
     } else if (!optionsDone && kSwitches.count(arg)) {
-      options[kSwitches.at(arg)] = 1;
+      options.*kSwitchOrder[static_cast<std::size_t>(kSwitches.at(arg) - 1)] = true;
     } else if (!optionsDone && arg == "--all") {
-      for (int n = 1; n <= 4; ++n) options[n] = 1;
+      options = ConversionSwitches::All();
     } else if (!optionsDone && (arg == "--view" || arg.starts_with("--view="))) {
       std::string value;
       if (arg == "--view") {

@@ -16,7 +16,7 @@ namespace {
 struct SpacingSite {
   SpacingPlace Place;
   const std::string* Block;  // null outside a block definition
-  const TEntAttr* Attr;      // null for a text-type table entry
+  const EntityAttributes* Attr;      // null for a text-type table entry
   const std::string* Text;   // null for a text-type table entry
   uint32_t TextTypeClass;
   double Spacing;
@@ -31,14 +31,14 @@ void ForEachSpacing(const RuleSubject& subject, Visit&& visit) {
   for (const TTextTypeSetting& t : subject.TextTypes)
     visit(SpacingSite{SpacingPlace::TextTypeTable, nullptr, nullptr, nullptr, number++, t.Spacing});
   const DrawingBody& doc = subject.Body;
-  auto text = [&](SpacingPlace place, const std::string* block, const TEntAttr& attr, const TEntMoji& m) {
+  auto text = [&](SpacingPlace place, const std::string* block, const EntityAttributes& attr, const Text& m) {
     visit(SpacingSite{place, block, &attr, &m.Text, TextTypeClass(m.TextTypeCode), m.Spacing});
   };
-  for (const TEntMoji& m : doc.MojiList) text(SpacingPlace::MainList, nullptr, m.Attr, m);
-  for (const TEntSunpo& s : doc.SunpoList) text(SpacingPlace::Dimension, nullptr, s.Attr, s.Text);
-  for (const TEntBlockDef_& d : doc.BlockDefList) {
-    for (const TEntMoji& m : d.MojiList) text(SpacingPlace::BlockText, &d.Name, m.Attr, m);
-    for (const TEntSunpo& s : d.SunpoList) text(SpacingPlace::BlockDimension, &d.Name, s.Attr, s.Text);
+  for (const Text& m : doc.TextList) text(SpacingPlace::MainList, nullptr, m.Attr, m);
+  for (const Dimension& s : doc.DimensionList) text(SpacingPlace::Dimension, nullptr, s.Attr, s.Text);
+  for (const BlockDefinition& d : doc.BlockDefinitionList) {
+    for (const Text& m : d.TextList) text(SpacingPlace::BlockText, &d.Name, m.Attr, m);
+    for (const Dimension& s : d.DimensionList) text(SpacingPlace::BlockDimension, &d.Name, s.Attr, s.Text);
   }
 }
 

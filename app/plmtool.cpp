@@ -5,8 +5,8 @@
 #include <QTranslator>
 
 #include "shell/qt/DialogsQt.h"
-#include "shell/qt/Unit1.h"
-#include "shell/qt/Unit2.h"
+#include "shell/qt/MainWindow.h"
+#include "shell/qt/SwitchesDialog.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -20,8 +20,8 @@ int main(int argc, char* argv[]) {
   QApplication::setFont(plm::FormFont(12));
 
   plm::QtDialogs dialogs;
-  plm::TForm1 form1(dialogs);
-  plm::TForm2 form2(form1.State().Options, &form1);
+  plm::MainWindow form1(dialogs);
+  plm::SwitchesDialog form2(form1.State().Options, &form1);
   form1.SetSettingsDialog(&form2);
   form1.show();
   return QApplication::exec();

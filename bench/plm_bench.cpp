@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "app/plmconv.h"
-#include "jww/jwwunit.h"
+#include "jww/jwwdocument.h"
 #include "platform/files.h"
 #include "platform/fsutil.h"
 #include "shell/filelist.h"
@@ -85,7 +85,7 @@ void Rule(benchmark::State& state, const fs::path& in) {
   images.TempFolder = temp.Path();
   JwwDocument doc;
   if (!LoadJwwFile(doc, images, in)) state.SkipWithError("cannot load");
-  ConvertOptions all{1, 1, 1, 1};
+  ConversionSwitches all{1, 1, 1, 1};
   for (auto _ : state) benchmark::DoNotOptimize(ApplyJwwSpacingRule(doc, all));
   state.SetBytesProcessed(state.iterations() * SizeOf(in));
 }
@@ -96,7 +96,7 @@ void Save(benchmark::State& state, const fs::path& in) {
   images.TempFolder = temp.Path();
   JwwDocument doc;
   if (!LoadJwwFile(doc, images, in)) state.SkipWithError("cannot load");
-  ApplyJwwSpacingRule(doc, ConvertOptions{1, 1, 1, 1});
+  ApplyJwwSpacingRule(doc, ConversionSwitches{1, 1, 1, 1});
   const fs::path out = OutFolder() / "save.jww";
   for (auto _ : state) {
     std::string why;

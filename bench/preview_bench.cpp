@@ -10,7 +10,7 @@
 #include <map>
 
 #include "bench/synth.h"
-#include "jww/jwwunit.h"
+#include "jww/jwwdocument.h"
 #include "render/displaylist.h"
 #include "render/marks.h"
 #include "shell/qt/PreviewPane.h"
@@ -33,8 +33,8 @@ const Listed& ListOf(int mb) {
   const std::vector<uint8_t> bytes = bench::DrawingBytes(made, none, 600);
   JwwDocument doc;
   LoadJwwBytes(doc, none, bytes);
-  ConvertOptions all;
-  for (int n = 1; n <= 4; ++n) all[n] = 1;
+  ConversionSwitches all;
+  all = ConversionSwitches::All();
   const WrittenJww written = WrittenCopyOf(doc, all);
   Listed& l = lists[mb];
   l.Bytes = bytes.size();

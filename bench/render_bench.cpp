@@ -9,7 +9,7 @@
 #include <streambuf>
 
 #include "bench/synth.h"
-#include "jww/jwwunit.h"
+#include "jww/jwwdocument.h"
 #include "render/displaylist.h"
 #include "render/marks.h"
 #include "render/svg.h"
@@ -36,9 +36,9 @@ const Drawing& DrawingOf(int mb) {
   return d;
 }
 
-ConvertOptions AllOn() {
-  ConvertOptions o;
-  for (int n = 1; n <= 4; ++n) o[n] = 1;
+ConversionSwitches AllOn() {
+  ConversionSwitches o;
+  o = ConversionSwitches::All();
   return o;
 }
 

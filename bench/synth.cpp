@@ -4,7 +4,7 @@
 #include "platform/fsutil.h"
 
 #include "jww/jwwbody.h"
-#include "jws/jwsunit.h"
+#include "jws/jwsdocument.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -46,8 +46,8 @@ class Builder {
   double Coord() { return std::uniform_real_distribution<double>(-20000.0, 20000.0)(rng_); }
   int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
 
-  TEntAttr Attr(uint16_t color, uint8_t style) {
-    TEntAttr a;
+  EntityAttributes Attr(uint16_t color, uint8_t style) {
+    EntityAttributes a;
     a.GroupNo = static_cast<uint32_t>(Pick(50));
     a.PenStyle = style;
     a.PenColor = color;
@@ -57,15 +57,15 @@ class Builder {
     return a;
   }
 
-  TEntSen Line() {
-    TEntSen s;
+  Line MakeLine() {
+    Line s;
     s.Attr = Attr(static_cast<uint16_t>(1 + Pick(9)), static_cast<uint8_t>(1 + Pick(9)));
     s.StartX = Coord(), s.StartY = Coord(), s.EndX = Coord(), s.EndY = Coord();
     return s;
   }
 
-  TEntEnko Arc() {
-    TEntEnko e;
+  Arc MakeArc() {
+    Arc e;
     e.Attr = Attr(static_cast<uint16_t>(1 + Pick(9)), 1);
     e.CenterX = Coord(), e.CenterY = Coord(), e.Radius = 100.0 + Pick(5000);
     e.StartAngle = 0.5 * Pick(6), e.ArcAngle = 1.5, e.TiltAngle = 0, e.Flatness = 1.0;
@@ -73,8 +73,8 @@ class Builder {
     return e;
   }
 
-  TEntTen Point(bool coded) {
-    TEntTen t;
+  Point MakePoint(bool coded) {
+    Point t;
     t.Attr = Attr(2, coded ? kPenStyleCodedPoint : 1);
     t.X = Coord(), t.Y = Coord();
     if (coded) t.Code = static_cast<uint32_t>(Pick(10)), t.Angle = 0.25, t.Scale = 1.0;
@@ -82,8 +82,8 @@ class Builder {
   }
 
   // A text with negative spacing now and then, of a text type or free-size.
-  TEntMoji Text(const std::string& text) {
-    TEntMoji m;
+  Text MakeText(const std::string& text) {
+    Text m;
     m.Attr = Attr(static_cast<uint16_t>(1 + Pick(9)), 1);
     m.StartX = Coord(), m.StartY = Coord();
     m.EndX = m.StartX + 50.0 * static_cast<double>(text.size()), m.EndY = m.StartY;
@@ -102,20 +102,20 @@ class Builder {
     return s;
   }
 
-  TEntSunpo Dim() {
-    TEntSunpo d;
+  Dimension Dim() {
+    Dimension d;
     d.Attr = Attr(1, 1);
-    d.Line = Line();
-    d.Text = Text(std::to_string(100 * (1 + Pick(90))));
+    d.Line = MakeLine();
+    d.Text = MakeText(std::to_string(100 * (1 + Pick(90))));
     d.AuxMode = 1;
-    d.AuxLine1 = Line();
-    d.AuxLine2 = Line();
-    d.Point1 = Point(false), d.Point2 = Point(false), d.Point3 = Point(false), d.Point4 = Point(false);
+    d.AuxLine1 = MakeLine();
+    d.AuxLine2 = MakeLine();
+    d.Point1 = MakePoint(false), d.Point2 = MakePoint(false), d.Point3 = MakePoint(false), d.Point4 = MakePoint(false);
     return d;
   }
 
-  TEntSolid Solid() {
-    TEntSolid s;
+  Solid MakeSolid() {
+    Solid s;
     const bool rgb = Pick(3) == 0;
     s.Attr = Attr(rgb ? kPenColorRgbSolid : static_cast<uint16_t>(1 + Pick(9)), 1);
     s.Corner1X = Coord(), s.Corner1Y = Coord(), s.Corner2X = Coord(), s.Corner2Y = Coord();
@@ -124,8 +124,8 @@ class Builder {
     return s;
   }
 
-  TEntBlock Insertion(int32_t blockNumber) {
-    TEntBlock b;
+  BlockInsert Insertion(int32_t blockNumber) {
+    BlockInsert b;
     b.Attr = Attr(1, 1);
     b.X = Coord(), b.Y = Coord(), b.ScaleX = b.ScaleY = 1.0, b.Angle = 0;
     b.BlockNumber = blockNumber;
@@ -142,14 +142,14 @@ class Builder {
   void AddUnit(EntityLists& l, int32_t blockCount) {
     for (int i = 0; i < 100; ++i) {
       const int slot = i;
-      if (slot < 68) Add(l, kKindSen, l.SenList, Line());
-      else if (slot < 76) Add(l, kKindEnko, l.EnkoList, Arc());
-      else if (slot < 80) Add(l, kKindTen, l.TenList, Point(slot % 2 == 0));
-      else if (slot < 90) Add(l, kKindMoji, l.MojiList, Text(RoomName()));
-      else if (slot < 93) Add(l, kKindSunpo, l.SunpoList, Dim());
-      else if (slot < 97) Add(l, kKindSolid, l.SolidList, Solid());
-      else if (blockCount > 0) Add(l, kKindBlock, l.BlockList, Insertion(1 + Pick(blockCount)));
-      else Add(l, kKindSen, l.SenList, Line());
+      if (slot < 68) Add(l, kKindLine, l.LineList, MakeLine());
+      else if (slot < 76) Add(l, kKindArc, l.ArcList, MakeArc());
+      else if (slot < 80) Add(l, kKindPoint, l.PointList, MakePoint(slot % 2 == 0));
+      else if (slot < 90) Add(l, kKindText, l.TextList, MakeText(RoomName()));
+      else if (slot < 93) Add(l, kKindDimension, l.DimensionList, Dim());
+      else if (slot < 97) Add(l, kKindSolid, l.SolidList, MakeSolid());
+      else if (blockCount > 0) Add(l, kKindBlockInsert, l.BlockInsertList, Insertion(1 + Pick(blockCount)));
+      else Add(l, kKindLine, l.LineList, MakeLine());
     }
   }
 
@@ -157,28 +157,28 @@ class Builder {
   void AddEntities(EntityLists& l, int n, int32_t blockCount) {
     for (int i = 0; i < n; ++i) {
       const int slot = Pick(100);
-      if (slot < 68) Add(l, kKindSen, l.SenList, Line());
-      else if (slot < 76) Add(l, kKindEnko, l.EnkoList, Arc());
-      else if (slot < 80) Add(l, kKindTen, l.TenList, Point(slot % 2 == 0));
-      else if (slot < 90) Add(l, kKindMoji, l.MojiList, Text(RoomName()));
-      else if (slot < 93) Add(l, kKindSunpo, l.SunpoList, Dim());
-      else if (slot < 97) Add(l, kKindSolid, l.SolidList, Solid());
-      else if (blockCount > 0) Add(l, kKindBlock, l.BlockList, Insertion(1 + Pick(blockCount)));
-      else Add(l, kKindSen, l.SenList, Line());
+      if (slot < 68) Add(l, kKindLine, l.LineList, MakeLine());
+      else if (slot < 76) Add(l, kKindArc, l.ArcList, MakeArc());
+      else if (slot < 80) Add(l, kKindPoint, l.PointList, MakePoint(slot % 2 == 0));
+      else if (slot < 90) Add(l, kKindText, l.TextList, MakeText(RoomName()));
+      else if (slot < 93) Add(l, kKindDimension, l.DimensionList, Dim());
+      else if (slot < 97) Add(l, kKindSolid, l.SolidList, MakeSolid());
+      else if (blockCount > 0) Add(l, kKindBlockInsert, l.BlockInsertList, Insertion(1 + Pick(blockCount)));
+      else Add(l, kKindLine, l.LineList, MakeLine());
     }
   }
 
-  TEntBlockDef_ BlockDef(int32_t number) {
-    TEntBlockDef_ d;
+  BlockDefinition BlockDef(int32_t number) {
+    BlockDefinition d;
     d.Attr = Attr(1, 1);
     d.Number = number;
     d.Time = number;
     d.Name = std::string(kWords[Pick(kWordCount)]) + "-" + std::to_string(number);
     EntityLists& l = d;
-    for (int i = 0; i < 16; ++i) Add(l, kKindSen, d.SenList, Line());
-    for (int i = 0; i < 2; ++i) Add(l, kKindEnko, d.EnkoList, Arc());
-    Add(l, kKindMoji, d.MojiList, Text(RoomName()));
-    Add(l, kKindSunpo, d.SunpoList, Dim());
+    for (int i = 0; i < 16; ++i) Add(l, kKindLine, d.LineList, MakeLine());
+    for (int i = 0; i < 2; ++i) Add(l, kKindArc, d.ArcList, MakeArc());
+    Add(l, kKindText, d.TextList, MakeText(RoomName()));
+    Add(l, kKindDimension, d.DimensionList, Dim());
     d.EntityCount = static_cast<uint32_t>(d.EntityOrder.size());
     return d;
   }
@@ -244,7 +244,7 @@ JwwDocument MakeDrawing(uint64_t targetBytes, int32_t version, TempImages& image
     const int32_t blockCount = static_cast<int32_t>(std::max<uint64_t>(1, units / 50));
     doc.EntityOrder.reserve(units * 100);
     for (uint64_t u = 0; u < units; ++u) b.AddUnit(doc, blockCount);
-    for (int32_t n = 1; n <= blockCount; ++n) doc.BlockDefList.push_back(b.BlockDef(n));
+    for (int32_t n = 1; n <= blockCount; ++n) doc.BlockDefinitionList.push_back(b.BlockDef(n));
     if (version >= kVerImages) {
       images.TempImageFiles.clear();
       uint64_t size = imageBytes / 2;
@@ -254,8 +254,8 @@ JwwDocument MakeDrawing(uint64_t targetBytes, int32_t version, TempImages& image
         for (size_t k = 0; k < data.size(); ++k) data[k] = static_cast<uint8_t>((k * 131 + i) >> 3);
         if (!WriteBytes(images.TempFolder / name, data)) return doc;
         images.TempImageFiles.push_back({name, static_cast<int32_t>(size), false});
-        doc.MojiList.push_back(b.Text(std::string(kImagePrefix) + name + ",100,80,0,0,1,0"));
-        doc.EntityOrder.push_back({kKindMoji, static_cast<int32_t>(doc.MojiList.size() - 1)});
+        doc.TextList.push_back(b.Text(std::string(kImagePrefix) + name + ",100,80,0,0,1,0"));
+        doc.EntityOrder.push_back({kKindText, static_cast<int32_t>(doc.TextList.size() - 1)});
       }
     }
   }
@@ -323,8 +323,8 @@ bool MakeBatchFolder(const fs::path& folder, int count, uint64_t totalBytes) {
     for (TLayerGroup& g : figure.LayerGroups) g.Scale = 100.0;
     DrawingBody& body = jww ? static_cast<DrawingBody&>(doc) : static_cast<DrawingBody&>(figure);
     const int32_t blockCount = i % 3 == 0 ? 0 : 1 + b.Pick(jww ? 3 : 1);
-    for (int32_t n = 1; n <= blockCount; ++n) body.BlockDefList.push_back(b.BlockDef(n));
-    figure.BlockDefCount = static_cast<uint32_t>(figure.BlockDefList.size());
+    for (int32_t n = 1; n <= blockCount; ++n) body.BlockDefinitionList.push_back(b.BlockDef(n));
+    figure.BlockDefCount = static_cast<uint32_t>(figure.BlockDefinitionList.size());
     TempImages images;
     images.TempFolder = temp.Path();
     if (jww && version >= kVerImages && i % 100 == 52) {
@@ -333,8 +333,8 @@ bool MakeBatchFolder(const fs::path& folder, int count, uint64_t totalBytes) {
       for (size_t k = 0; k < data.size(); ++k) data[k] = static_cast<uint8_t>(k * 31 + static_cast<size_t>(i));
       if (!WriteBytes(images.TempFolder / name, data)) return false;
       images.TempImageFiles.push_back({name, static_cast<int32_t>(data.size()), false});
-      doc.MojiList.push_back(b.Text(std::string(kImagePrefix) + name + ",100,80,0,0,1,0"));
-      doc.EntityOrder.push_back({kKindMoji, static_cast<int32_t>(doc.MojiList.size() - 1)});
+      doc.TextList.push_back(b.Text(std::string(kImagePrefix) + name + ",100,80,0,0,1,0"));
+      doc.EntityOrder.push_back({kKindText, static_cast<int32_t>(doc.TextList.size() - 1)});
     }
     auto bytes = [&] {
       body.EntityCount = static_cast<uint32_t>(body.EntityOrder.size());

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "jww/jwwunit.h"
+#include "jww/jwwdocument.h"
 
 namespace plm::bench {
 

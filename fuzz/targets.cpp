@@ -6,11 +6,11 @@
 #include <span>
 #include <string>
 
-#include "jws/jwsunit.h"
+#include "jws/jwsdocument.h"
 #include "jww/jwwbody.h"
-#include "jww/jwwunit.h"
-#include "legacy/jwcunit.h"
-#include "legacy/jwkunit.h"
+#include "jww/jwwdocument.h"
+#include "legacy/jwcmemo.h"
+#include "legacy/jwkmemo.h"
 #include "platform/fsutil.h"
 
 namespace plmfuzz {
@@ -54,19 +54,19 @@ bool OnlyImageFolderWritten() {
   return true;
 }
 
-std::vector<int32_t> KindsOf(const std::vector<TEntRef>& order) {
+std::vector<int32_t> KindsOf(const std::vector<EntityRef>& order) {
   std::vector<int32_t> kinds;
   kinds.reserve(order.size());
-  for (const TEntRef& r : order) kinds.push_back(r.Kind);
+  for (const EntityRef& r : order) kinds.push_back(r.Kind);
   return kinds;
 }
 
 template <class Doc>
 bool SameBlockDefs(const Doc& before, const Doc& after) {
-  if (before.BlockDefList.size() != after.BlockDefList.size()) return false;
-  for (size_t i = 0; i < before.BlockDefList.size(); ++i) {
-    const TEntBlockDef_& a = before.BlockDefList[i];
-    const TEntBlockDef_& b = after.BlockDefList[i];
+  if (before.BlockDefinitionList.size() != after.BlockDefinitionList.size()) return false;
+  for (size_t i = 0; i < before.BlockDefinitionList.size(); ++i) {
+    const BlockDefinition& a = before.BlockDefinitionList[i];
+    const BlockDefinition& b = after.BlockDefinitionList[i];
     if (CleanString(a.Name) != b.Name || a.Number != b.Number || a.EntityCount != b.EntityCount ||
         KindsOf(a.EntityOrder) != KindsOf(b.EntityOrder))
       return false;
@@ -74,9 +74,9 @@ bool SameBlockDefs(const Doc& before, const Doc& after) {
   return true;
 }
 
-ConvertOptions AllOn() {
-  ConvertOptions o;
-  for (int n = 1; n <= 4; ++n) o[n] = 1;
+ConversionSwitches AllOn() {
+  ConversionSwitches o;
+  o = ConversionSwitches::All();
   return o;
 }
 
@@ -106,7 +106,7 @@ bool LoadJws(const uint8_t* data, size_t size) {
 bool JwwMemo(const uint8_t* data, size_t size) {
   JwwDocument doc;
   ReadJwwMemo(doc, AsFile(data, size));
-  return doc.EntityCount == 0 && doc.BlockDefList.empty();
+  return doc.EntityCount == 0 && doc.BlockDefinitionList.empty();
 }
 
 bool JwcMemo(const uint8_t* data, size_t size) {
@@ -175,10 +175,10 @@ bool RoundTripJww(const uint8_t* data, size_t size) {
     if (ok && doc.Header.Version >= kVerImages) {
       // The images written are exactly the used ones, in list order, with their data.
       size_t next = 0;
-      for (const TBindImageType& image : images.TempImageFiles) {
+      for (const BoundImageFile& image : images.TempImageFiles) {
         if (!image.Used) continue;
         if (next >= reloadedImages.TempImageFiles.size()) return false;
-        const TBindImageType& back = reloadedImages.TempImageFiles[next++];
+        const BoundImageFile& back = reloadedImages.TempImageFiles[next++];
         std::error_code ec;
         const auto length = back.Size > 0 ? fs::file_size(reloadedImages.TempFolder / back.Name, ec) : 0;
         ok = ok && back.Name == image.Name && !ec && length == static_cast<uintmax_t>(std::max(back.Size, 0));

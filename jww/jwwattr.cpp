@@ -2,9 +2,9 @@
 
 namespace plm {
 
-TEntAttr ReadEntAttr(ByteCursor& in, int32_t version) {
+EntityAttributes ReadEntAttr(ByteCursor& in, int32_t version) {
   const What what{"an attribute block"};
-  TEntAttr a;
+  EntityAttributes a;
   a.GroupNo = in.U32(what);
   a.PenStyle = in.U8(what);
   a.PenColor = in.U16(what);
@@ -15,8 +15,8 @@ TEntAttr ReadEntAttr(ByteCursor& in, int32_t version) {
   return a;
 }
 
-void WriteEntAttr(ByteSink& out, int32_t version, int32_t kind, const TEntAttr& attr) {
-  const TEntAttr a = CheckEntAttr(version, kind, attr);
+void WriteEntAttr(ByteSink& out, int32_t version, int32_t kind, const EntityAttributes& attr) {
+  const EntityAttributes a = CheckEntAttr(version, kind, attr);
   out.U32(a.GroupNo);
   out.U8(a.PenStyle);
   out.U16(a.PenColor);

@@ -4,7 +4,7 @@
 // streamed body asks it of nearly every record it copies.
 #include <cstdint>
 
-#include "jww/jwtype.h"
+#include "jww/drawingbody.h"
 #include "jww/jwwversions.h"
 
 namespace plm {
@@ -30,28 +30,28 @@ inline bool In(unsigned v, unsigned lo, unsigned hi) { return v >= lo && v <= hi
 }  // namespace attrcheck
 
 // The check applied on a copy of `attr` for the part's kind.
-inline TEntAttr CheckEntAttr(int32_t version, int32_t kind, TEntAttr a) {
+inline EntityAttributes CheckEntAttr(int32_t version, int32_t kind, EntityAttributes a) {
   using namespace attrcheck;
   if (version < kVerExtTables) {
-    if (kind == kKindSen || kind == kKindEnko) a.PenStyle = MapExtLineType(a.PenStyle);
-    if (kind >= kKindSen && kind <= kKindSolid) a.PenColor = MapExtColor(a.PenColor);
+    if (kind == kKindLine || kind == kKindArc) a.PenStyle = MapExtLineType(a.PenStyle);
+    if (kind >= kKindLine && kind <= kKindSolid) a.PenColor = MapExtColor(a.PenColor);
   }
   const unsigned style = a.PenStyle;
   switch (kind) {
-    case kKindSen:
-    case kKindEnko:
+    case kKindLine:
+    case kKindArc:
       if (!(In(style, 1, 9) || In(style, 11, 19) || In(style, 31, 62))) a.PenStyle = 1;
       break;
-    case kKindTen:
+    case kKindPoint:
       if (style != 1 && style != kPenStyleCodedPoint) a.PenStyle = 1;
       break;
-    case kKindMoji:
+    case kKindText:
       if (!In(style, 1, 9)) a.PenStyle = 1;
       break;
     default: break;
   }
   const unsigned color = a.PenColor;
-  if (kind >= kKindSen && kind <= kKindSunpo) {
+  if (kind >= kKindLine && kind <= kKindDimension) {
     if (!(In(color, 1, 9) || In(color, 101, 356))) a.PenColor = 2;
   } else if (kind == kKindSolid) {
     if (!(In(color, 1, 10) || In(color, 101, 356))) a.PenColor = 2;

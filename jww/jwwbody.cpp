@@ -95,7 +95,7 @@ bool TakeVerbatim(ListReader& r, VerbatimRecords& v, uint32_t entity, int32_t ki
   if (r.writer->classes[kind] != ref || ref == 0) return false;
   const std::span<const uint8_t> buffered = r.in.Buffered();
   const uint8_t* body = buffered.data();
-  const bool text = kind == kKindMoji || kind == kKindSunpo;
+  const bool text = kind == kKindText || kind == kKindDimension;
   const size_t length = text ? VerbatimRecordLength(body, buffered.size(), r.version, kind)
                              : FixedRecordLength(body, buffered.size(), r.version, kind);
   // Room for the record, and for the fixed-size copy of a short one.
@@ -143,32 +143,32 @@ void ReserveShare(std::vector<T>& list, uint32_t seen, uint32_t count, uint64_t 
   list.swap(room);
 }
 
-// count * sizeof(TEntRef) is bounded by the bytes left (the count was checked against
+// count * sizeof(EntityRef) is bounded by the bytes left (the count was checked against
 // them), so this never reserves for a hostile count.
-void SizeOrderList(std::vector<TEntRef>& order, uint32_t count) {
+void SizeOrderList(std::vector<EntityRef>& order, uint32_t count) {
   if (order.capacity() < count) {
-    std::vector<TEntRef>().swap(order);
+    std::vector<EntityRef>().swap(order);
     order.reserve(count);
-    AdviseLargePages(order.data(), order.capacity() * sizeof(TEntRef));
+    AdviseLargePages(order.data(), order.capacity() * sizeof(EntityRef));
   }
-  order.assign(count, TEntRef{});
+  order.assign(count, EntityRef{});
 }
 
 void ReserveByMix(EntityLists& l, uint32_t seen, uint32_t count, uint64_t bytesLeft) {
-  ReserveShare(l.SenList, seen, count, bytesLeft);
-  ReserveShare(l.EnkoList, seen, count, bytesLeft);
-  ReserveShare(l.TenList, seen, count, bytesLeft);
-  ReserveShare(l.MojiList, seen, count, bytesLeft);
-  ReserveShare(l.SunpoList, seen, count, bytesLeft);
+  ReserveShare(l.LineList, seen, count, bytesLeft);
+  ReserveShare(l.ArcList, seen, count, bytesLeft);
+  ReserveShare(l.PointList, seen, count, bytesLeft);
+  ReserveShare(l.TextList, seen, count, bytesLeft);
+  ReserveShare(l.DimensionList, seen, count, bytesLeft);
   ReserveShare(l.SolidList, seen, count, bytesLeft);
-  ReserveShare(l.BlockList, seen, count, bytesLeft);
+  ReserveShare(l.BlockInsertList, seen, count, bytesLeft);
 }
 
 // The kind of the declared class with index n; kKindNone when n names none.
 int32_t KindOfIndex(ListReader& r, uint32_t n) {
   if (n != 0 && n == r.lastIndex) return r.lastKind;
   int32_t kind = kKindNone;
-  for (int32_t k = kKindSen; k <= kKindBlock; ++k)
+  for (int32_t k = kKindLine; k <= kKindBlockInsert; ++k)
     if (n != 0 && r.classes[k] == n) kind = k;
   if (kind != kKindNone) r.lastIndex = n, r.lastKind = kind;
   return kind;
@@ -192,7 +192,7 @@ bool ReadEntities(ListReader& r, uint32_t first, uint32_t n, uint32_t count, Ent
       kind = KindOfIndex(r, ref);
       if (verbatim && kind != kKindNone && TakeVerbatim(r, *verbatim, i, kind, ref)) {
         if (verbatim->Runs.back().Entities == 1)
-          lists.EntityOrder[i] = TEntRef{kKindVerbatimRun, static_cast<int32_t>(verbatim->Runs.size() - 1)};
+          lists.EntityOrder[i] = EntityRef{kKindVerbatimRun, static_cast<int32_t>(verbatim->Runs.size() - 1)};
         r.writer->Object(kind);
         ++r.classIndex;
         continue;
@@ -201,7 +201,7 @@ bool ReadEntities(ListReader& r, uint32_t first, uint32_t n, uint32_t count, Ent
       tag = r.in.Tag(r.nameLimit, what);
       if (!r.in.Ok()) return false;
       if (tag.IsNew) {
-        for (int32_t k = kKindSen; k <= kKindBlock; ++k)
+        for (int32_t k = kKindLine; k <= kKindBlockInsert; ++k)
           if (tag.Name == kClassNames[k]) kind = k;
         if (kind != kKindNone) r.classes[kind] = r.classIndex;
         r.lastIndex = 0;  // an index may have lost its class
@@ -218,7 +218,7 @@ bool ReadEntities(ListReader& r, uint32_t first, uint32_t n, uint32_t count, Ent
       return false;
     }
     const int32_t index = ReadEntityRecord(r.in, r.version, what, kind, lists);
-    lists.EntityOrder[i] = TEntRef{kind, index};
+    lists.EntityOrder[i] = EntityRef{kind, index};
     if (r.writer) r.writer->Object(kind);
     ++r.classIndex;
     if (reserveForRest && number + 1 == kMixSample && count >= 2 * kMixSample)
@@ -233,7 +233,7 @@ bool ReadEntityList(ListReader& r, uint32_t count, EntityLists& lists, int64_t b
 }
 
 // A block definition up to its entity list; the definition's lists stay as they are.
-bool ReadBlockDefHead(ListReader& r, uint32_t p, TEntBlockDef_& d) {
+bool ReadBlockDefHead(ListReader& r, uint32_t p, BlockDefinition& d) {
   const What what{"block definition", p};
   const ClassTag tag = r.in.Tag(r.nameLimit, what);  // any class: a definition follows
   if (tag.IsNew) ++r.classIndex;
@@ -252,14 +252,14 @@ bool ReadBlockDefHead(ListReader& r, uint32_t p, TEntBlockDef_& d) {
   return true;
 }
 
-bool ReadBlockDefList(ListReader& r, std::vector<TEntBlockDef_>& defs) {
+bool ReadBlockDefList(ListReader& r, std::vector<BlockDefinition>& defs) {
   const uint32_t count = r.in.Count(kMinBlockDef, {"the block definition count"});
   defs.clear();
   if (!r.in.Ok()) return false;
   // Grown as definitions are read, so memory follows the bytes actually present.
   defs.reserve(std::min<uint32_t>(count, 1024));
   for (uint32_t p = 1; p <= count && r.in.Ok(); ++p) {
-    TEntBlockDef_& d = defs.emplace_back();
+    BlockDefinition& d = defs.emplace_back();
     if (!ReadBlockDefHead(r, p, d)) return false;
     if (!ReadEntityList(r, d.EntityCount, d, p)) return false;
   }
@@ -268,13 +268,13 @@ bool ReadBlockDefList(ListReader& r, std::vector<TEntBlockDef_>& defs) {
 
 // Empties the kind lists, keeping their room.
 void ClearLists(EntityLists& l) {
-  l.SenList.clear();
-  l.EnkoList.clear();
-  l.TenList.clear();
-  l.MojiList.clear();
-  l.SunpoList.clear();
+  l.LineList.clear();
+  l.ArcList.clear();
+  l.PointList.clear();
+  l.TextList.clear();
+  l.DimensionList.clear();
   l.SolidList.clear();
-  l.BlockList.clear();
+  l.BlockInsertList.clear();
 }
 
 struct ListWriter {
@@ -294,9 +294,9 @@ struct ListWriter {
   }
 
   // A block definition up to its entity list.
-  void BlockDefHead(const TEntBlockDef_& d) {
-    Tag(kKindBlockDef);
-    WriteEntAttr(out, version, kKindBlockDef, d.Attr);
+  void BlockDefHead(const BlockDefinition& d) {
+    Tag(kKindBlockDefinition);
+    WriteEntAttr(out, version, kKindBlockDefinition, d.Attr);
     out.I32(d.Number);
     out.I32(d.Referenced);
     out.I32(d.Time);
@@ -306,8 +306,8 @@ struct ListWriter {
   }
 
   // One order entry; false when it names no stored entity.
-  bool Entity(const TEntRef& ref, const EntityLists& lists) {
-    if (ref.Kind < kKindSen || ref.Kind > kKindBlock) return true;  // an entry without an entity writes nothing
+  bool Entity(const EntityRef& ref, const EntityLists& lists) {
+    if (ref.Kind < kKindLine || ref.Kind > kKindBlockInsert) return true;  // an entry without an entity writes nothing
     Tag(ref.Kind);
     if (!WriteEntityRecord(out, version, rewriteImagePrefix, ref, lists)) return false;
     ++classIndex;
@@ -315,7 +315,7 @@ struct ListWriter {
   }
 
   void Entities(const EntityLists& lists) {
-    for (const TEntRef& ref : lists.EntityOrder) {
+    for (const EntityRef& ref : lists.EntityOrder) {
       if (!Entity(ref, lists)) {
         out.Fail("an order entry names no stored entity");
         return;
@@ -328,7 +328,7 @@ struct ListWriter {
   // attribute check changes: those are read back and written as any other.
   void Piece(const StreamPiece& piece) {
     const VerbatimRecords& v = piece.Verbatim;
-    for (const TEntRef& ref : piece.Lists.EntityOrder) {
+    for (const EntityRef& ref : piece.Lists.EntityOrder) {
       if (ref.Kind != kKindVerbatimRun) {
         if (!Entity(ref, piece.Lists)) {
           out.Fail("an order entry names no stored entity");
@@ -367,14 +367,14 @@ struct ListWriter {
       return false;
     }
     Tag(kind);
-    return WriteEntityRecord(out, version, rewriteImagePrefix, TEntRef{kind, index}, scratch);
+    return WriteEntityRecord(out, version, rewriteImagePrefix, EntityRef{kind, index}, scratch);
   }
 };
 
 // Empties a piece, keeping its room for the next piece.
 void ClearPiece(StreamPiece& piece, uint32_t n) {
   ClearLists(piece.Lists);
-  piece.Lists.EntityOrder.assign(n, TEntRef{});
+  piece.Lists.EntityOrder.assign(n, EntityRef{});
   piece.Verbatim.Clear();
 }
 
@@ -407,7 +407,7 @@ class BodyWriterLine {
     return pieces_[slot];
   }
   void Count(uint32_t n) { Hand(Step(Step::Count, n)); }
-  void DefHead(const TEntBlockDef_& d) {
+  void DefHead(const BlockDefinition& d) {
     Step step(Step::DefHead);
     step.head.Attr = d.Attr;
     step.head.Number = d.Number;
@@ -438,7 +438,7 @@ class BodyWriterLine {
     explicit Step(Kind k = End, uint32_t n = 0) : kind(k), count(n) {}
     Kind kind;
     uint32_t count;
-    TEntBlockDef_ head;  // its head fields only
+    BlockDefinition head;  // its head fields only
     size_t slot = 0;
     bool inBlockDef = false;
   };
@@ -526,10 +526,10 @@ bool StreamBodyLists(ListReader& r, BodyWriterLine& line) {
   const uint32_t defs = in.Count(kMinBlockDef, {"the block definition count"});
   if (!in.Ok()) return false;
   line.Count(defs);
-  TEntBlockDef_ d;
+  BlockDefinition d;
   for (uint32_t p = 1; p <= defs; ++p) {
     if (!ReadBlockDefHead(r, p, d)) return false;
-    r.writer->Object(kKindBlockDef);
+    r.writer->Object(kKindBlockDefinition);
     line.DefHead(d);
     if (!StreamEntities(r, line, d.EntityCount, p)) return false;
   }
@@ -543,11 +543,11 @@ bool ReadBody(ByteCursor& in, int32_t version, const BodyFormat& format, Drawing
   body.EntityCount = in.Count(kMinTaggedEntity, {"the entity count"});
   if (!in.Ok()) return false;
   if (!ReadEntityList(r, body.EntityCount, body, -1)) return false;
-  return ReadBlockDefList(r, body.BlockDefList);
+  return ReadBlockDefList(r, body.BlockDefinitionList);
 }
 
 void WriteBodyLists(ByteSink& out, int32_t version, const BodyFormat& format, const DrawingBody& body) {
-  const std::vector<TEntBlockDef_>& blockDefs = body.BlockDefList;
+  const std::vector<BlockDefinition>& blockDefs = body.BlockDefinitionList;
   ListWriter w{out, version, format.RewriteImagePrefixInTexts};
   out.Count(body.EntityCount);
   w.Entities(body);
@@ -556,7 +556,7 @@ void WriteBodyLists(ByteSink& out, int32_t version, const BodyFormat& format, co
     return;
   }
   out.Count(static_cast<uint32_t>(blockDefs.size()));
-  for (const TEntBlockDef_& d : blockDefs) {
+  for (const BlockDefinition& d : blockDefs) {
     if (!out.Ok()) return;
     w.BlockDefHead(d);
     w.Entities(d);

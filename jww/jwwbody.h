@@ -6,9 +6,9 @@
 #include <functional>
 #include <vector>
 
-#include "jww/jwtype.h"
+#include "jww/drawingbody.h"
 #include "jww/jwwattr.h"
-#include "jww/jwwio.h"
+#include "jww/bytesink.h"
 #include "jww/jwwversions.h"
 
 namespace plm {
@@ -16,7 +16,7 @@ namespace plm {
 // Where the two formats' bodies differ.
 struct BodyFormat {
   size_t ClassNameLimit;          // longest class name accepted when reading
-  bool RewriteImagePrefixInTexts; // JWS: "^@BM%temp%" becomes "^@BM" in TEntMoji texts
+  bool RewriteImagePrefixInTexts; // JWS: "^@BM%temp%" becomes "^@BM" in Text texts
 };
 
 constexpr BodyFormat kJwwBody{2048, false};
@@ -51,8 +51,8 @@ bool ReadImageSection(ByteCursor& in, TempImages& images);
 void WriteImageSection(ByteSink& out, const DrawingBody& body, TempImages& images);
 
 // The attribute check applied on a copy of `attr` for the part's kind, then written.
-void WriteEntAttr(ByteSink& out, int32_t version, int32_t kind, const TEntAttr& attr);
-TEntAttr ReadEntAttr(ByteCursor& in, int32_t version);
+void WriteEntAttr(ByteSink& out, int32_t version, int32_t kind, const EntityAttributes& attr);
+EntityAttributes ReadEntAttr(ByteCursor& in, int32_t version);
 
 // True when a bound image's name is a plain file name that stays inside the image
 // folder: no '/', '\' or ':' outside double-byte characters, no zero byte, not "."
@@ -70,8 +70,8 @@ constexpr size_t kImagePrefixLength = 10;
 namespace plm {
 // The text steps of the spacing rule, shared by JWW and JWS (JWW adds its text-type
 // table). Adds the number of values it changed to `changes`.
-void ApplySpacingRuleToBody(DrawingBody& body, const ConvertOptions& options, SpacingChanges& changes);
+void ApplySpacingRuleToBody(DrawingBody& body, const ConversionSwitches& options, SpacingChanges& changes);
 // The same for one set of lists: the main list's, or a block definition's.
-void ApplySpacingRuleToLists(EntityLists& lists, bool inBlockDef, const ConvertOptions& options,
+void ApplySpacingRuleToLists(EntityLists& lists, bool inBlockDef, const ConversionSwitches& options,
                              SpacingChanges& changes);
 }  // namespace plm

@@ -16,7 +16,7 @@ struct EntityReader {
   int32_t version;
   What what;
   static constexpr bool kReading = true;
-  void Attr(TEntAttr& a, int32_t) { a = ReadEntAttr(in, version); }
+  void Attr(EntityAttributes& a, int32_t) { a = ReadEntAttr(in, version); }
   void F64(double& v) { v = in.F64(what); }
   void U32(uint32_t& v) { v = in.U32(what); }
   void I32(int32_t& v) { v = in.I32(what); }
@@ -42,7 +42,7 @@ struct WindowReader {
     p += sizeof(T);
     return v;
   }
-  void Attr(TEntAttr& a, int32_t) {
+  void Attr(EntityAttributes& a, int32_t) {
     a.GroupNo = Take<uint32_t>();
     a.PenStyle = Take<uint8_t>();
     a.PenColor = Take<uint16_t>();
@@ -65,13 +65,13 @@ struct EntityWriter {
   int32_t version;
   bool rewriteImagePrefix;
   static constexpr bool kReading = false;
-  void Attr(const TEntAttr& a, int32_t kind) { WriteEntAttr(out, version, kind, a); }
+  void Attr(const EntityAttributes& a, int32_t kind) { WriteEntAttr(out, version, kind, a); }
   void F64(const double& v) { out.F64(v); }
   void U32(const uint32_t& v) { out.U32(v); }
   void I32(const int32_t& v) { out.I32(v); }
   void U16(const uint16_t& v) { out.U16(v); }
   void Str(const std::string& s) { WriteCleanString(out, s); }
-  // The Text of a TEntMoji entity (not of a dimension value text).
+  // The Text of a Text entity (not of a dimension value text).
   void MojiText(const std::string& s, bool entityText) {
     if (!(entityText && rewriteImagePrefix)) {
       WriteCleanString(out, s);
@@ -102,8 +102,8 @@ struct WindowWriter {
     }
     p += sizeof(T);
   }
-  void Attr(const TEntAttr& attr, int32_t kind) {
-    const TEntAttr a = CheckEntAttr(version, kind, attr);
+  void Attr(const EntityAttributes& attr, int32_t kind) {
+    const EntityAttributes a = CheckEntAttr(version, kind, attr);
     Put<uint32_t>(a.GroupNo);
     Put<uint8_t>(a.PenStyle);
     Put<uint16_t>(a.PenColor);
@@ -145,7 +145,7 @@ template <class Ar, class E>
 
 template <class Ar, class E>
 [[gnu::always_inline]] inline void VisitEnko(Ar& ar, E& e) {
-  ar.Attr(e.Attr, kKindEnko);
+  ar.Attr(e.Attr, kKindArc);
   ar.F64(e.CenterX);
   ar.F64(e.CenterY);
   ar.F64(e.Radius);
@@ -158,7 +158,7 @@ template <class Ar, class E>
 
 template <class Ar, class E>
 [[gnu::always_inline]] inline void VisitTen(Ar& ar, E& e) {
-  ar.Attr(e.Attr, kKindTen);
+  ar.Attr(e.Attr, kKindPoint);
   ar.F64(e.X);
   ar.F64(e.Y);
   ar.U32(e.Temporary);
@@ -171,7 +171,7 @@ template <class Ar, class E>
 
 template <class Ar, class E>
 [[gnu::always_inline]] inline void VisitMojiHead(Ar& ar, E& e) {
-  ar.Attr(e.Attr, kKindMoji);
+  ar.Attr(e.Attr, kKindText);
   ar.F64(e.StartX);
   ar.F64(e.StartY);
   ar.F64(e.EndX);
@@ -198,8 +198,8 @@ void VisitMoji(Ar& ar, E& e, bool entityText) {
 // Up to the value text's strings.
 template <class Ar, class E>
 void VisitSunpoHead(Ar& ar, E& e) {
-  ar.Attr(e.Attr, kKindSunpo);
-  VisitSen(ar, e.Line, kKindSen);
+  ar.Attr(e.Attr, kKindDimension);
+  VisitSen(ar, e.Line, kKindLine);
   VisitMojiHead(ar, e.Text);
 }
 
@@ -208,19 +208,19 @@ template <class Ar, class E>
 void VisitSunpoTail(Ar& ar, E& e, int32_t version) {
   if (version >= kVerExtTables) {
     ar.U16(e.AuxMode);
-    VisitSen(ar, e.AuxLine1, kKindSen);
-    VisitSen(ar, e.AuxLine2, kKindSen);
+    VisitSen(ar, e.AuxLine1, kKindLine);
+    VisitSen(ar, e.AuxLine2, kKindLine);
     VisitTen(ar, e.Point1);
     VisitTen(ar, e.Point2);
     VisitTen(ar, e.Point3);
     VisitTen(ar, e.Point4);
   } else if constexpr (Ar::kReading) {
     // Older dimensions: the extension parts take the dimension's own attributes.
-    e.AuxLine1 = TEntSen{};
-    e.AuxLine1.Attr = CopyEntAttr(e.Attr);
+    e.AuxLine1 = Line{};
+    e.AuxLine1.Attr = e.Attr;
     e.AuxLine2 = e.AuxLine1;
-    TEntTen point;
-    point.Attr = CopyEntAttr(e.Attr);
+    Point point;
+    point.Attr = e.Attr;
     point.Attr.PenStyle = 0;
     e.Point1 = e.Point2 = e.Point3 = e.Point4 = point;
   }
@@ -242,7 +242,7 @@ template <class Ar, class E>
 
 template <class Ar, class E>
 [[gnu::always_inline]] inline void VisitBlock(Ar& ar, E& e) {
-  ar.Attr(e.Attr, kKindBlock);
+  ar.Attr(e.Attr, kKindBlockInsert);
   ar.F64(e.X);
   ar.F64(e.Y);
   ar.F64(e.ScaleX);
@@ -286,7 +286,7 @@ struct FixedMeasure {
   int32_t version;
   bool same = true;
   static constexpr bool kReading = true;
-  void Attr(TEntAttr& a, int32_t kind) {
+  void Attr(EntityAttributes& a, int32_t kind) {
     WindowReader r{p, version};
     r.Attr(a, kind);
     p = r.p;
@@ -310,11 +310,11 @@ size_t MeasureFixedKind(const uint8_t* p, size_t available, int32_t version, int
     return m.same ? static_cast<size_t>(m.p - p) : 0;
   };
   switch (kind) {
-    case kKindSen: return measure(TEntSen{}, kSenMax, [](auto& ar, auto& e) { VisitSen(ar, e, kKindSen); });
-    case kKindEnko: return measure(TEntEnko{}, kEnkoMax, [](auto& ar, auto& e) { VisitEnko(ar, e); });
-    case kKindTen: return measure(TEntTen{}, kTenMax, [](auto& ar, auto& e) { VisitTen(ar, e); });
-    case kKindSolid: return measure(TEntSolid{}, kSolidMax, [](auto& ar, auto& e) { VisitSolid(ar, e); });
-    case kKindBlock: return measure(TEntBlock{}, kBlockMax, [](auto& ar, auto& e) { VisitBlock(ar, e); });
+    case kKindLine: return measure(Line{}, kSenMax, [](auto& ar, auto& e) { VisitSen(ar, e, kKindLine); });
+    case kKindArc: return measure(Arc{}, kEnkoMax, [](auto& ar, auto& e) { VisitEnko(ar, e); });
+    case kKindPoint: return measure(Point{}, kTenMax, [](auto& ar, auto& e) { VisitTen(ar, e); });
+    case kKindSolid: return measure(Solid{}, kSolidMax, [](auto& ar, auto& e) { VisitSolid(ar, e); });
+    case kKindBlockInsert: return measure(BlockInsert{}, kBlockMax, [](auto& ar, auto& e) { VisitBlock(ar, e); });
     default: return 0;
   }
 }
@@ -331,7 +331,7 @@ struct VerbatimProbe {
   int32_t version;
   bool same = true;
   static constexpr bool kReading = true;
-  void Attr(TEntAttr& a, int32_t kind) {
+  void Attr(EntityAttributes& a, int32_t kind) {
     FixedMeasure<true> m{p, version};
     m.Attr(a, kind);
     p = m.p;
@@ -370,7 +370,7 @@ struct VerbatimProbe {
 // negative (nor NaN) is never changed, whatever the switches.
 size_t MeasureVerbatimMoji(const uint8_t* p, size_t available, int32_t version) {
   if (available < kMojiHeadMax) return 0;
-  TEntMoji m;
+  Text m;
   VerbatimProbe probe{p, p + available, version};
   VisitMojiHead(probe, m);
   if (!probe.same || !(m.Spacing >= 0.0)) return 0;
@@ -380,7 +380,7 @@ size_t MeasureVerbatimMoji(const uint8_t* p, size_t available, int32_t version) 
 
 size_t MeasureVerbatimSunpo(const uint8_t* p, size_t available, int32_t version) {
   if (available < kSunpoHeadMax) return 0;
-  TEntSunpo d;
+  Dimension d;
   VerbatimProbe probe{p, p + available, version};
   VisitSunpoHead(probe, d);
   if (!probe.same || !(d.Text.Spacing >= 0.0)) return 0;
@@ -410,22 +410,22 @@ namespace {
 // The records with strings are read apart from the fixed ones, which are most of a
 // drawing and so keep a small frame of their own.
 [[gnu::noinline]] int32_t ReadMoji(ByteCursor& in, int32_t version, What what, EntityLists& l) {
-  TEntMoji m;
+  Text m;
   ReadPart(in, version, what, kMojiHeadMax, m, [](auto& ar, auto& e) { VisitMojiHead(ar, e); });
   EntityReader ar{in, version, what};
   VisitMojiStrings(ar, m, true);
-  l.MojiList.push_back(std::move(m));
-  return Last(l.MojiList);
+  l.TextList.push_back(std::move(m));
+  return Last(l.TextList);
 }
 
 [[gnu::noinline]] int32_t ReadSunpo(ByteCursor& in, int32_t version, What what, EntityLists& l) {
-  TEntSunpo d;
+  Dimension d;
   ReadPart(in, version, what, kSunpoHeadMax, d, [](auto& ar, auto& e) { VisitSunpoHead(ar, e); });
   EntityReader ar{in, version, what};
   VisitMojiStrings(ar, d.Text, false);
   ReadPart(in, version, what, kSunpoTailMax, d, [version](auto& a, auto& e) { VisitSunpoTail(a, e, version); });
-  l.SunpoList.push_back(std::move(d));
-  return Last(l.SunpoList);
+  l.DimensionList.push_back(std::move(d));
+  return Last(l.DimensionList);
 }
 
 }  // namespace
@@ -438,59 +438,59 @@ size_t VerbatimRecordLength(const uint8_t* p, size_t available, int32_t version,
   static_assert(kSolidMax == kMaxVerbatimFixed && kEnkoMax <= kSolidMax && kSenMax <= kSolidMax &&
                 kTenMax <= kSolidMax && kBlockMax <= kSolidMax);
   switch (kind) {
-    case kKindMoji: return MeasureVerbatimMoji(p, available, version);
-    case kKindSunpo: return MeasureVerbatimSunpo(p, available, version);
+    case kKindText: return MeasureVerbatimMoji(p, available, version);
+    case kKindDimension: return MeasureVerbatimSunpo(p, available, version);
     default: return MeasureFixedKind<true>(p, available, version, kind);
   }
 }
 
 int32_t ReadEntityRecord(ByteCursor& in, int32_t version, What what, int32_t kind, EntityLists& l) {
   switch (kind) {
-    case kKindSen:
-      return ReadRecord(in, version, what, kSenMax, l.SenList, [](auto& ar, auto& e) { VisitSen(ar, e, kKindSen); });
-    case kKindEnko:
-      return ReadRecord(in, version, what, kEnkoMax, l.EnkoList, [](auto& ar, auto& e) { VisitEnko(ar, e); });
-    case kKindTen:
-      return ReadRecord(in, version, what, kTenMax, l.TenList, [](auto& ar, auto& e) { VisitTen(ar, e); });
-    case kKindMoji: return ReadMoji(in, version, what, l);
-    case kKindSunpo: return ReadSunpo(in, version, what, l);
+    case kKindLine:
+      return ReadRecord(in, version, what, kSenMax, l.LineList, [](auto& ar, auto& e) { VisitSen(ar, e, kKindLine); });
+    case kKindArc:
+      return ReadRecord(in, version, what, kEnkoMax, l.ArcList, [](auto& ar, auto& e) { VisitEnko(ar, e); });
+    case kKindPoint:
+      return ReadRecord(in, version, what, kTenMax, l.PointList, [](auto& ar, auto& e) { VisitTen(ar, e); });
+    case kKindText: return ReadMoji(in, version, what, l);
+    case kKindDimension: return ReadSunpo(in, version, what, l);
     case kKindSolid:
       return ReadRecord(in, version, what, kSolidMax, l.SolidList, [](auto& ar, auto& e) { VisitSolid(ar, e); });
-    case kKindBlock:
-      return ReadRecord(in, version, what, kBlockMax, l.BlockList, [](auto& ar, auto& e) { VisitBlock(ar, e); });
+    case kKindBlockInsert:
+      return ReadRecord(in, version, what, kBlockMax, l.BlockInsertList, [](auto& ar, auto& e) { VisitBlock(ar, e); });
     default: return -1;
   }
 }
 
-bool WriteEntityRecord(ByteSink& out, int32_t version, bool rewriteImagePrefix, const TEntRef& ref,
+bool WriteEntityRecord(ByteSink& out, int32_t version, bool rewriteImagePrefix, const EntityRef& ref,
                        const EntityLists& l) {
   const auto i = static_cast<size_t>(ref.Index);
   auto fits = [&](const auto& list) { return ref.Index >= 0 && i < list.size(); };
   const bool rw = rewriteImagePrefix;
   switch (ref.Kind) {
-    case kKindSen:
-      if (!fits(l.SenList)) return false;
-      WritePart(out, version, rw, kSenMax, l.SenList[i], [](auto& ar, auto& e) { VisitSen(ar, e, kKindSen); });
+    case kKindLine:
+      if (!fits(l.LineList)) return false;
+      WritePart(out, version, rw, kSenMax, l.LineList[i], [](auto& ar, auto& e) { VisitSen(ar, e, kKindLine); });
       return true;
-    case kKindEnko:
-      if (!fits(l.EnkoList)) return false;
-      WritePart(out, version, rw, kEnkoMax, l.EnkoList[i], [](auto& ar, auto& e) { VisitEnko(ar, e); });
+    case kKindArc:
+      if (!fits(l.ArcList)) return false;
+      WritePart(out, version, rw, kEnkoMax, l.ArcList[i], [](auto& ar, auto& e) { VisitEnko(ar, e); });
       return true;
-    case kKindTen:
-      if (!fits(l.TenList)) return false;
-      WritePart(out, version, rw, kTenMax, l.TenList[i], [](auto& ar, auto& e) { VisitTen(ar, e); });
+    case kKindPoint:
+      if (!fits(l.PointList)) return false;
+      WritePart(out, version, rw, kTenMax, l.PointList[i], [](auto& ar, auto& e) { VisitTen(ar, e); });
       return true;
-    case kKindMoji: {
-      if (!fits(l.MojiList)) return false;
-      const TEntMoji& m = l.MojiList[i];
+    case kKindText: {
+      if (!fits(l.TextList)) return false;
+      const Text& m = l.TextList[i];
       WritePart(out, version, rw, kMojiHeadMax, m, [](auto& ar, auto& e) { VisitMojiHead(ar, e); });
       EntityWriter ar{out, version, rw};
       VisitMojiStrings(ar, m, true);
       return true;
     }
-    case kKindSunpo: {
-      if (!fits(l.SunpoList)) return false;
-      const TEntSunpo& d = l.SunpoList[i];
+    case kKindDimension: {
+      if (!fits(l.DimensionList)) return false;
+      const Dimension& d = l.DimensionList[i];
       WritePart(out, version, rw, kSunpoHeadMax, d, [](auto& ar, auto& e) { VisitSunpoHead(ar, e); });
       EntityWriter ar{out, version, rw};
       VisitMojiStrings(ar, d.Text, false);
@@ -501,9 +501,9 @@ bool WriteEntityRecord(ByteSink& out, int32_t version, bool rewriteImagePrefix, 
       if (!fits(l.SolidList)) return false;
       WritePart(out, version, rw, kSolidMax, l.SolidList[i], [](auto& ar, auto& e) { VisitSolid(ar, e); });
       return true;
-    case kKindBlock:
-      if (!fits(l.BlockList)) return false;
-      WritePart(out, version, rw, kBlockMax, l.BlockList[i], [](auto& ar, auto& e) { VisitBlock(ar, e); });
+    case kKindBlockInsert:
+      if (!fits(l.BlockInsertList)) return false;
+      WritePart(out, version, rw, kBlockMax, l.BlockInsertList[i], [](auto& ar, auto& e) { VisitBlock(ar, e); });
       return true;
     default: return false;
   }

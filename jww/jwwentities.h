@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "jww/jwtype.h"
-#include "jww/jwwio.h"
+#include "jww/drawingbody.h"
+#include "jww/bytesink.h"
 
 namespace plm {
 
@@ -14,7 +14,7 @@ int32_t ReadEntityRecord(ByteCursor& in, int32_t version, What what, int32_t kin
 
 // Writes the record an order entry names, with the attribute check and the string
 // filter applied on copies. False when the entry names no stored record.
-bool WriteEntityRecord(ByteSink& out, int32_t version, bool rewriteImagePrefix, const TEntRef& ref,
+bool WriteEntityRecord(ByteSink& out, int32_t version, bool rewriteImagePrefix, const EntityRef& ref,
                        const EntityLists& lists);
 
 // The length of the record body at `p`, of which `available` bytes are there, when

@@ -1,6 +1,6 @@
 #pragma once
 // Reading steps of the JWW header, shared by the loader and the memo reader.
-#include "jww/jwwunit.h"
+#include "jww/jwwdocument.h"
 
 namespace plm {
 

@@ -37,7 +37,7 @@ std::string ImageReferenceOf(const std::string& text) {
 void ClearTempImageFiles(TempImages& images) { images.TempImageFiles.clear(); }
 
 void DeleteTempImageFiles(const TempImages& images) {
-  for (const TBindImageType& image : images.TempImageFiles) {
+  for (const BoundImageFile& image : images.TempImageFiles) {
     if (image.Name.empty()) continue;
     const std::filesystem::path file = images.TempFolder / image.Name;
     if (IsExistingFile(file)) DeleteFileQuietly(file);
@@ -57,7 +57,7 @@ bool ReadImageSection(ByteCursor& in, TempImages& images) {
   }
   images.TempImageFiles.reserve(std::min<size_t>(static_cast<size_t>(count), 1024));
   for (int32_t i = 0; i < count; ++i) {
-    TBindImageType& image = images.TempImageFiles.emplace_back();
+    BoundImageFile& image = images.TempImageFiles.emplace_back();
     const What what{"bound image", i + 1};
     const uint64_t nameAt = in.Offset();
     image.Name = in.JwwString(what);
@@ -96,11 +96,11 @@ bool ReadImageSection(ByteCursor& in, TempImages& images) {
 
 namespace {
 
-void MarkUsed(const std::vector<TEntMoji>& texts, std::vector<TBindImageType>& files) {
-  for (const TEntMoji& m : texts) {
+void MarkUsed(const std::vector<Text>& texts, std::vector<BoundImageFile>& files) {
+  for (const Text& m : texts) {
     const std::string ref = ImageReferenceOf(m.Text);
     if (ref.empty()) continue;
-    for (TBindImageType& image : files) {
+    for (BoundImageFile& image : files) {
       if (AnsiUpper(image.Name).starts_with(ref)) {
         image.Used = true;
         break;
@@ -113,13 +113,13 @@ void MarkUsed(const std::vector<TEntMoji>& texts, std::vector<TBindImageType>& f
 
 void WriteImageSection(ByteSink& out, const DrawingBody& body, TempImages& images) {
   auto& files = images.TempImageFiles;
-  for (TBindImageType& image : files) image.Used = false;
-  MarkUsed(body.MojiList, files);
-  for (const TEntBlockDef_& d : body.BlockDefList) MarkUsed(d.MojiList, files);
+  for (BoundImageFile& image : files) image.Used = false;
+  MarkUsed(body.TextList, files);
+  for (const BlockDefinition& d : body.BlockDefinitionList) MarkUsed(d.TextList, files);
   // Each image is read whole before the count is written, so the count always
   // matches the images that follow.
   std::vector<std::vector<uint8_t>> data;
-  for (TBindImageType& image : files) {
+  for (BoundImageFile& image : files) {
     if (!image.Used) continue;
     const std::filesystem::path file = images.TempFolder / image.Name;
     if (image.Name.empty() || !IsExistingFile(file)) {
@@ -135,7 +135,7 @@ void WriteImageSection(ByteSink& out, const DrawingBody& body, TempImages& image
   }
   out.I32(static_cast<int32_t>(data.size()));
   size_t next = 0;
-  for (const TBindImageType& image : files) {
+  for (const BoundImageFile& image : files) {
     if (!image.Used) continue;
     const std::vector<uint8_t>& bytes = data[next++];
     out.JwwString(image.Name);

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "jww/jwwio.h"
+#include "jww/bytesink.h"
 
 namespace plm {
 

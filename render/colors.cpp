@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "jww/jwwunit.h"
+#include "jww/jwwdocument.h"
 
 namespace plm {
 namespace {

@@ -6,7 +6,7 @@
 #include <numbers>
 #include <unordered_map>
 
-#include "jww/jwwunit.h"
+#include "jww/jwwdocument.h"
 #include "platform/cp932.h"
 
 namespace plm {
@@ -60,43 +60,43 @@ class Builder {
   // character cell).
   static uint64_t StoredItems(const EntityLists& v) {
     uint64_t n = v.EntityOrder.size();
-    for (const TEntMoji& t : v.MojiList) n += t.Text.size();
-    for (const TEntSunpo& d : v.SunpoList) n += d.Text.Text.size();
+    for (const Text& t : v.TextList) n += t.Text.size();
+    for (const Dimension& d : v.DimensionList) n += d.Text.Text.size();
     return n;
   }
-  Style StrokeOf(const TEntAttr& a) const {
+  Style StrokeOf(const EntityAttributes& a) const {
     return {VisibleOnWhite(PenColorRgb(a.PenColor, src_.ExtColors)), a.PenColor, a.PenStyle};
   }
   static bool Marked(const std::vector<uint8_t>* v, size_t i) { return v && i < v->size() && (*v)[i] != 0; }
 
   void Walk(const EntityLists& v, const ListMarks* marks, bool inBlock, const Affine& m, int depth) {
-    for (const TEntRef& ref : v.EntityOrder) {
+    for (const EntityRef& ref : v.EntityOrder) {
       if (!HasRoom()) return;
       ++visits_;
       if (ref.Index < 0) continue;
       const size_t i = static_cast<size_t>(ref.Index);
       switch (ref.Kind) {
-        case kKindSen:
-          if (i < v.SenList.size()) Line(v.SenList[i], m);
+        case kKindLine:
+          if (i < v.LineList.size()) DrawLine(v.LineList[i], m);
           break;
-        case kKindEnko:
-          if (i < v.EnkoList.size()) Arc(v.EnkoList[i], m);
+        case kKindArc:
+          if (i < v.ArcList.size()) DrawArc(v.ArcList[i], m);
           break;
-        case kKindTen:
-          if (i < v.TenList.size()) Point(v.TenList[i], m);
+        case kKindPoint:
+          if (i < v.PointList.size()) DrawPoint(v.PointList[i], m);
           break;
-        case kKindMoji:
-          if (i < v.MojiList.size())
-            Text(v.MojiList[i], m, inBlock ? TextSite::BlockText : TextSite::Text, Marked(marks ? &marks->Texts : nullptr, i));
+        case kKindText:
+          if (i < v.TextList.size())
+            DrawText(v.TextList[i], m, inBlock ? TextSite::BlockText : TextSite::Text, Marked(marks ? &marks->Texts : nullptr, i));
           break;
-        case kKindSunpo:
-          if (i < v.SunpoList.size()) Dimension(v.SunpoList[i], m, inBlock, Marked(marks ? &marks->Dims : nullptr, i));
+        case kKindDimension:
+          if (i < v.DimensionList.size()) DrawDimension(v.DimensionList[i], m, inBlock, Marked(marks ? &marks->Dims : nullptr, i));
           break;
         case kKindSolid:
-          if (i < v.SolidList.size()) Solid(v.SolidList[i], m);
+          if (i < v.SolidList.size()) DrawSolid(v.SolidList[i], m);
           break;
-        case kKindBlock:
-          if (i < v.BlockList.size()) Insert(v.BlockList[i], m, depth);
+        case kKindBlockInsert:
+          if (i < v.BlockInsertList.size()) Insert(v.BlockInsertList[i], m, depth);
           break;
         default:
           break;
@@ -104,7 +104,7 @@ class Builder {
     }
   }
 
-  void Line(const TEntSen& e, const Affine& m) {
+  void DrawLine(const Line& e, const Affine& m) {
     const Vec2 a = m.Map(e.StartX, e.StartY), b = m.Map(e.EndX, e.EndY);
     if (!Fits(a) || !Fits(b)) {
       ++out_.Stats.Skipped;
@@ -116,7 +116,7 @@ class Builder {
     ++emitted_;
   }
 
-  void Arc(const TEntEnko& e, const Affine& m) {
+  void DrawArc(const Arc& e, const Affine& m) {
     const double r = e.Radius;
     if (!(r > 0) || !std::isfinite(r) || !std::isfinite(e.StartAngle) || !std::isfinite(e.ArcAngle) ||
         !std::isfinite(e.TiltAngle) || !std::isfinite(e.Flatness)) {
@@ -162,7 +162,7 @@ class Builder {
     }
   }
 
-  void Point(const TEntTen& e, const Affine& m) {
+  void DrawPoint(const Point& e, const Affine& m) {
     const Vec2 p = m.Map(e.X, e.Y);
     if (!Fits(p)) {
       ++out_.Stats.Skipped;
@@ -173,7 +173,7 @@ class Builder {
     ++emitted_;
   }
 
-  void Solid(const TEntSolid& e, const Affine& m) {
+  void DrawSolid(const Solid& e, const Affine& m) {
     SolidPrim s;
     s.Corners = {m.Map(e.Corner1X, e.Corner1Y), m.Map(e.Corner2X, e.Corner2Y), m.Map(e.Corner3X, e.Corner3Y),
                  m.Map(e.Corner4X, e.Corner4Y)};
@@ -190,7 +190,7 @@ class Builder {
     ++emitted_;
   }
 
-  void Text(const TEntMoji& e, const Affine& m, TextSite site, bool marked) {
+  void DrawText(const Text& e, const Affine& m, TextSite site, bool marked) {
     if (e.Text.empty()) return;
     // A not-a-number spacing is laid out as 0: such texts are what the rule zeroes, so
     // they must stay visible. An infinite or absurd one cannot be laid out.
@@ -251,16 +251,16 @@ class Builder {
     out_.Texts.push_back(std::move(t));
   }
 
-  void Dimension(const TEntSunpo& e, const Affine& m, bool inBlock, bool marked) {
-    Line(e.Line, m);
-    Text(e.Text, m, inBlock ? TextSite::BlockDimensionValue : TextSite::DimensionValue, marked);
+  void DrawDimension(const Dimension& e, const Affine& m, bool inBlock, bool marked) {
+    DrawLine(e.Line, m);
+    DrawText(e.Text, m, inBlock ? TextSite::BlockDimensionValue : TextSite::DimensionValue, marked);
     if (src_.Version < kVerExtTables) return;  // older files have no auxiliary parts
-    Line(e.AuxLine1, m);
-    Line(e.AuxLine2, m);
-    for (const TEntTen* p : {&e.Point1, &e.Point2, &e.Point3, &e.Point4}) Point(*p, m);
+    DrawLine(e.AuxLine1, m);
+    DrawLine(e.AuxLine2, m);
+    for (const Point* p : {&e.Point1, &e.Point2, &e.Point3, &e.Point4}) DrawPoint(*p, m);
   }
 
-  void Insert(const TEntBlock& e, const Affine& m, int depth) {
+  void Insert(const BlockInsert& e, const Affine& m, int depth) {
     const auto found = defByNumber_.find(e.BlockNumber);
     if (found == defByNumber_.end()) {
       ++out_.Stats.MissingBlocks;

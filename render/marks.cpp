@@ -23,8 +23,8 @@ std::vector<uint8_t> Differences(const std::vector<T>& a, const std::vector<T>& 
 
 ListMarks MarksOf(const EntityLists& a, const EntityLists& b, uint64_t& texts, uint64_t& dims) {
   ListMarks m;
-  m.Texts = Differences(a.MojiList, b.MojiList, [](const TEntMoji& t) { return t.Spacing; }, texts);
-  m.Dims = Differences(a.SunpoList, b.SunpoList, [](const TEntSunpo& d) { return d.Text.Spacing; }, dims);
+  m.Texts = Differences(a.TextList, b.TextList, [](const Text& t) { return t.Spacing; }, texts);
+  m.Dims = Differences(a.DimensionList, b.DimensionList, [](const Dimension& d) { return d.Text.Spacing; }, dims);
   return m;
 }
 
@@ -39,8 +39,8 @@ SpacingMarks MarksBetween(const RenderSource& before, const RenderSource& after)
       m.BlockDefs.push_back(MarksOf(*before.BlockDefs[i].Entities, *after.BlockDefs[i].Entities, m.Counts.BlockTexts,
                                     m.Counts.BlockDimTexts));
     else
-      m.BlockDefs.push_back({std::vector<uint8_t>(before.BlockDefs[i].Entities->MojiList.size(), 0),
-                             std::vector<uint8_t>(before.BlockDefs[i].Entities->SunpoList.size(), 0)});
+      m.BlockDefs.push_back({std::vector<uint8_t>(before.BlockDefs[i].Entities->TextList.size(), 0),
+                             std::vector<uint8_t>(before.BlockDefs[i].Entities->DimensionList.size(), 0)});
   }
   const size_t types = std::min({before.TextTypes.size(), after.TextTypes.size(), m.TextTypes.size()});
   for (size_t i = 0; i < types; ++i) {
@@ -52,14 +52,14 @@ SpacingMarks MarksBetween(const RenderSource& before, const RenderSource& after)
   return m;
 }
 
-WrittenJww WrittenCopyOf(const JwwDocument& doc, const ConvertOptions& options) {
+WrittenJww WrittenCopyOf(const JwwDocument& doc, const ConversionSwitches& options) {
   WrittenJww w{doc, {}};
   ApplyJwwSpacingRule(w.Doc, options);
   w.Marks = MarksBetween(SourceOf(doc), SourceOf(w.Doc));
   return w;
 }
 
-WrittenJws WrittenCopyOf(const JwsDocument& doc, const ConvertOptions& options) {
+WrittenJws WrittenCopyOf(const JwsDocument& doc, const ConversionSwitches& options) {
   WrittenJws w{doc, {}};
   ApplyJwsSpacingRule(w.Doc, options);
   w.Marks = MarksBetween(SourceOf(doc), SourceOf(w.Doc));

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "jws/jwsunit.h"
-#include "jww/jwtype.h"
-#include "jww/jwwunit.h"
+#include "jws/jwsdocument.h"
+#include "jww/drawingbody.h"
+#include "jww/jwwdocument.h"
 #include "render/source.h"
 
 namespace plm {
@@ -41,7 +41,7 @@ struct WrittenJws {
   JwsDocument Doc;
   SpacingMarks Marks;
 };
-WrittenJww WrittenCopyOf(const JwwDocument& doc, const ConvertOptions& options);
-WrittenJws WrittenCopyOf(const JwsDocument& doc, const ConvertOptions& options);
+WrittenJww WrittenCopyOf(const JwwDocument& doc, const ConversionSwitches& options);
+WrittenJws WrittenCopyOf(const JwsDocument& doc, const ConversionSwitches& options);
 
 }  // namespace plm

@@ -1,7 +1,7 @@
 #include "render/source.h"
 
-#include "jws/jwsunit.h"
-#include "jww/jwwunit.h"
+#include "jws/jwsdocument.h"
+#include "jww/jwwdocument.h"
 
 namespace plm {
 namespace {
@@ -9,8 +9,8 @@ namespace {
 template <class Doc>
 void FillBody(RenderSource& s, const Doc& d) {
   s.Main = &d;
-  s.BlockDefs.reserve(d.BlockDefList.size());
-  for (const TEntBlockDef_& def : d.BlockDefList) s.BlockDefs.push_back({def.Number, def.Name, &def});
+  s.BlockDefs.reserve(d.BlockDefinitionList.size());
+  for (const BlockDefinition& def : d.BlockDefinitionList) s.BlockDefs.push_back({def.Number, def.Name, &def});
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "jww/jwtype.h"
+#include "jww/drawingbody.h"
 
 namespace plm {
 

@@ -1,4 +1,4 @@
-# GUI-free core: per-file conversion, file-list model, settings file, ConvertOptions,
+# GUI-free core: per-file conversion, file-list model, settings file, ConversionSwitches,
 # text helpers. Never includes a Qt header; the windows live in shell/qt/ (ui.cmake).
 file(GLOB PLM_SHELLCORE_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
 add_library(plm_shellcore STATIC ${PLM_SHELLCORE_SOURCES})

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "platform/fsutil.h"
-#include "shell/Func_.h"
+#include "platform/textfilters.h"
 #include "shell/filelist.h"
 
 namespace plm {

@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "jws/jwsunit.h"
-#include "jww/jwwio.h"
-#include "jww/jwwunit.h"
+#include "jws/jwsdocument.h"
+#include "jww/bytesink.h"
+#include "jww/jwwdocument.h"
 #include "platform/cp932.h"
 #include "platform/fsutil.h"
 #include "render/source.h"
@@ -110,7 +110,7 @@ bool LoadPreviewDocument(const std::string& path, PreviewDocument& doc, std::str
   return false;
 }
 
-PreviewResult BuildPreview(const PreviewDocument& doc, const ConvertOptions& options,
+PreviewResult BuildPreview(const PreviewDocument& doc, const ConversionSwitches& options,
                            const std::function<bool()>& cancelled) {
   if (doc.Jww) {
     const WrittenJww written = WrittenCopyOf(*doc.Jww, options);
@@ -125,7 +125,7 @@ PreviewResult BuildPreview(const PreviewDocument& doc, const ConvertOptions& opt
   return r;
 }
 
-PreviewResult PreviewFile(const std::string& path, const ConvertOptions& options) {
+PreviewResult PreviewFile(const std::string& path, const ConversionSwitches& options) {
   PreviewDocument doc;
   PreviewResult r;
   if (!LoadPreviewDocument(path, doc, r.Reason)) return r;

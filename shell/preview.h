@@ -10,7 +10,7 @@
 
 #include "render/displaylist.h"
 #include "render/marks.h"
-#include "shell/UnitVal.h"
+#include "jww/drawingbody.h"
 
 namespace plm {
 
@@ -53,10 +53,10 @@ bool LoadPreviewDocument(const std::string& path, PreviewDocument& doc, std::str
 
 // Builds both views of `doc` for `options`. `cancelled` (may be empty) is asked
 // between the steps; a cancelled build returns a result that is not Ok.
-PreviewResult BuildPreview(const PreviewDocument& doc, const ConvertOptions& options,
+PreviewResult BuildPreview(const PreviewDocument& doc, const ConversionSwitches& options,
                            const std::function<bool()>& cancelled = {});
 
 // Both steps at once, for one file.
-PreviewResult PreviewFile(const std::string& path, const ConvertOptions& options);
+PreviewResult PreviewFile(const std::string& path, const ConversionSwitches& options);
 
 }  // namespace plm

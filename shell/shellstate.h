@@ -4,11 +4,11 @@
 #include <functional>
 #include <string>
 
-#include "jws/jwsunit.h"
-#include "jww/jwwunit.h"
-#include "legacy/jwcunit.h"
-#include "legacy/jwkunit.h"
-#include "shell/UnitVal.h"
+#include "jws/jwsdocument.h"
+#include "jww/jwwdocument.h"
+#include "legacy/jwcmemo.h"
+#include "legacy/jwkmemo.h"
+#include "jww/drawingbody.h"
 
 namespace plm {
 
@@ -18,7 +18,7 @@ struct ShellState {
   jwc::THeader Jwc;
   jwk::THeader Jwk;
   TempImages Images;  // Images.TempFolder is the image folder
-  ConvertOptions Options;
+  ConversionSwitches Options;
   // Sets the one-line status text and repaints it at once (the window's status bar,
   // or a printer for the command line). May be empty. A batch calls it only from
   // the thread that started the batch.

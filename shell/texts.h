@@ -9,24 +9,24 @@
 namespace plm::texts {
 
 // Main window.
-inline constexpr char kForm1Caption[] = "Pallimo Ver.1.01";
+inline constexpr char kMainWindowCaption[] = "Pallimo Ver.1.01";
 inline constexpr char kFileTypeLabel[] = "ファイルの種類";
 inline constexpr std::array<std::string_view, 4> kFileTypeItems = {"全てのファイル(*.*)", "*.JW?", "*.JWW", "*.JWS"};
-inline constexpr char kButton1Caption[] = "変換設定";
+inline constexpr char kSwitchesButtonCaption[] = "変換設定";
 inline constexpr char kSaveFolderLabel[] = "保存先フォルダ";
-inline constexpr char kButton3Caption[] = "参照";
-inline constexpr char kButton4Caption[] = "変換";
+inline constexpr char kBrowseButtonCaption[] = "参照";
+inline constexpr char kConvertButtonCaption[] = "変換";
 
 // Menu.
-inline constexpr char kMnuFile[] = "ファイル (&F)";
-inline constexpr char kMnuFileSFolder[] = "検索フォルダの指定 (&S)";
-inline constexpr char kMnuFileType[] = "ファイルの種類 (&T)";
-inline constexpr std::array<std::string_view, 4> kMnuFileTypeItems = {"全てのファイル(*.*) (&0)", "(*.jw?) (&1)",
+inline constexpr char kMenuFile[] = "ファイル (&F)";
+inline constexpr char kMenuSearchFolder[] = "検索フォルダの指定 (&S)";
+inline constexpr char kMenuFileType[] = "ファイルの種類 (&T)";
+inline constexpr std::array<std::string_view, 4> kMenuFileTypeItems = {"全てのファイル(*.*) (&0)", "(*.jw?) (&1)",
                                                                       "(*.jww) (&2)", "(*.jws) (&3)"};
-inline constexpr char kMnuFileHFolder[] = "保存先フォルダの指定 (&H)";
-inline constexpr char kMnuExit[] = "終了 (&X)";
-inline constexpr char kMnuSet[] = "設定 (&S)";
-inline constexpr char kMnuSetConvert[] = "変換設定 (&1)";
+inline constexpr char kMenuSaveFolder[] = "保存先フォルダの指定 (&H)";
+inline constexpr char kMenuExit[] = "終了 (&X)";
+inline constexpr char kMenuSettings[] = "設定 (&S)";
+inline constexpr char kMenuSwitches[] = "変換設定 (&1)";
 
 // Folder choosers.
 inline constexpr char kSearchFolderTitle[] = "検索フォルダの指定";
@@ -91,16 +91,16 @@ inline constexpr char kListedEnd[] = "」";
 inline constexpr char kListingAborted[] = "検索を中断しました。";
 
 // Settings dialog.
-inline constexpr char kForm2Caption[] = "変換設定";
-inline constexpr char kLabel3[] = "◆文字間隔がマイナス値になっているものをゼロにするツールです◆";
-inline constexpr char kLabel45[] = "※文字間隔をゼロにする事により、文字全長が変わりますので注意して下さい。";
-inline constexpr char kLabel2[] = "※文字終点座標データは変更されませんので、注意して下さい。";
-inline constexpr char kLabel1[] = "※JWS形式に文字種設定はありません。";
+inline constexpr char kSwitchesCaption[] = "変換設定";
+inline constexpr char kSwitchesPurpose[] = "◆文字間隔がマイナス値になっているものをゼロにするツールです◆";
+inline constexpr char kSpacingLengthWarning[] = "※文字間隔をゼロにする事により、文字全長が変わりますので注意して下さい。";
+inline constexpr char kEndPointWarning[] = "※文字終点座標データは変更されませんので、注意して下さい。";
+inline constexpr char kJwsTypeNote[] = "※JWS形式に文字種設定はありません。";
 inline constexpr std::array<std::string_view, 4> kCheckBoxCaptions = {
     "文字種設定での文字間隔にマイナス値が使用されていたらゼロにする",
     "任意サイズ文字の文字間隔にマイナス値が使用されていたらゼロにする", "寸法図形の寸法値を変更する",
     "ブロック図形の文字を変更する"};
-inline constexpr char kForm2Ok[] = "ＯＫ (&Y)";
-inline constexpr char kForm2Cancel[] = "キャンセル (&N)";
+inline constexpr char kSwitchesOk[] = "ＯＫ (&Y)";
+inline constexpr char kSwitchesCancel[] = "キャンセル (&N)";
 
 }  // namespace plm::texts

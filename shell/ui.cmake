@@ -7,8 +7,8 @@ add_library(plm_shellui STATIC
   qt/KeyStateQt.cpp qt/KeyStateQt.h
   qt/PreviewPane.cpp qt/PreviewPane.h
   qt/ScreenFitQt.cpp qt/ScreenFitQt.h
-  qt/Unit1.cpp qt/Unit1.h
-  qt/Unit2.cpp qt/Unit2.h
+  qt/MainWindow.cpp qt/MainWindow.h
+  qt/SwitchesDialog.cpp qt/SwitchesDialog.h
 )
 set_target_properties(plm_shellui PROPERTIES AUTOMOC ON)
 target_include_directories(plm_shellui PUBLIC ${PROJECT_SOURCE_DIR})

@@ -6,16 +6,16 @@
 #include <iostream>
 #include <string_view>
 
-#include "jws/jwsunit.h"
-#include "jww/jwwunit.h"
+#include "jws/jwsdocument.h"
+#include "jww/jwwdocument.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace plm;
 
-TEntAttr Attr(uint16_t color, uint8_t style = 1) {
-  TEntAttr a;
+EntityAttributes Attr(uint16_t color, uint8_t style = 1) {
+  EntityAttributes a;
   a.PenStyle = style;
   a.PenColor = color;
   a.Layer = 1;
@@ -27,8 +27,8 @@ const std::string kFloorPlan = "\x95\xbd\x96\xca\x90\x7d";  // 平面図
 const std::string kKitchen = "\x91\xe4\x8f\x8a";           // 台所
 const std::string kGothic = "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e";  // ＭＳ ゴシック
 
-TEntMoji Text(double x, double y, const std::string& text, uint32_t type, double spacing) {
-  TEntMoji m;
+Text MakeText(double x, double y, const std::string& text, uint32_t type, double spacing) {
+  Text m;
   m.Attr = Attr(type == 0 ? 2 : 1);
   m.StartX = x;
   m.StartY = y;
@@ -43,16 +43,16 @@ TEntMoji Text(double x, double y, const std::string& text, uint32_t type, double
 }
 
 void AddLine(JwwDocument& d, double x0, double y0, double x1, double y1) {
-  TEntSen s;
+  Line s;
   s.Attr = Attr(1);
   s.StartX = x0, s.StartY = y0, s.EndX = x1, s.EndY = y1;
-  d.SenList.push_back(s);
-  d.EntityOrder.push_back({kKindSen, static_cast<int32_t>(d.SenList.size() - 1)});
+  d.LineList.push_back(s);
+  d.EntityOrder.push_back({kKindLine, static_cast<int32_t>(d.LineList.size() - 1)});
 }
 
-void AddText(JwwDocument& d, const TEntMoji& m) {
-  d.MojiList.push_back(m);
-  d.EntityOrder.push_back({kKindMoji, static_cast<int32_t>(d.MojiList.size() - 1)});
+void AddText(JwwDocument& d, const Text& m) {
+  d.TextList.push_back(m);
+  d.EntityOrder.push_back({kKindText, static_cast<int32_t>(d.TextList.size() - 1)});
 }
 
 // The image a drawing refers to, made in a private folder for the writer to pack.
@@ -84,31 +84,31 @@ JwwDocument Drawing(int32_t version, const std::string& memo) {
   for (int g = 0; g < 16; ++g) d.LayerGroups[g].Scale = 100.0;
   AddLine(d, 0, 0, 1000, 0);
   AddLine(d, 1000, 0, 1000, 800);
-  AddText(d, Text(10, 10, kFloorPlan, 0, -1.5));
-  AddText(d, Text(10, 40, kKitchen, 3, -0.25));
-  AddText(d, Text(10, 70, "A-101", 2003, 0.5));
-  TEntSunpo dim;
+  AddText(d, MakeText(10, 10, kFloorPlan, 0, -1.5));
+  AddText(d, MakeText(10, 40, kKitchen, 3, -0.25));
+  AddText(d, MakeText(10, 70, "A-101", 2003, 0.5));
+  Dimension dim;
   dim.Attr = Attr(1);
   dim.Line.Attr = Attr(1);
   dim.Line.EndX = 1000;
-  dim.Text = Text(500, -20, "1000", 0, -0.75);
-  d.SunpoList.push_back(dim);
-  d.EntityOrder.push_back({kKindSunpo, 0});
-  TEntBlockDef_ block;
+  dim.Text = MakeText(500, -20, "1000", 0, -0.75);
+  d.DimensionList.push_back(dim);
+  d.EntityOrder.push_back({kKindDimension, 0});
+  BlockDefinition block;
   block.Attr = Attr(1);
   block.Number = 1;
   block.Time = 1;
   block.Name = "door";
-  block.MojiList.push_back(Text(0, 0, "D1", 0, -0.5));
-  block.EntityOrder.push_back({kKindMoji, 0});
+  block.TextList.push_back(MakeText(0, 0, "D1", 0, -0.5));
+  block.EntityOrder.push_back({kKindText, 0});
   block.EntityCount = 1;
-  d.BlockDefList.push_back(block);
-  TEntBlock insert;
+  d.BlockDefinitionList.push_back(block);
+  BlockInsert insert;
   insert.Attr = Attr(1);
   insert.ScaleX = insert.ScaleY = 1.0;
   insert.BlockNumber = 1;
-  d.BlockList.push_back(insert);
-  d.EntityOrder.push_back({kKindBlock, 0});
+  d.BlockInsertList.push_back(insert);
+  d.EntityOrder.push_back({kKindBlockInsert, 0});
   d.EntityCount = static_cast<uint32_t>(d.EntityOrder.size());
   return d;
 }
@@ -116,7 +116,7 @@ JwwDocument Drawing(int32_t version, const std::string& memo) {
 // A version 700 drawing whose text refers to a bound image.
 bool WriteDrawingWithImage(const fs::path& folder) {
   JwwDocument d = Drawing(700, "example drawing with a bound image");
-  AddText(d, Text(10, 100, "^@BM%temp%logo.bmp,0,0,100,50", 0, 0.0));
+  AddText(d, MakeText(10, 100, "^@BM%temp%logo.bmp,0,0,100,50", 0, 0.0));
   d.EntityCount = static_cast<uint32_t>(d.EntityOrder.size());
   ScopedImageFolder images(folder);
   return images.Ok() && SaveJwwFile(d, images.Images, folder / "plan700.jww", 700);
@@ -131,12 +131,12 @@ bool WriteFigure(const fs::path& folder, int32_t version) {
   for (auto& g : f.LayerGroups) g.Scale = 1.0;
   f.EntityCount = d.EntityCount;
   f.EntityOrder = d.EntityOrder;
-  f.SenList = d.SenList;
-  f.MojiList = d.MojiList;
-  f.SunpoList = d.SunpoList;
-  f.BlockList = d.BlockList;
-  f.BlockDefList = d.BlockDefList;
-  f.BlockDefCount = static_cast<uint32_t>(f.BlockDefList.size());
+  f.LineList = d.LineList;
+  f.TextList = d.TextList;
+  f.DimensionList = d.DimensionList;
+  f.BlockInsertList = d.BlockInsertList;
+  f.BlockDefinitionList = d.BlockDefinitionList;
+  f.BlockDefCount = static_cast<uint32_t>(f.BlockDefinitionList.size());
   return SaveJwsFile(f, folder / ("part" + std::to_string(version) + ".jws"), version);
 }
 

@@ -20,7 +20,7 @@
 namespace plm {
 namespace {
 
-QString Text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString ToQString(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 }  // namespace
 
@@ -29,17 +29,17 @@ BoxAnswer QtDialogs::MessageBox(BoxKind kind, const std::string& text, BoxButton
                                  : kind == BoxKind::Information ? QMessageBox::Information
                                  : buttons == BoxButtons::YesNo ? QMessageBox::Question
                                                                 : QMessageBox::Information;
-  QMessageBox box(icon, Text(BoxCaption(kind)), Text(text), QMessageBox::NoButton,
+  QMessageBox box(icon, ToQString(BoxCaption(kind)), ToQString(text), QMessageBox::NoButton,
                   QApplication::activeWindow());
   if (buttons == BoxButtons::Ok) {
-    QPushButton* ok = box.addButton(Text(kBoxOkText), QMessageBox::AcceptRole);
+    QPushButton* ok = box.addButton(ToQString(kBoxOkText), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
     box.exec();
     return BoxAnswer::Ok;
   }
-  QPushButton* yes = box.addButton(Text(kBoxYesText), QMessageBox::YesRole);
-  QPushButton* no = box.addButton(Text(kBoxNoText), QMessageBox::NoRole);
+  QPushButton* yes = box.addButton(ToQString(kBoxYesText), QMessageBox::YesRole);
+  QPushButton* no = box.addButton(ToQString(kBoxNoText), QMessageBox::NoRole);
   box.setDefaultButton(yes);
   box.setEscapeButton(no);
   box.exec();
@@ -57,7 +57,7 @@ void ConfigureFolderDialog(QFileDialog& dialog, FolderUse use) {
 
 std::optional<std::string> QtDialogs::ChooseFolder(const std::string& title, const std::string& startFolder,
                                                    FolderUse use) {
-  QFileDialog dialog(QApplication::activeWindow(), Text(title),
+  QFileDialog dialog(QApplication::activeWindow(), ToQString(title),
                      QFile::decodeName(QByteArray::fromStdString(startFolder)));
   ConfigureFolderDialog(dialog, use);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
@@ -75,9 +75,9 @@ void QtDialogs::ShowResults(const std::string& summary, const std::vector<Result
 QDialog* MakeResultsDialog(const std::string& summary, const std::vector<ResultLine>& lines, QWidget* parent) {
   auto* dialog = new QDialog(parent);
   dialog->setObjectName(QStringLiteral("ResultsDialog"));
-  dialog->setWindowTitle(Text(texts::kResultsCaption));
+  dialog->setWindowTitle(ToQString(texts::kResultsCaption));
   auto* layout = new QVBoxLayout(dialog);
-  auto* label = new QLabel(Text(summary), dialog);
+  auto* label = new QLabel(ToQString(summary), dialog);
   label->setObjectName(QStringLiteral("ResultsSummary"));
   label->setTextFormat(Qt::PlainText);
   layout->addWidget(label);
@@ -88,11 +88,11 @@ QDialog* MakeResultsDialog(const std::string& summary, const std::vector<ResultL
   list->setUniformRowHeights(true);
   list->setSelectionMode(QAbstractItemView::ExtendedSelection);
   QStringList header;
-  for (std::string_view h : texts::kResultsHeader) header << Text(h);
+  for (std::string_view h : texts::kResultsHeader) header << ToQString(h);
   list->setHeaderLabels(header);
   QList<QTreeWidgetItem*> items;
   for (const ResultLine& line : lines) {
-    auto* item = new QTreeWidgetItem({Text(line.Name), Text(line.Outcome), Text(line.Detail)});
+    auto* item = new QTreeWidgetItem({ToQString(line.Name), ToQString(line.Outcome), ToQString(line.Detail)});
     item->setToolTip(2, item->text(2));  // a long reason in full
     if (line.Failed)
       for (int c = 0; c < 3; ++c) item->setForeground(c, QColor(190, 0, 0));
@@ -104,7 +104,7 @@ QDialog* MakeResultsDialog(const std::string& summary, const std::vector<ResultL
   layout->addWidget(list, 1);
 
   auto* buttons = new QDialogButtonBox(dialog);
-  QPushButton* ok = buttons->addButton(Text(kBoxOkText), QDialogButtonBox::AcceptRole);
+  QPushButton* ok = buttons->addButton(ToQString(kBoxOkText), QDialogButtonBox::AcceptRole);
   ok->setDefault(true);
   QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
   layout->addWidget(buttons);

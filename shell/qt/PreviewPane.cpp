@@ -23,11 +23,6 @@ namespace {
 
 QString Utf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-bool SameSwitches(const ConvertOptions& a, const ConvertOptions& b) {
-  for (int n = 1; n <= 4; ++n)
-    if ((a[n] != 0) != (b[n] != 0)) return false;
-  return true;
-}
 
 QColor ColorOf(Rgb c) { return QColor(c.R, c.G, c.B); }
 
@@ -510,8 +505,8 @@ void PreviewPane::ShowReason(const std::string& reason) {
   Show(nullptr, Utf8(reason));
 }
 
-void PreviewPane::SetOptions(const ConvertOptions& options) {
-  if (SameSwitches(options, options_)) return;
+void PreviewPane::SetOptions(const ConversionSwitches& options) {
+  if (options == options_) return;
   options_ = options;
   if (!path_.empty()) Request(false);
 }

@@ -17,7 +17,7 @@
 #include <string>
 #include <thread>
 
-#include "shell/UnitVal.h"
+#include "jww/drawingbody.h"
 
 class QLabel;
 class QPainter;
@@ -55,7 +55,7 @@ class PreviewPane : public QWidget {
   // Shows nothing, with a short reason (UTF-8).
   void ShowReason(const std::string& reason);
   // New switches: the shown drawing is marked again, without reading the file.
-  void SetOptions(const ConvertOptions& options);
+  void SetOptions(const ConversionSwitches& options);
 
   // For tests and the window: the file shown or loading, whether a request is still
   // on its way, the reason when nothing is shown, the count line, and the result.
@@ -71,7 +71,7 @@ class PreviewPane : public QWidget {
   struct Job {
     uint64_t Generation = 0;
     std::string Path;
-    ConvertOptions Options;
+    ConversionSwitches Options;
     bool Reload = true;
   };
   void Request(bool reload);
@@ -86,7 +86,7 @@ class PreviewPane : public QWidget {
 
   std::string path_;       // shown or loading
   std::string shownPath_;  // whose drawing the canvas holds
-  ConvertOptions options_;
+  ConversionSwitches options_;
   uint64_t delivered_ = 0;
   std::atomic<uint64_t> latest_{0};
 

@@ -4,8 +4,8 @@
 #include <sstream>
 
 #include "app/plmconv.h"
-#include "jws/jwsunit.h"
-#include "jww/jwwunit.h"
+#include "jws/jwsdocument.h"
+#include "jww/jwwdocument.h"
 #include "tests/support/bytes.h"
 #include "tests/support/cli.h"
 #include "tests/support/jwwheader_model.h"

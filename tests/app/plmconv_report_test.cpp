@@ -9,8 +9,8 @@
 #include <sstream>
 
 #include "app/plmconv.h"
-#include "jws/jwsunit.h"
-#include "jww/jwwunit.h"
+#include "jws/jwsdocument.h"
+#include "jww/jwwdocument.h"
 #include "platform/cp932.h"
 #include "platform/fsutil.h"
 #include "tests/support/body_model.h"
@@ -114,7 +114,7 @@ std::string CsvShown(const std::string& utf8) {
                                                                                                    : utf8;
 }
 
-Expected Row(const std::string& file, const char* where, const std::string& block, const TEntAttr* attr,
+Expected Row(const std::string& file, const char* where, const std::string& block, const EntityAttributes* attr,
              const std::string& text, uint32_t typeClass, double spacing) {
   return {{CsvShown(file), where, CsvShown(Cp932ToUtf8(block)), attr ? std::to_string(attr->LayerGroup) : "",
            attr ? std::to_string(attr->Layer) : "", CsvShown(Cp932ToUtf8(text)), std::to_string(typeClass)},
@@ -129,10 +129,10 @@ constexpr std::array<double, 10> kTypeSpacings = {-1.0, 0.5, -0.0, 0.0, -2.5, 1.
 
 // The rows the model's rule gives for a body: texts of the main list, dimensions,
 // then per definition its texts and dimensions; text-type table rows first.
-std::vector<Expected> ModelRows(const std::string& file, const Body& body, const ConvertOptions& options,
+std::vector<Expected> ModelRows(const std::string& file, const Body& body, const ConversionSwitches& options,
                                 bool jwwTable) {
   std::vector<Expected> rows;
-  if (jwwTable && options.ZeroTypeSpacing != 0)
+  if (jwwTable && options.ZeroTypeSpacing)
     for (size_t i = 0; i < kTypeSpacings.size(); ++i)
       if (!(kTypeSpacings[i] >= 0.0))
         rows.push_back(Row(file, "text-type table", "", nullptr, "", static_cast<uint32_t>(i + 1), kTypeSpacings[i]));
@@ -141,11 +141,11 @@ std::vector<Expected> ModelRows(const std::string& file, const Body& body, const
   auto list = [&](const std::vector<plmtest::Entity>& was, const std::vector<plmtest::Entity>& now,
                   const std::string& block, const char* textPlace, const char* dimPlace) {
     for (size_t i = 0; i < was.size(); ++i)
-      if (auto* m = std::get_if<TEntMoji>(&was[i]); m && !SameBits(m->Spacing, std::get<TEntMoji>(now[i]).Spacing))
+      if (auto* m = std::get_if<Text>(&was[i]); m && !SameBits(m->Spacing, std::get<Text>(now[i]).Spacing))
         rows.push_back(Row(file, textPlace, block, &m->Attr, m->Text, m->TextTypeCode % 1000, m->Spacing));
     for (size_t i = 0; i < was.size(); ++i)
-      if (auto* s = std::get_if<TEntSunpo>(&was[i]);
-          s && !SameBits(s->Text.Spacing, std::get<TEntSunpo>(now[i]).Text.Spacing))
+      if (auto* s = std::get_if<Dimension>(&was[i]);
+          s && !SameBits(s->Text.Spacing, std::get<Dimension>(now[i]).Text.Spacing))
         rows.push_back(
             Row(file, dimPlace, block, &s->Attr, s->Text.Text, s->Text.TextTypeCode % 1000, s->Text.Spacing));
   };
@@ -160,7 +160,7 @@ std::vector<Expected> ModelRows(const std::string& file, const Body& body, const
 // a double-byte block name.
 Body ReportBody() {
   Body body = plmtest::RichBody();
-  const TEntAttr attr = plmtest::MakeAttr(1, 2, 0, 7, 11);
+  const EntityAttributes attr = plmtest::MakeAttr(1, 2, 0, 7, 11);
   body.Entities.push_back(plmtest::SampleMoji(200, attr, 0, -0.3, "a,b \"q\"\r\nnext"));
   body.Entities.push_back(plmtest::SampleMoji(201, attr, 2003, -1e-300, "\x95\xB6\x8E\x9A"s));  // 文字
   plmtest::BlockDef def;
@@ -188,7 +188,7 @@ TEST(PlmconvReportTest, RowsAreExactlyTheValuesEachSwitchCombinationChanges) {
   const std::vector<std::string> names = {"--type-spacing", "--free-spacing", "--dimension-values", "--block-texts"};
   for (int bits = 0; bits < 16; ++bits) {
     SCOPED_TRACE("switches " + std::to_string(bits));
-    const ConvertOptions options = plmtest::OptionsFromBits(bits);
+    const ConversionSwitches options = plmtest::OptionsFromBits(bits);
     std::vector<std::string> args = {"convert", "--dry-run", "--report", (dir / "r.csv").string(), "-o",
                                      (dir / "out").string()};
     for (int n = 0; n < 4; ++n)
@@ -218,14 +218,14 @@ void CompareDocuments(const std::string& file, const Doc& in, const Doc& out, st
       if (!SameBits(in.TextTypeSettings[i].Spacing, out.TextTypeSettings[i].Spacing))
         rows.push_back(Row(file, "text-type table", "", nullptr, "", static_cast<uint32_t>(i + 1),
                            in.TextTypeSettings[i].Spacing));
-  auto texts = [&](const std::vector<TEntMoji>& a, const std::vector<TEntMoji>& b, const std::string& block,
+  auto texts = [&](const std::vector<Text>& a, const std::vector<Text>& b, const std::string& block,
                    const char* where) {
     ASSERT_EQ(a.size(), b.size());
     for (size_t i = 0; i < a.size(); ++i)
       if (!SameBits(a[i].Spacing, b[i].Spacing))
         rows.push_back(Row(file, where, block, &a[i].Attr, a[i].Text, a[i].TextTypeCode % 1000, a[i].Spacing));
   };
-  auto dims = [&](const std::vector<TEntSunpo>& a, const std::vector<TEntSunpo>& b, const std::string& block,
+  auto dims = [&](const std::vector<Dimension>& a, const std::vector<Dimension>& b, const std::string& block,
                   const char* where) {
     ASSERT_EQ(a.size(), b.size());
     for (size_t i = 0; i < a.size(); ++i)
@@ -233,12 +233,12 @@ void CompareDocuments(const std::string& file, const Doc& in, const Doc& out, st
         rows.push_back(
             Row(file, where, block, &a[i].Attr, a[i].Text.Text, a[i].Text.TextTypeCode % 1000, a[i].Text.Spacing));
   };
-  texts(in.MojiList, out.MojiList, "", "main list");
-  dims(in.SunpoList, out.SunpoList, "", "dimension");
-  ASSERT_EQ(in.BlockDefList.size(), out.BlockDefList.size());
-  for (size_t d = 0; d < in.BlockDefList.size(); ++d) {
-    texts(in.BlockDefList[d].MojiList, out.BlockDefList[d].MojiList, in.BlockDefList[d].Name, "block definition");
-    dims(in.BlockDefList[d].SunpoList, out.BlockDefList[d].SunpoList, in.BlockDefList[d].Name, "block definition dimension");
+  texts(in.TextList, out.TextList, "", "main list");
+  dims(in.DimensionList, out.DimensionList, "", "dimension");
+  ASSERT_EQ(in.BlockDefinitionList.size(), out.BlockDefinitionList.size());
+  for (size_t d = 0; d < in.BlockDefinitionList.size(); ++d) {
+    texts(in.BlockDefinitionList[d].TextList, out.BlockDefinitionList[d].TextList, in.BlockDefinitionList[d].Name, "block definition");
+    dims(in.BlockDefinitionList[d].DimensionList, out.BlockDefinitionList[d].DimensionList, in.BlockDefinitionList[d].Name, "block definition dimension");
   }
 }
 
@@ -246,8 +246,8 @@ void CompareDocuments(const std::string& file, const Doc& in, const Doc& out, st
 // type code, so real drawings exercise every branch of the rule.
 void MakeSpacingsNegative(std::vector<plmtest::Entity>& entities, int& n) {
   for (plmtest::Entity& e : entities) {
-    TEntMoji* m = std::get_if<TEntMoji>(&e);
-    if (TEntSunpo* s = std::get_if<TEntSunpo>(&e)) m = &s->Text;
+    Text* m = std::get_if<Text>(&e);
+    if (Dimension* s = std::get_if<Dimension>(&e)) m = &s->Text;
     if (!m) continue;
     switch (n++ % 6) {
       case 1: m->Spacing = -0.5; break;

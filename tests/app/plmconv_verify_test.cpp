@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "app/plmconv.h"
-#include "jws/jwsunit.h"
-#include "jww/jwwunit.h"
+#include "jws/jwsdocument.h"
+#include "jww/jwwdocument.h"
 #include "shell/conversion.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "jws/jwsunit.h"
+#include "jws/jwsdocument.h"
 #include "platform/ansi.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
@@ -31,7 +31,7 @@ TEST(JwsCorpusTest, EveryFigureIsWrittenAsTheJwsRulesSay) {
   if (files.empty()) GTEST_SKIP() << "corpus folder absent";
   plmtest::TempDir dir;
   for (int bits : {0, 15}) {
-    const plm::ConvertOptions options = plmtest::OptionsFromBits(bits);
+    const plm::ConversionSwitches options = plmtest::OptionsFromBits(bits);
     for (const fs::path& file : files) {
       SCOPED_TRACE(file.filename().string() + " switches " + std::to_string(bits));
       const std::vector<uint8_t> input = plmtest::ReadFileBytes(file);

@@ -3,7 +3,7 @@
 // nothing under the output name and no temporary file, and touches nothing else.
 #include <gtest/gtest.h>
 
-#include "jws/jwsunit.h"
+#include "jws/jwsdocument.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
 #include "tests/support/hostile.h"

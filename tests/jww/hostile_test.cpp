@@ -6,7 +6,7 @@
 
 #include <sys/stat.h>
 
-#include "jww/jwwunit.h"
+#include "jww/jwwdocument.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
 #include "tests/support/hostile.h"
@@ -27,7 +27,7 @@ std::vector<uint8_t> Pattern(size_t n, uint8_t seed) {
   return d;
 }
 
-plm::TEntMoji Text(int seed, std::string text) { return plmtest::SampleMoji(seed, MakeAttr(1, 1), 0, -1.0, text); }
+plm::Text Text(int seed, std::string text) { return plmtest::SampleMoji(seed, MakeAttr(1, 1), 0, -1.0, text); }
 
 // A version-700 drawing whose text refers to one bound image of `size` bytes, so its
 // output is larger than the writer's buffer.

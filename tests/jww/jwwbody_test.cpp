@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "jww/jwwbody.h"
-#include "jww/jwwunit.h"
+#include "jww/jwwdocument.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
 
@@ -51,7 +51,7 @@ void ExpectModelOutput(const std::vector<uint8_t>& input, const std::vector<int>
   ASSERT_TRUE(Load(loaded, images, input, &failure)) << failure.Reason;
   for (int bits : combinations) {
     SCOPED_TRACE("switches " + std::to_string(bits));
-    const plm::ConvertOptions options = plmtest::OptionsFromBits(bits);
+    const plm::ConversionSwitches options = plmtest::OptionsFromBits(bits);
     plm::JwwDocument doc = loaded;
     const plm::SpacingChanges changes = plm::ApplyJwwSpacingRule(doc, options);
     std::string why;
@@ -72,7 +72,7 @@ plmtest::JwwHeaderFill NegativeTypeTable() {
 
 // Every entity of the loaded lists equals the model's, compared as encoded at the
 // newest layout (so absent optional parts must hold their defaults).
-void ExpectListMatches(const std::vector<plm::TEntRef>& order, const plm::EntityLists& lists,
+void ExpectListMatches(const std::vector<plm::EntityRef>& order, const plm::EntityLists& lists,
                        const std::vector<plmtest::Entity>& model) {
   ASSERT_EQ(order.size(), model.size());
   for (size_t i = 0; i < model.size(); ++i) {
@@ -81,13 +81,13 @@ void ExpectListMatches(const std::vector<plm::TEntRef>& order, const plm::Entity
     const size_t k = static_cast<size_t>(order[i].Index);
     plmtest::Entity actual;
     switch (order[i].Kind) {
-      case 1: actual = lists.SenList.at(k); break;
-      case 2: actual = lists.EnkoList.at(k); break;
-      case 3: actual = lists.TenList.at(k); break;
-      case 4: actual = lists.MojiList.at(k); break;
-      case 5: actual = lists.SunpoList.at(k); break;
+      case 1: actual = lists.LineList.at(k); break;
+      case 2: actual = lists.ArcList.at(k); break;
+      case 3: actual = lists.PointList.at(k); break;
+      case 4: actual = lists.TextList.at(k); break;
+      case 5: actual = lists.DimensionList.at(k); break;
       case 6: actual = lists.SolidList.at(k); break;
-      default: actual = lists.BlockList.at(k); break;
+      default: actual = lists.BlockInsertList.at(k); break;
     }
     Bytes a, e;
     plmtest::EncodeEntity(a, actual, 700);
@@ -118,10 +118,10 @@ TEST(JwwBodyTest, LoadedRecordsHoldTheFileValuesAndTheDefaultsOfOlderLayouts) {
     ASSERT_TRUE(model);
     EXPECT_EQ(doc.EntityCount, model->body.Entities.size());
     ExpectListMatches(doc.EntityOrder, doc, model->body.Entities);
-    ASSERT_EQ(doc.BlockDefList.size(), model->body.BlockDefs.size());
-    for (size_t i = 0; i < doc.BlockDefList.size(); ++i) {
+    ASSERT_EQ(doc.BlockDefinitionList.size(), model->body.BlockDefs.size());
+    for (size_t i = 0; i < doc.BlockDefinitionList.size(); ++i) {
       SCOPED_TRACE("definition " + std::to_string(i));
-      const plm::TEntBlockDef_& d = doc.BlockDefList[i];
+      const plm::BlockDefinition& d = doc.BlockDefinitionList[i];
       const plmtest::BlockDef& m = model->body.BlockDefs[i];
       EXPECT_EQ(d.Attr, v >= 351 ? m.Attr : MakeAttr(m.Attr.PenStyle, m.Attr.PenColor, 0, m.Attr.Layer,
                                                       m.Attr.LayerGroup, m.Attr.GroupNo, m.Attr.Flags));
@@ -137,27 +137,27 @@ TEST(JwwBodyTest, LoadedRecordsHoldTheFileValuesAndTheDefaultsOfOlderLayouts) {
 // The model's decoder states the pre-420 defaults; this states them once by hand.
 TEST(JwwBodyTest, DimensionBefore420CarriesItsOwnAttributesOnAuxiliaryPartsAndPointsWithStyleZero) {
   Body body;
-  const plm::TEntAttr attr = MakeAttr(5, 7, 9, 3, 4, 77, 0x55);
+  const plm::EntityAttributes attr = MakeAttr(5, 7, 9, 3, 4, 77, 0x55);
   body.Entities.push_back(plmtest::SampleSunpo(1, attr, 0, -1.0));
   for (int32_t v : {400, 350}) {
     SCOPED_TRACE(v);
     plm::JwwDocument doc;
     plm::TempImages images;
     ASSERT_TRUE(Load(doc, images, JwwFile(v, body)));
-    ASSERT_EQ(doc.SunpoList.size(), 1u);
-    const plm::TEntSunpo& s = doc.SunpoList[0];
-    plm::TEntAttr expected = attr;
+    ASSERT_EQ(doc.DimensionList.size(), 1u);
+    const plm::Dimension& s = doc.DimensionList[0];
+    plm::EntityAttributes expected = attr;
     if (v < 351) expected.PenWidth = 0;
     EXPECT_EQ(s.Attr, expected);
     EXPECT_EQ(s.AuxMode, 0);
-    for (const plm::TEntSen* l : {&s.AuxLine1, &s.AuxLine2}) {
+    for (const plm::Line* l : {&s.AuxLine1, &s.AuxLine2}) {
       EXPECT_EQ(l->Attr, expected);
       EXPECT_EQ(l->StartX, 0.0);
       EXPECT_EQ(l->EndY, 0.0);
     }
-    plm::TEntAttr pointAttr = expected;
+    plm::EntityAttributes pointAttr = expected;
     pointAttr.PenStyle = 0;
-    for (const plm::TEntTen* p : {&s.Point1, &s.Point2, &s.Point3, &s.Point4}) {
+    for (const plm::Point* p : {&s.Point1, &s.Point2, &s.Point3, &s.Point4}) {
       EXPECT_EQ(p->Attr, pointAttr);
       EXPECT_EQ(p->X, 0.0);
       EXPECT_EQ(p->Code, 0u);
@@ -184,13 +184,13 @@ TEST(JwwBodyTest, AnnotatedLineAndCodedPointAreReadAndWrittenBackByteForByte) {
   plm::JwwDocument doc;
   plm::TempImages images;
   ASSERT_TRUE(Load(doc, images, file.data()));
-  ASSERT_EQ(doc.SenList.size(), 1u);
-  ASSERT_EQ(doc.TenList.size(), 1u);
-  EXPECT_EQ(doc.SenList[0].Attr, MakeAttr(2, 3, 4, 5, 6, 0x01020304, 7));
-  EXPECT_EQ(doc.SenList[0].EndY, 4.0);
-  EXPECT_EQ(doc.TenList[0].Code, 42u);
-  EXPECT_EQ(doc.TenList[0].Scale, 2.5);
-  EXPECT_EQ(doc.EntityOrder, (std::vector<plm::TEntRef>{{1, 0}, {3, 0}}));
+  ASSERT_EQ(doc.LineList.size(), 1u);
+  ASSERT_EQ(doc.PointList.size(), 1u);
+  EXPECT_EQ(doc.LineList[0].Attr, MakeAttr(2, 3, 4, 5, 6, 0x01020304, 7));
+  EXPECT_EQ(doc.LineList[0].EndY, 4.0);
+  EXPECT_EQ(doc.PointList[0].Code, 42u);
+  EXPECT_EQ(doc.PointList[0].Scale, 2.5);
+  EXPECT_EQ(doc.EntityOrder, (std::vector<plm::EntityRef>{{1, 0}, {3, 0}}));
 
   std::vector<uint8_t> expected = plmtest::ExpectedJwwHeader(file.data(), false)->Expected;
   expected.insert(expected.end(), body.data().begin(), body.data().end());
@@ -247,7 +247,7 @@ TEST(JwwBodyTest, EmptyListsAndTrailingBytes) {
     plm::TempImages images;
     ASSERT_TRUE(Load(doc, images, input));
     EXPECT_EQ(doc.EntityCount, 0u);
-    EXPECT_TRUE(doc.BlockDefList.empty());
+    EXPECT_TRUE(doc.BlockDefinitionList.empty());
     const std::vector<uint8_t> out = Written(doc, images);
     EXPECT_EQ(out.size(), input.size() - 5) << "trailing bytes are not carried";
   }
@@ -259,7 +259,7 @@ TEST(JwwBodyTest, SeventyThousandEntitiesWithLateClassesUseTheLongCountAndRefere
   Body body;
   body.Entities.reserve(70000);
   body.Entities.resize(40000);  // lines
-  for (int i = 0; i < 40000; ++i) std::get<plm::TEntSen>(body.Entities[i]) = plmtest::SampleSen(i, MakeAttr(1, 1));
+  for (int i = 0; i < 40000; ++i) std::get<plm::Line>(body.Entities[i]) = plmtest::SampleSen(i, MakeAttr(1, 1));
   for (int i = 0; i < 30000; ++i) {
     switch (i % 4) {
       case 0: body.Entities.push_back(plmtest::SampleTen(i, MakeAttr(i % 8 ? 1 : 100, 1))); break;
@@ -289,14 +289,14 @@ TEST(JwwBodyTest, SpacingRuleZeroesNaNToPlusZeroAndKeepsMinusZero) {
   plm::JwwDocument doc;
   plm::TempImages images;
   ASSERT_TRUE(Load(doc, images, JwwFile(600, body)));
-  plm::ConvertOptions all = plmtest::OptionsFromBits(15);
+  plm::ConversionSwitches all = plmtest::OptionsFromBits(15);
   const plm::SpacingChanges c = plm::ApplyJwwSpacingRule(doc, all);
   EXPECT_EQ(c.Texts, 2u);
-  EXPECT_EQ(doc.MojiList[0].Spacing, 0.0);
-  EXPECT_FALSE(std::signbit(doc.MojiList[0].Spacing));
-  EXPECT_TRUE(std::signbit(doc.MojiList[1].Spacing));
-  EXPECT_EQ(doc.MojiList[2].Spacing, 0.0);
-  EXPECT_FALSE(std::signbit(doc.MojiList[2].Spacing));
+  EXPECT_EQ(doc.TextList[0].Spacing, 0.0);
+  EXPECT_FALSE(std::signbit(doc.TextList[0].Spacing));
+  EXPECT_TRUE(std::signbit(doc.TextList[1].Spacing));
+  EXPECT_EQ(doc.TextList[2].Spacing, 0.0);
+  EXPECT_FALSE(std::signbit(doc.TextList[2].Spacing));
   EXPECT_EQ(plm::ApplyJwwSpacingRule(doc, all).Total(), 0u) << "a second run changes nothing";
 }
 

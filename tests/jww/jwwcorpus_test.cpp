@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "jww/jwwunit.h"
+#include "jww/jwwdocument.h"
 #include "platform/ansi.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
@@ -40,7 +40,7 @@ struct Converted {
   std::vector<uint8_t> bytes;
 };
 
-Converted Convert(const fs::path& file, const plm::ConvertOptions& options) {
+Converted Convert(const fs::path& file, const plm::ConversionSwitches& options) {
   plmtest::TempDir dir;
   plm::TempImages images;
   images.TempFolder = dir / "TEMP";
@@ -79,7 +79,7 @@ TEST(JwwCorpusTest, EveryDrawingConvertedWithAllSwitchesGivesTheModelBytes) {
   const std::vector<fs::path> files = CorpusDrawings();
   if (files.empty()) GTEST_SKIP() << "corpus folder absent";
   for (int bits : {1, 2, 15}) {
-    const plm::ConvertOptions options = plmtest::OptionsFromBits(bits);
+    const plm::ConversionSwitches options = plmtest::OptionsFromBits(bits);
     for (const fs::path& file : files) {
       SCOPED_TRACE(file.filename().string() + " switches " + std::to_string(bits));
       const std::vector<uint8_t> input = plmtest::ReadFileBytes(file);

@@ -6,7 +6,7 @@
 #include <limits>
 #include <map>
 
-#include "jww/jwwunit.h"
+#include "jww/jwwdocument.h"
 #include "tests/support/bytes.h"
 #include "tests/support/jwwheader_model.h"
 
@@ -298,9 +298,9 @@ TEST(JwwHeaderTest, WrittenExactlyAsTheWritingRulesSay) {
         DistinctValues input = TestHeaderValues(variant);
         plm::JwwDocument doc;
         ASSERT_TRUE(Load(doc, BuildEmptyJwwDrawing(version, input)));
-        plm::ConvertOptions options;
-        options.ZeroTypeSpacing = zeroType ? 1 : 0;
-        options.ZeroFreeSpacing = options.ChangeDimensionValues = options.ChangeBlockTexts = 1;
+        plm::ConversionSwitches options;
+        options.ZeroTypeSpacing = zeroType;
+        options.ZeroFreeSpacing = options.ChangeDimensionValues = options.ChangeBlockTexts = true;
         plm::ApplyJwwSpacingRule(doc, options);
 
         WrittenValues written(input, version, zeroType);

@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "jww/jwwbody.h"
-#include "jww/jwwunit.h"
+#include "jww/jwwdocument.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
 
@@ -38,7 +38,7 @@ std::vector<uint8_t> Drawing(const Body& body, int32_t v = 700) {
   return b.data();
 }
 
-plm::TEntMoji Text(int seed, std::string text) { return plmtest::SampleMoji(seed, MakeAttr(1, 1), 0, -1.0, text); }
+plm::Text Text(int seed, std::string text) { return plmtest::SampleMoji(seed, MakeAttr(1, 1), 0, -1.0, text); }
 
 // Texts that refer, or seem to refer, to images, and images in every situation.
 Body ImageCases() {
@@ -81,7 +81,7 @@ TEST(JwwImagesTest, OnlyImagesThatTextsReferToAreWrittenBackForEverySwitchCombin
   ASSERT_TRUE(plm::LoadJwwBytes(loaded, images, input, &failure)) << failure.Reason;
   for (int bits = 0; bits < 16; ++bits) {
     SCOPED_TRACE(bits);
-    const plm::ConvertOptions options = plmtest::OptionsFromBits(bits);
+    const plm::ConversionSwitches options = plmtest::OptionsFromBits(bits);
     plm::JwwDocument doc = loaded;
     plm::ApplyJwwSpacingRule(doc, options);
     ASSERT_TRUE(plm::SaveJwwFile(doc, images, dir / "OUT.JWW", 700));
@@ -90,7 +90,7 @@ TEST(JwwImagesTest, OnlyImagesThatTextsReferToAreWrittenBackForEverySwitchCombin
     EXPECT_EQ(WrittenImageNames(out), (std::vector<std::string>{"A.BMP", "ABC.BMP", "X.BMPX", "BLK.BMP"}));
   }
   std::vector<bool> used;
-  for (const plm::TBindImageType& im : images.TempImageFiles) used.push_back(im.Used);
+  for (const plm::BoundImageFile& im : images.TempImageFiles) used.push_back(im.Used);
   EXPECT_EQ(used, (std::vector<bool>{true, true, false, true, false, false, false, false, false, true}));
 }
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "jww/jwwunit.h"
+#include "jww/jwwdocument.h"
 #include "tests/support/bytes.h"
 #include "tests/support/jwwheader_model.h"
 

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "jww/jwwbody.h"
-#include "jww/jwwunit.h"
+#include "jww/jwwdocument.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
 
@@ -28,7 +28,7 @@ struct Streamed {
   plm::ReadFailure Failure;
 };
 
-Streamed Stream(const plm::JwwSource& source, const plm::ConvertOptions& options,
+Streamed Stream(const plm::JwwSource& source, const plm::ConversionSwitches& options,
                 const std::filesystem::path& imageFolder) {
   Streamed s;
   plm::JwwDocument doc;
@@ -50,7 +50,7 @@ void ExpectModelOutput(const std::vector<uint8_t>& input, const std::vector<int>
   std::filesystem::create_directories(dir / "images");
   for (int bits : combinations) {
     SCOPED_TRACE("switches " + std::to_string(bits));
-    const plm::ConvertOptions options = plmtest::OptionsFromBits(bits);
+    const plm::ConversionSwitches options = plmtest::OptionsFromBits(bits);
     std::string why;
     const auto expected = plmtest::ExpectedJwwFile(input, options, nullptr, &why);
     ASSERT_TRUE(expected) << why;
@@ -77,7 +77,7 @@ Body LargeBody() {
   const int lines = 90000;
   body.Entities.reserve(lines + 12000);
   body.Entities.resize(lines);
-  for (int i = 0; i < lines; ++i) std::get<plm::TEntSen>(body.Entities[i]) = plmtest::SampleSen(i, MakeAttr(1, 1));
+  for (int i = 0; i < lines; ++i) std::get<plm::Line>(body.Entities[i]) = plmtest::SampleSen(i, MakeAttr(1, 1));
   for (int i = 0; i < 12000; ++i) {
     switch (i % 5) {
       case 0: body.Entities.push_back(plmtest::SampleMoji(i, MakeAttr(1, 1), i % 3, -0.5, "t" + std::to_string(i))); break;

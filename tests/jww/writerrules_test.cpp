@@ -105,7 +105,7 @@ TEST(AttributeCheckTest, LineTypesByKindAndVersion) {
   };
   for (const Row& r : rows) {
     SCOPED_TRACE("PenStyle " + std::to_string(r.in));
-    const plm::TEntAttr a = MakeAttr(static_cast<uint8_t>(r.in), 1);
+    const plm::EntityAttributes a = MakeAttr(static_cast<uint8_t>(r.in), 1);
     for (int32_t v : kNewVersions) {
       SCOPED_TRACE(v);
       EXPECT_EQ(plm::CheckEntAttr(v, 1, a).PenStyle, r.lineNew);
@@ -143,7 +143,7 @@ TEST(AttributeCheckTest, ColoursByKindAndVersion) {
   };
   for (const Row& r : rows) {
     SCOPED_TRACE("PenColor " + std::to_string(r.in));
-    const plm::TEntAttr a = MakeAttr(1, static_cast<uint16_t>(r.in));
+    const plm::EntityAttributes a = MakeAttr(1, static_cast<uint16_t>(r.in));
     for (int32_t v : kNewVersions) {
       SCOPED_TRACE(v);
       for (int kind = 1; kind <= 5; ++kind) EXPECT_EQ(plm::CheckEntAttr(v, kind, a).PenColor, r.otherNew) << kind;
@@ -167,7 +167,7 @@ TEST(AttributeCheckTest, ColoursByKindAndVersion) {
 TEST(AttributeCheckTest, LayerGroupAndWidthForEveryKind) {
   struct Row {
     const char* name;
-    plm::TEntAttr in, want;  // PenStyle 1, PenColor 1: valid for every kind
+    plm::EntityAttributes in, want;  // PenStyle 1, PenColor 1: valid for every kind
   } const rows[] = {
       {"all at their limits", MakeAttr(1, 1, 30000, 15, 15, 0xFFFFFFFFu, 0xFFFF),
        MakeAttr(1, 1, 30000, 15, 15, 0xFFFFFFFFu, 0xFFFF)},

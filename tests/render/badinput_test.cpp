@@ -20,8 +20,8 @@ using plmtest::Entity;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-plm::TEntEnko Circle(double r, double cx = 0) {
-  plm::TEntEnko e;
+plm::Arc Circle(double r, double cx = 0) {
+  plm::Arc e;
   e.Attr = Attr(2);
   e.CenterX = cx, e.Radius = r, e.ArcAngle = 2 * std::numbers::pi, e.Flatness = 1, e.FullCircle = 1;
   return e;
@@ -222,8 +222,8 @@ TEST(RenderBadInputTest, OrderEntriesOutsideTheListsAreIgnored) {
   Body body;
   body.Entities = {Line(0, 0, 1, 1)};
   plm::JwwDocument doc = LoadJww(body);
-  doc.EntityOrder.push_back({plm::kKindSen, 5});
-  doc.EntityOrder.push_back({plm::kKindMoji, -1});
+  doc.EntityOrder.push_back({plm::kKindLine, 5});
+  doc.EntityOrder.push_back({plm::kKindText, -1});
   doc.EntityOrder.push_back({42, 0});
   const plm::DisplayList list = plm::BuildDisplayList(plm::SourceOf(doc));
   EXPECT_EQ(list.Segments.size(), 1u);

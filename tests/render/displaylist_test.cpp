@@ -33,7 +33,7 @@ TEST(DisplayListTest, LineKeepsItsEndsAndColour) {
 TEST(DisplayListTest, QuarterArcOfTiltedEllipse) {
   // Centre (10, 20), radius 5, flatness 0.5, tilted 30 degrees, from 0 to 90 degrees
   // in the ellipse's own frame.
-  plm::TEntEnko e;
+  plm::Arc e;
   e.Attr = Attr(2);
   e.CenterX = 10, e.CenterY = 20, e.Radius = 5, e.StartAngle = 0, e.ArcAngle = kPi / 2, e.TiltAngle = kPi / 6;
   e.Flatness = 0.5;
@@ -60,10 +60,10 @@ TEST(DisplayListTest, QuarterArcOfTiltedEllipse) {
 }
 
 TEST(DisplayListTest, ClockwiseArcAndFullCircle) {
-  plm::TEntEnko cw;
+  plm::Arc cw;
   cw.Attr = Attr(2);
   cw.Radius = 2, cw.StartAngle = 0, cw.ArcAngle = -kPi / 2, cw.Flatness = 1;
-  plm::TEntEnko circle = cw;
+  plm::Arc circle = cw;
   circle.CenterX = 10, circle.ArcAngle = 0, circle.FullCircle = 1;
   Body body;
   body.Entities = {cw, circle};
@@ -161,7 +161,7 @@ TEST(DisplayListTest, NestedInsertionsCompose) {
 }
 
 TEST(DisplayListTest, DimensionAuxiliaryPartsFromVersion420) {
-  plm::TEntSunpo d = plmtest::SampleSunpo(3, Attr(2), 0, 0);
+  plm::Dimension d = plmtest::SampleSunpo(3, Attr(2), 0, 0);
   d.Text.SizeX = d.Text.SizeY = 2;
   for (int version : {351, 420}) {
     SCOPED_TRACE(version);
@@ -199,7 +199,7 @@ TEST(PenColorTest, StandardExtendedAndSolidColours) {
   EXPECT_EQ(plm::VisibleOnWhite({255, 255, 255}), (plm::Rgb{64, 64, 64}));
   EXPECT_EQ(plm::VisibleOnWhite({192, 192, 192}), (plm::Rgb{192, 192, 192}));
 
-  plm::TEntSolid rgb = plmtest::SampleSolid(1, Attr(plm::kPenColorRgbSolid));
+  plm::Solid rgb = plmtest::SampleSolid(1, Attr(plm::kPenColorRgbSolid));
   rgb.Color = 0x000000FF;  // red
   Body body;
   body.Entities.push_back(rgb);

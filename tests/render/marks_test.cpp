@@ -15,8 +15,8 @@ using plmtest::Body;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-plm::TEntSunpo Dim(uint32_t typeCode, double spacing) {
-  plm::TEntSunpo d = plmtest::SampleSunpo(1, Attr(2), typeCode, spacing);
+plm::Dimension Dim(uint32_t typeCode, double spacing) {
+  plm::Dimension d = plmtest::SampleSunpo(1, Attr(2), typeCode, spacing);
   d.Text.SizeX = d.Text.SizeY = 2;
   return d;
 }
@@ -48,9 +48,9 @@ struct Expected {
 };
 
 // The switches' table, written out for the mixed body.
-Expected ExpectedFor(const plm::ConvertOptions& o) {
-  const bool t = o.ZeroTypeSpacing != 0, f = o.ZeroFreeSpacing != 0, dv = f && o.ChangeDimensionValues != 0,
-             bt = f && o.ChangeBlockTexts != 0, bdv = dv && o.ChangeBlockTexts != 0;
+Expected ExpectedFor(const plm::ConversionSwitches& o) {
+  const bool t = o.ZeroTypeSpacing, f = o.ZeroFreeSpacing, dv = f && o.ChangeDimensionValues,
+             bt = f && o.ChangeBlockTexts, bdv = dv && o.ChangeBlockTexts;
   auto b = [](bool v) { return static_cast<uint8_t>(v); };
   return {{b(f), b(t), 0, b(f), 0}, {b(dv), b(t)}, {b(bt), b(t)}, {b(bdv), b(t)}, t};
 }
@@ -58,7 +58,7 @@ Expected ExpectedFor(const plm::ConvertOptions& o) {
 TEST(SpacingMarksTest, JwwMarksFollowTheSwitchesTable) {
   const plm::JwwDocument doc = LoadJww(MixedBody(), 600, TableFill());
   for (int bits = 0; bits < 16; ++bits) {
-    const plm::ConvertOptions options = plmtest::OptionsFromBits(bits);
+    const plm::ConversionSwitches options = plmtest::OptionsFromBits(bits);
     SCOPED_TRACE(bits);
     const plm::WrittenJww w = plm::WrittenCopyOf(doc, options);
     const Expected e = ExpectedFor(options);
@@ -79,16 +79,16 @@ TEST(SpacingMarksTest, JwwMarksFollowTheSwitchesTable) {
     EXPECT_EQ(w.Marks.Counts.BlockTexts, changes.BlockTexts);
     EXPECT_EQ(w.Marks.Counts.BlockDimTexts, changes.BlockDimTexts);
     // The loaded document keeps its values; the copy is what is written.
-    EXPECT_EQ(doc.MojiList[0].Spacing, -0.5);
-    EXPECT_EQ(w.Doc.MojiList[0].Spacing, e.texts[0] ? 0.0 : -0.5);
-    EXPECT_TRUE(std::signbit(w.Doc.MojiList[2].Spacing));  // -0.0 stays
+    EXPECT_EQ(doc.TextList[0].Spacing, -0.5);
+    EXPECT_EQ(w.Doc.TextList[0].Spacing, e.texts[0] ? 0.0 : -0.5);
+    EXPECT_TRUE(std::signbit(w.Doc.TextList[2].Spacing));  // -0.0 stays
   }
 }
 
 TEST(SpacingMarksTest, JwsMarksHaveNoTextTypeTable) {
   const plm::JwsDocument doc = LoadJws(MixedBody());
   for (int bits = 0; bits < 16; ++bits) {
-    const plm::ConvertOptions options = plmtest::OptionsFromBits(bits);
+    const plm::ConversionSwitches options = plmtest::OptionsFromBits(bits);
     SCOPED_TRACE(bits);
     const plm::WrittenJws w = plm::WrittenCopyOf(doc, options);
     const Expected e = ExpectedFor(options);

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <string>
 
-#include "jws/jwsunit.h"
-#include "jww/jwwunit.h"
+#include "jws/jwsdocument.h"
+#include "jww/jwwdocument.h"
 #include "render/displaylist.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
@@ -34,18 +34,18 @@ inline plm::JwsDocument LoadJws(const plmtest::Body& body, int32_t version = 600
   return doc;
 }
 
-inline plm::TEntAttr Attr(uint16_t color = 2, uint8_t style = 1) { return plmtest::MakeAttr(style, color); }
+inline plm::EntityAttributes Attr(uint16_t color = 2, uint8_t style = 1) { return plmtest::MakeAttr(style, color); }
 
-inline plm::TEntSen Line(double x1, double y1, double x2, double y2, uint16_t color = 2) {
-  plm::TEntSen e;
+inline plm::Line Line(double x1, double y1, double x2, double y2, uint16_t color = 2) {
+  plm::Line e;
   e.Attr = Attr(color);
   e.StartX = x1, e.StartY = y1, e.EndX = x2, e.EndY = y2;
   return e;
 }
 
-inline plm::TEntMoji Text(std::string cp932, double x, double y, double sizeX, double sizeY, double spacing,
+inline plm::Text Text(std::string cp932, double x, double y, double sizeX, double sizeY, double spacing,
                           double angleDeg = 0, uint32_t typeCode = 0) {
-  plm::TEntMoji t;
+  plm::Text t;
   t.Attr = Attr(2);
   t.StartX = x, t.StartY = y;
   t.TextTypeCode = typeCode;
@@ -55,8 +55,8 @@ inline plm::TEntMoji Text(std::string cp932, double x, double y, double sizeX, d
   return t;
 }
 
-inline plm::TEntBlock Insert(int32_t number, double x, double y, double sx = 1, double sy = 1, double angleRad = 0) {
-  plm::TEntBlock b;
+inline plm::BlockInsert Insert(int32_t number, double x, double y, double sx = 1, double sy = 1, double angleRad = 0) {
+  plm::BlockInsert b;
   b.Attr = Attr(2);
   b.X = x, b.Y = y, b.ScaleX = sx, b.ScaleY = sy, b.Angle = angleRad;
   b.BlockNumber = number;

@@ -103,7 +103,7 @@ TEST(BatchReportTest, ABatchWithACutDrawingListsItFirstWithTheReadersReason) {
     rows.push_back({name, "1", "", "", "", ""});
 
   ShellState state;
-  state.Options[2] = 1;
+  state.Options.ZeroFreeSpacing = true;
   fs::create_directories(dir / "TEMP");
   state.Images.TempFolder = dir / "TEMP";
   const BatchResults results = RunBatchRows(state, rows, 0, 5, Slashed(dir / "src"), Slashed(dir / "out"));

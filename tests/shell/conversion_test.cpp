@@ -138,7 +138,7 @@ TEST(ConversionTest, CorpusDrawingsConvertAndTheirImagesAreRemoved) {
   if (corpus.empty()) GTEST_SKIP() << "no corpus";
   plmtest::TempDir out;
   auto state = NewState(out);
-  for (int n = 1; n <= 4; ++n) state->Options[n] = 1;
+  state->Options = ConversionSwitches::All();
   int converted = 0;
   for (const auto& e : fs::directory_iterator(corpus)) {
     const std::string ext = e.path().extension().string();

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "jww/jwwunit.h"
+#include "jww/jwwdocument.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
 
@@ -12,8 +12,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-plm::TEntMoji Text(const std::string& cp932, double spacing) {
-  plm::TEntMoji t;
+plm::Text Text(const std::string& cp932, double spacing) {
+  plm::Text t;
   t.Attr = plmtest::MakeAttr(1, 2);
   t.SizeX = t.SizeY = 4;
   t.Spacing = spacing;
@@ -30,9 +30,9 @@ std::vector<uint8_t> TwoTexts() {
   return bytes.data();
 }
 
-plm::ConvertOptions FreeSpacing() {
-  plm::ConvertOptions o;
-  o.ZeroFreeSpacing = 1;
+plm::ConversionSwitches FreeSpacing() {
+  plm::ConversionSwitches o;
+  o.ZeroFreeSpacing = true;
   return o;
 }
 
@@ -42,7 +42,7 @@ TEST(PreviewTest, SummaryCountsWhatTheSwitchesChangeAndNamesUnconvertedNames) {
   plmtest::WriteFileBytes(dir / "a.BAK", TwoTexts());
   struct Case {
     const char* name;
-    plm::ConvertOptions options;
+    plm::ConversionSwitches options;
     std::string summary;
   };
   const std::string note = plm::previewtexts::kNotConverted;
@@ -57,8 +57,8 @@ TEST(PreviewTest, SummaryCountsWhatTheSwitchesChangeAndNamesUnconvertedNames) {
     ASSERT_TRUE(r.Ok) << r.Reason;
     EXPECT_EQ(r.Summary, c.summary);
     ASSERT_EQ(r.Current.Texts.size(), 2u);
-    EXPECT_EQ(r.Current.Texts[0].Marked, c.options.ZeroFreeSpacing != 0);
-    EXPECT_EQ(r.Written.Texts[0].Spacing, c.options.ZeroFreeSpacing != 0 ? 0.0 : -1.0);
+    EXPECT_EQ(r.Current.Texts[0].Marked, c.options.ZeroFreeSpacing);
+    EXPECT_EQ(r.Written.Texts[0].Spacing, c.options.ZeroFreeSpacing ? 0.0 : -1.0);
     EXPECT_FALSE(r.Bounds.Empty);
   }
 }
@@ -101,8 +101,7 @@ TEST(PreviewTest, ACancelledBuildShowsNothing) {
 TEST(PreviewTest, EveryCorpusDrawingShows) {
   const fs::path corpus = plmtest::CorpusFolder();
   if (corpus.empty()) GTEST_SKIP() << "corpus folder absent";
-  plm::ConvertOptions all;
-  for (int n = 1; n <= 4; ++n) all[n] = 1;
+  const plm::ConversionSwitches all = plm::ConversionSwitches::All();
   int shown = 0;
   for (const auto& e : fs::directory_iterator(corpus)) {
     std::string ext = e.path().extension().string();

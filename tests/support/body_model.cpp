@@ -16,7 +16,7 @@ using namespace std::string_literals;
 namespace plmtest {
 namespace {
 
-using plm::TEntAttr;
+using plm::EntityAttributes;
 
 constexpr int32_t kPenWidthVersion = 351;
 constexpr int32_t kDimExtensionVersion = 420;
@@ -26,18 +26,18 @@ constexpr size_t kPrefixLength = 10;
 
 // ---- encoding -------------------------------------------------------------------
 
-void EncodeSenFields(Bytes& out, const plm::TEntSen& s, int32_t v) {
+void EncodeSenFields(Bytes& out, const plm::Line& s, int32_t v) {
   EncodeAttr(out, s.Attr, v);
   out.f64(s.StartX).f64(s.StartY).f64(s.EndX).f64(s.EndY);
 }
 
-void EncodeTenFields(Bytes& out, const plm::TEntTen& t, int32_t v) {
+void EncodeTenFields(Bytes& out, const plm::Point& t, int32_t v) {
   EncodeAttr(out, t.Attr, v);
   out.f64(t.X).f64(t.Y).u32(t.Temporary);
   if (t.Attr.PenStyle == 100) out.u32(t.Code).f64(t.Angle).f64(t.Scale);
 }
 
-void EncodeMojiFields(Bytes& out, const plm::TEntMoji& m, int32_t v, bool longStrings) {
+void EncodeMojiFields(Bytes& out, const plm::Text& m, int32_t v, bool longStrings) {
   EncodeAttr(out, m.Attr, v);
   out.f64(m.StartX).f64(m.StartY).f64(m.EndX).f64(m.EndY).u32(m.TextTypeCode);
   out.f64(m.SizeX).f64(m.SizeY).f64(m.Spacing).f64(m.Angle);
@@ -131,8 +131,8 @@ struct Reader {
   }
 };
 
-TEntAttr DecodeAttr(Reader& r, int32_t v) {
-  TEntAttr a;
+EntityAttributes DecodeAttr(Reader& r, int32_t v) {
+  EntityAttributes a;
   a.GroupNo = r.U32("attr");
   a.PenStyle = r.U8("attr");
   a.PenColor = r.U16("attr");
@@ -143,8 +143,8 @@ TEntAttr DecodeAttr(Reader& r, int32_t v) {
   return a;
 }
 
-plm::TEntSen DecodeSen(Reader& r, int32_t v) {
-  plm::TEntSen s;
+plm::Line DecodeSen(Reader& r, int32_t v) {
+  plm::Line s;
   s.Attr = DecodeAttr(r, v);
   s.StartX = r.F64("line");
   s.StartY = r.F64("line");
@@ -153,8 +153,8 @@ plm::TEntSen DecodeSen(Reader& r, int32_t v) {
   return s;
 }
 
-plm::TEntTen DecodeTen(Reader& r, int32_t v) {
-  plm::TEntTen t;
+plm::Point DecodeTen(Reader& r, int32_t v) {
+  plm::Point t;
   t.Attr = DecodeAttr(r, v);
   t.X = r.F64("point");
   t.Y = r.F64("point");
@@ -167,8 +167,8 @@ plm::TEntTen DecodeTen(Reader& r, int32_t v) {
   return t;
 }
 
-plm::TEntMoji DecodeMoji(Reader& r, int32_t v) {
-  plm::TEntMoji m;
+plm::Text DecodeMoji(Reader& r, int32_t v) {
+  plm::Text m;
   m.Attr = DecodeAttr(r, v);
   m.StartX = r.F64("text");
   m.StartY = r.F64("text");
@@ -188,7 +188,7 @@ Entity DecodeEntity(Reader& r, int kind, int32_t v) {
   switch (kind) {
     case 1: return DecodeSen(r, v);
     case 2: {
-      plm::TEntEnko e;
+      plm::Arc e;
       e.Attr = DecodeAttr(r, v);
       e.CenterX = r.F64("arc");
       e.CenterY = r.F64("arc");
@@ -203,7 +203,7 @@ Entity DecodeEntity(Reader& r, int kind, int32_t v) {
     case 3: return DecodeTen(r, v);
     case 4: return DecodeMoji(r, v);
     case 5: {
-      plm::TEntSunpo s;
+      plm::Dimension s;
       s.Attr = DecodeAttr(r, v);
       s.Line = DecodeSen(r, v);
       s.Text = DecodeMoji(r, v);
@@ -217,14 +217,14 @@ Entity DecodeEntity(Reader& r, int kind, int32_t v) {
         s.Point4 = DecodeTen(r, v);
       } else {
         s.AuxLine1.Attr = s.AuxLine2.Attr = s.Attr;
-        TEntAttr pa = s.Attr;
+        EntityAttributes pa = s.Attr;
         pa.PenStyle = 0;
         s.Point1.Attr = s.Point2.Attr = s.Point3.Attr = s.Point4.Attr = pa;
       }
       return s;
     }
     case 6: {
-      plm::TEntSolid s;
+      plm::Solid s;
       s.Attr = DecodeAttr(r, v);
       s.Corner1X = r.F64("solid");
       s.Corner1Y = r.F64("solid");
@@ -238,7 +238,7 @@ Entity DecodeEntity(Reader& r, int kind, int32_t v) {
       return s;
     }
     default: {
-      plm::TEntBlock b;
+      plm::BlockInsert b;
       b.Attr = DecodeAttr(r, v);
       b.X = r.F64("block");
       b.Y = r.F64("block");
@@ -310,7 +310,7 @@ bool DecodeList(Reader& r, DecodeClasses& cs, uint32_t count, int32_t v, size_t 
 
 bool In(unsigned v, unsigned lo, unsigned hi) { return v >= lo && v <= hi; }
 
-void CleanMoji(plm::TEntMoji& m) {
+void CleanMoji(plm::Text& m) {
   m.FontName = plm::CleanString(m.FontName);
   m.Text = plm::CleanString(m.Text);
 }
@@ -322,17 +322,17 @@ void NormaliseList(std::vector<Entity>& list, int32_t v, bool jws) {
         [&](auto& r) {
           r.Attr = plm::CheckEntAttr(v, kind, r.Attr);
           using T = std::decay_t<decltype(r)>;
-          if constexpr (std::is_same_v<T, plm::TEntMoji>) {
+          if constexpr (std::is_same_v<T, plm::Text>) {
             CleanMoji(r);
             if (jws && r.Text.size() >= kPrefixLength && r.Text.compare(0, kPrefixLength, kPrefix) == 0)
               r.Text = "^@BM" + r.Text.substr(kPrefixLength);
-          } else if constexpr (std::is_same_v<T, plm::TEntSunpo>) {
+          } else if constexpr (std::is_same_v<T, plm::Dimension>) {
             r.Line.Attr = plm::CheckEntAttr(v, 1, r.Line.Attr);
             r.Text.Attr = plm::CheckEntAttr(v, 4, r.Text.Attr);
             CleanMoji(r.Text);
             r.AuxLine1.Attr = plm::CheckEntAttr(v, 1, r.AuxLine1.Attr);
             r.AuxLine2.Attr = plm::CheckEntAttr(v, 1, r.AuxLine2.Attr);
-            for (plm::TEntTen* p : {&r.Point1, &r.Point2, &r.Point3, &r.Point4})
+            for (plm::Point* p : {&r.Point1, &r.Point2, &r.Point3, &r.Point4})
               p->Attr = plm::CheckEntAttr(v, 3, p->Attr);
           }
         },
@@ -341,7 +341,7 @@ void NormaliseList(std::vector<Entity>& list, int32_t v, bool jws) {
 }
 
 // Rule step for one text: which switch combination treats it.
-bool RuleTreats(const plm::TEntMoji& m, bool typed, bool freeSize) {
+bool RuleTreats(const plm::Text& m, bool typed, bool freeSize) {
   return plm::TextTypeClass(m.TextTypeCode) != 0 ? typed : freeSize;
 }
 
@@ -353,7 +353,7 @@ const char* ClassNameOf(int kind) {
   return kNames[kind];
 }
 
-void EncodeAttr(Bytes& out, const TEntAttr& a, int32_t version) {
+void EncodeAttr(Bytes& out, const EntityAttributes& a, int32_t version) {
   out.u32(a.GroupNo).u8(a.PenStyle).u16(a.PenColor);
   if (version >= kPenWidthVersion) out.u16(a.PenWidth);
   out.u16(a.Layer).u16(a.LayerGroup).u16(a.Flags);
@@ -366,18 +366,18 @@ void EncodeString(Bytes& out, std::string_view s, bool longForm) {
 
 void EncodeEntity(Bytes& out, const Entity& e, int32_t v, bool longStrings) {
   switch (KindOf(e)) {
-    case 1: EncodeSenFields(out, std::get<plm::TEntSen>(e), v); break;
+    case 1: EncodeSenFields(out, std::get<plm::Line>(e), v); break;
     case 2: {
-      const auto& a = std::get<plm::TEntEnko>(e);
+      const auto& a = std::get<plm::Arc>(e);
       EncodeAttr(out, a.Attr, v);
       out.f64(a.CenterX).f64(a.CenterY).f64(a.Radius).f64(a.StartAngle).f64(a.ArcAngle).f64(a.TiltAngle);
       out.f64(a.Flatness).u32(a.FullCircle);
       break;
     }
-    case 3: EncodeTenFields(out, std::get<plm::TEntTen>(e), v); break;
-    case 4: EncodeMojiFields(out, std::get<plm::TEntMoji>(e), v, longStrings); break;
+    case 3: EncodeTenFields(out, std::get<plm::Point>(e), v); break;
+    case 4: EncodeMojiFields(out, std::get<plm::Text>(e), v, longStrings); break;
     case 5: {
-      const auto& s = std::get<plm::TEntSunpo>(e);
+      const auto& s = std::get<plm::Dimension>(e);
       EncodeAttr(out, s.Attr, v);
       EncodeSenFields(out, s.Line, v);
       EncodeMojiFields(out, s.Text, v, longStrings);
@@ -385,12 +385,12 @@ void EncodeEntity(Bytes& out, const Entity& e, int32_t v, bool longStrings) {
         out.u16(s.AuxMode);
         EncodeSenFields(out, s.AuxLine1, v);
         EncodeSenFields(out, s.AuxLine2, v);
-        for (const plm::TEntTen* p : {&s.Point1, &s.Point2, &s.Point3, &s.Point4}) EncodeTenFields(out, *p, v);
+        for (const plm::Point* p : {&s.Point1, &s.Point2, &s.Point3, &s.Point4}) EncodeTenFields(out, *p, v);
       }
       break;
     }
     case 6: {
-      const auto& s = std::get<plm::TEntSolid>(e);
+      const auto& s = std::get<plm::Solid>(e);
       EncodeAttr(out, s.Attr, v);
       out.f64(s.Corner1X).f64(s.Corner1Y).f64(s.Corner2X).f64(s.Corner2Y);
       out.f64(s.Corner3X).f64(s.Corner3Y).f64(s.Corner4X).f64(s.Corner4Y);
@@ -398,7 +398,7 @@ void EncodeEntity(Bytes& out, const Entity& e, int32_t v, bool longStrings) {
       break;
     }
     case 7: {
-      const auto& b = std::get<plm::TEntBlock>(e);
+      const auto& b = std::get<plm::BlockInsert>(e);
       EncodeAttr(out, b.Attr, v);
       out.f64(b.X).f64(b.Y).f64(b.ScaleX).f64(b.ScaleY).f64(b.Angle).i32(b.BlockNumber);
       break;
@@ -527,7 +527,7 @@ Body NormaliseBody(const Body& loaded, int32_t v, bool jws, const ImageFiles& fi
   out.Images.clear();
   if (!jws && v >= kImageVersion) {
     std::vector<bool> used(loaded.Images.size(), false);
-    auto mark = [&](const plm::TEntMoji& m) {
+    auto mark = [&](const plm::Text& m) {
       const std::string ref = ImageRefModel(m.Text);
       if (ref.empty()) return;
       for (size_t i = 0; i < loaded.Images.size(); ++i) {
@@ -538,10 +538,10 @@ Body NormaliseBody(const Body& loaded, int32_t v, bool jws, const ImageFiles& fi
       }
     };
     for (const Entity& e : loaded.Entities)
-      if (KindOf(e) == 4) mark(std::get<plm::TEntMoji>(e));
+      if (KindOf(e) == 4) mark(std::get<plm::Text>(e));
     for (const BlockDef& d : loaded.BlockDefs)
       for (const Entity& e : d.Entities)
-        if (KindOf(e) == 4) mark(std::get<plm::TEntMoji>(e));
+        if (KindOf(e) == 4) mark(std::get<plm::Text>(e));
     for (size_t i = 0; i < loaded.Images.size(); ++i) {
       auto f = files.find(loaded.Images[i].Name);
       if (!used[i] || f == files.end()) continue;
@@ -564,22 +564,22 @@ bool ZeroWhenNegative(double& spacing) {
   return true;
 }
 
-plm::SpacingChanges ApplyRuleModel(Body& body, const plm::ConvertOptions& o) {
-  const bool type = o.ZeroTypeSpacing != 0, free = o.ZeroFreeSpacing != 0;
-  const bool dims = o.ChangeDimensionValues != 0, blocks = o.ChangeBlockTexts != 0;
+plm::SpacingChanges ApplyRuleModel(Body& body, const plm::ConversionSwitches& o) {
+  const bool type = o.ZeroTypeSpacing, free = o.ZeroFreeSpacing;
+  const bool dims = o.ChangeDimensionValues, blocks = o.ChangeBlockTexts;
   plm::SpacingChanges c;
-  auto apply = [](plm::TEntMoji& m, bool typed, bool freeSize, uint64_t& counter) {
+  auto apply = [](plm::Text& m, bool typed, bool freeSize, uint64_t& counter) {
     if (RuleTreats(m, typed, freeSize) && ZeroWhenNegative(m.Spacing)) ++counter;
   };
   for (Entity& e : body.Entities)
-    if (KindOf(e) == 4) apply(std::get<plm::TEntMoji>(e), type, free, c.Texts);
+    if (KindOf(e) == 4) apply(std::get<plm::Text>(e), type, free, c.Texts);
   for (Entity& e : body.Entities)
-    if (KindOf(e) == 5) apply(std::get<plm::TEntSunpo>(e).Text, type, free && dims, c.DimTexts);
+    if (KindOf(e) == 5) apply(std::get<plm::Dimension>(e).Text, type, free && dims, c.DimTexts);
   for (BlockDef& d : body.BlockDefs) {
     for (Entity& e : d.Entities)
-      if (KindOf(e) == 4) apply(std::get<plm::TEntMoji>(e), type, free && blocks, c.BlockTexts);
+      if (KindOf(e) == 4) apply(std::get<plm::Text>(e), type, free && blocks, c.BlockTexts);
     for (Entity& e : d.Entities)
-      if (KindOf(e) == 5) apply(std::get<plm::TEntSunpo>(e).Text, type, free && dims && blocks, c.BlockDimTexts);
+      if (KindOf(e) == 5) apply(std::get<plm::Dimension>(e).Text, type, free && dims && blocks, c.BlockDimTexts);
   }
   return c;
 }
@@ -602,9 +602,9 @@ int32_t JwsOutputVersionModel(int32_t v) {
   return v;
 }
 
-std::optional<std::vector<uint8_t>> ExpectedJwwFile(std::span<const uint8_t> input, const plm::ConvertOptions& o,
+std::optional<std::vector<uint8_t>> ExpectedJwwFile(std::span<const uint8_t> input, const plm::ConversionSwitches& o,
                                                     const ImageFiles* files, std::string* why) {
-  auto header = ExpectedJwwHeader(input, o.ZeroTypeSpacing != 0);
+  auto header = ExpectedJwwHeader(input, o.ZeroTypeSpacing);
   if (!header) {
     if (why) *why = "header";
     return std::nullopt;
@@ -621,8 +621,8 @@ std::optional<std::vector<uint8_t>> ExpectedJwwFile(std::span<const uint8_t> inp
   return out;
 }
 
-plm::SpacingChanges ExpectedJwwChanges(std::span<const uint8_t> input, const plm::ConvertOptions& o) {
-  auto header = ExpectedJwwHeader(input, o.ZeroTypeSpacing != 0);
+plm::SpacingChanges ExpectedJwwChanges(std::span<const uint8_t> input, const plm::ConversionSwitches& o) {
+  auto header = ExpectedJwwHeader(input, o.ZeroTypeSpacing);
   if (!header) return {};
   auto decoded = DecodeBody(input, header->End, header->Version, header->Version >= kImageVersion, 2048);
   if (!decoded) return {};
@@ -631,7 +631,7 @@ plm::SpacingChanges ExpectedJwwChanges(std::span<const uint8_t> input, const plm
   return c;
 }
 
-std::optional<std::vector<uint8_t>> ExpectedJwsFile(std::span<const uint8_t> input, const plm::ConvertOptions& o,
+std::optional<std::vector<uint8_t>> ExpectedJwsFile(std::span<const uint8_t> input, const plm::ConversionSwitches& o,
                                                     std::string* why) {
   if (input.size() < 452) {
     if (why) *why = "header";
@@ -666,8 +666,8 @@ std::string FirstDifference(const std::vector<uint8_t>& a, const std::vector<uin
   return {};
 }
 
-plm::ConvertOptions OptionsFromBits(int bits) {
-  plm::ConvertOptions o;
+plm::ConversionSwitches OptionsFromBits(int bits) {
+  plm::ConversionSwitches o;
   o.ZeroTypeSpacing = bits & 1;
   o.ZeroFreeSpacing = (bits >> 1) & 1;
   o.ChangeDimensionValues = (bits >> 2) & 1;
@@ -677,9 +677,9 @@ plm::ConvertOptions OptionsFromBits(int bits) {
 
 // ---- samples ------------------------------------------------------------------------
 
-TEntAttr MakeAttr(uint8_t style, uint16_t color, uint16_t width, uint16_t layer, uint16_t group, uint32_t groupNo,
+EntityAttributes MakeAttr(uint8_t style, uint16_t color, uint16_t width, uint16_t layer, uint16_t group, uint32_t groupNo,
                   uint16_t flags) {
-  TEntAttr a;
+  EntityAttributes a;
   a.GroupNo = groupNo;
   a.PenStyle = style;
   a.PenColor = color;
@@ -694,17 +694,17 @@ namespace {
 double D(int seed, int k) { return seed * 32.0 + k + 0.375; }
 }  // namespace
 
-plm::TEntSen SampleSen(int seed, TEntAttr a) {
+plm::Line SampleSen(int seed, EntityAttributes a) {
   return {a, D(seed, 1), D(seed, 2), D(seed, 3), D(seed, 4)};
 }
 
-plm::TEntEnko SampleEnko(int seed, TEntAttr a) {
+plm::Arc SampleEnko(int seed, EntityAttributes a) {
   return {a, D(seed, 1), D(seed, 2), D(seed, 3), D(seed, 4), D(seed, 5), D(seed, 6), D(seed, 7),
           static_cast<uint32_t>(seed % 2)};
 }
 
-plm::TEntTen SampleTen(int seed, TEntAttr a) {
-  plm::TEntTen t{a, D(seed, 1), D(seed, 2), static_cast<uint32_t>(seed % 3)};
+plm::Point SampleTen(int seed, EntityAttributes a) {
+  plm::Point t{a, D(seed, 1), D(seed, 2), static_cast<uint32_t>(seed % 3)};
   if (a.PenStyle == 100) {
     t.Code = static_cast<uint32_t>(seed * 7 + 1);
     t.Angle = D(seed, 3);
@@ -713,8 +713,8 @@ plm::TEntTen SampleTen(int seed, TEntAttr a) {
   return t;
 }
 
-plm::TEntMoji SampleMoji(int seed, TEntAttr a, uint32_t code, double spacing, std::string text, std::string font) {
-  plm::TEntMoji m;
+plm::Text SampleMoji(int seed, EntityAttributes a, uint32_t code, double spacing, std::string text, std::string font) {
+  plm::Text m;
   m.Attr = a;
   m.StartX = D(seed, 1);
   m.StartY = D(seed, 2);
@@ -730,8 +730,8 @@ plm::TEntMoji SampleMoji(int seed, TEntAttr a, uint32_t code, double spacing, st
   return m;
 }
 
-plm::TEntSunpo SampleSunpo(int seed, TEntAttr a, uint32_t code, double spacing, std::string text) {
-  plm::TEntSunpo s;
+plm::Dimension SampleSunpo(int seed, EntityAttributes a, uint32_t code, double spacing, std::string text) {
+  plm::Dimension s;
   s.Attr = a;
   s.Line = SampleSen(seed + 1, MakeAttr(2, 3, 4, 5, 6, 7, 8));
   s.Text = SampleMoji(seed + 2, MakeAttr(1, 2, 3, 4, 5, 6, 7), code, spacing, std::move(text));
@@ -745,13 +745,13 @@ plm::TEntSunpo SampleSunpo(int seed, TEntAttr a, uint32_t code, double spacing, 
   return s;
 }
 
-plm::TEntSolid SampleSolid(int seed, TEntAttr a) {
-  plm::TEntSolid s{a, D(seed, 1), D(seed, 2), D(seed, 3), D(seed, 4), D(seed, 5), D(seed, 6), D(seed, 7), D(seed, 8)};
+plm::Solid SampleSolid(int seed, EntityAttributes a) {
+  plm::Solid s{a, D(seed, 1), D(seed, 2), D(seed, 3), D(seed, 4), D(seed, 5), D(seed, 6), D(seed, 7), D(seed, 8)};
   if (a.PenColor == 10) s.Color = 0x00C0FFEEu + static_cast<uint32_t>(seed);
   return s;
 }
 
-plm::TEntBlock SampleBlock(int seed, TEntAttr a, int32_t number) {
+plm::BlockInsert SampleBlock(int seed, EntityAttributes a, int32_t number) {
   return {a, D(seed, 1), D(seed, 2), D(seed, 3), D(seed, 4), D(seed, 5), number};
 }
 

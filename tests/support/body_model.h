@@ -15,21 +15,21 @@
 #include <variant>
 #include <vector>
 
-#include "jww/jwtype.h"
+#include "jww/drawingbody.h"
 #include "tests/support/bytes.h"
 #include "tests/support/jwwheader_model.h"
 
 namespace plmtest {
 
 // One entity of a list; the kind number is the alternative's position + 1.
-using Entity = std::variant<plm::TEntSen, plm::TEntEnko, plm::TEntTen, plm::TEntMoji, plm::TEntSunpo,
-                            plm::TEntSolid, plm::TEntBlock>;
+using Entity = std::variant<plm::Line, plm::Arc, plm::Point, plm::Text, plm::Dimension,
+                            plm::Solid, plm::BlockInsert>;
 inline int KindOf(const Entity& e) { return static_cast<int>(e.index()) + 1; }
 // Class name of kind 1..7, and "CDataList" for 8.
 const char* ClassNameOf(int kind);
 
 struct BlockDef {
-  plm::TEntAttr Attr;
+  plm::EntityAttributes Attr;
   int32_t Number = 0;
   int32_t Referenced = 0;
   int32_t Time = 0;        // negative: the 8-byte form follows
@@ -60,7 +60,7 @@ struct Encoding {
   int32_t Schema = -1;         // schema word of class definitions; -1: the version
 };
 
-void EncodeAttr(Bytes& out, const plm::TEntAttr& a, int32_t version);
+void EncodeAttr(Bytes& out, const plm::EntityAttributes& a, int32_t version);
 void EncodeString(Bytes& out, std::string_view s, bool longForm);
 // The body of one entity (no tag), as laid out for `version`.
 void EncodeEntity(Bytes& out, const Entity& e, int32_t version, bool longStrings = false);
@@ -95,7 +95,7 @@ ImageFiles ExtractedFiles(const Body& loaded);
 Body NormaliseBody(const Body& loaded, int32_t outVersion, bool jws, const ImageFiles& files);
 
 // The text steps of the spacing rule on the model; counts as the rule reports them.
-plm::SpacingChanges ApplyRuleModel(Body& body, const plm::ConvertOptions& options);
+plm::SpacingChanges ApplyRuleModel(Body& body, const plm::ConversionSwitches& options);
 bool ZeroWhenNegative(double& spacing);  // true when it changed the value
 
 // ---- Headers ------------------------------------------------------------------
@@ -108,12 +108,12 @@ int32_t JwsOutputVersionModel(int32_t version);
 // ---- Whole files ----------------------------------------------------------------
 // The bytes a load, rule and save at the loaded version must give. `files`, when
 // given, replaces the files the load extracted (a test that changes them).
-std::optional<std::vector<uint8_t>> ExpectedJwwFile(std::span<const uint8_t> input, const plm::ConvertOptions& options,
+std::optional<std::vector<uint8_t>> ExpectedJwwFile(std::span<const uint8_t> input, const plm::ConversionSwitches& options,
                                                     const ImageFiles* files = nullptr, std::string* why = nullptr);
-std::optional<std::vector<uint8_t>> ExpectedJwsFile(std::span<const uint8_t> input, const plm::ConvertOptions& options,
+std::optional<std::vector<uint8_t>> ExpectedJwsFile(std::span<const uint8_t> input, const plm::ConversionSwitches& options,
                                                     std::string* why = nullptr);
 // The spacing values the rule changes in a file (text-type table included for JWW).
-plm::SpacingChanges ExpectedJwwChanges(std::span<const uint8_t> input, const plm::ConvertOptions& options);
+plm::SpacingChanges ExpectedJwwChanges(std::span<const uint8_t> input, const plm::ConversionSwitches& options);
 
 // One test expectation per count: every count of `actual` equals `expected`'s.
 void ExpectChanges(const plm::SpacingChanges& actual, const plm::SpacingChanges& expected);
@@ -121,21 +121,21 @@ void ExpectChanges(const plm::SpacingChanges& actual, const plm::SpacingChanges&
 // "" when equal, else where and how the two differ.
 std::string FirstDifference(const std::vector<uint8_t>& actual, const std::vector<uint8_t>& expected);
 // The sixteen switch combinations, bit n-1 of the index setting switch n.
-plm::ConvertOptions OptionsFromBits(int bits);
+plm::ConversionSwitches OptionsFromBits(int bits);
 
 // ---- Sample records ---------------------------------------------------------------
-plm::TEntAttr MakeAttr(uint8_t style, uint16_t color, uint16_t width = 0, uint16_t layer = 0, uint16_t group = 0,
+plm::EntityAttributes MakeAttr(uint8_t style, uint16_t color, uint16_t width = 0, uint16_t layer = 0, uint16_t group = 0,
                        uint32_t groupNo = 0, uint16_t flags = 0);
 // Records whose doubles are all distinct (derived from seed), so swapped fields show.
-plm::TEntSen SampleSen(int seed, plm::TEntAttr a);
-plm::TEntEnko SampleEnko(int seed, plm::TEntAttr a);
-plm::TEntTen SampleTen(int seed, plm::TEntAttr a);
-plm::TEntMoji SampleMoji(int seed, plm::TEntAttr a, uint32_t textTypeCode, double spacing, std::string text,
+plm::Line SampleSen(int seed, plm::EntityAttributes a);
+plm::Arc SampleEnko(int seed, plm::EntityAttributes a);
+plm::Point SampleTen(int seed, plm::EntityAttributes a);
+plm::Text SampleMoji(int seed, plm::EntityAttributes a, uint32_t textTypeCode, double spacing, std::string text,
                          std::string font = "MS Gothic");
-plm::TEntSunpo SampleSunpo(int seed, plm::TEntAttr a, uint32_t textTypeCode, double spacing,
+plm::Dimension SampleSunpo(int seed, plm::EntityAttributes a, uint32_t textTypeCode, double spacing,
                            std::string text = "1200");
-plm::TEntSolid SampleSolid(int seed, plm::TEntAttr a);
-plm::TEntBlock SampleBlock(int seed, plm::TEntAttr a, int32_t number);
+plm::Solid SampleSolid(int seed, plm::EntityAttributes a);
+plm::BlockInsert SampleBlock(int seed, plm::EntityAttributes a, int32_t number);
 
 // A body with every entity kind and optional field, out-of-range attributes, edge
 // strings, every text-type class with negative, NaN and -0.0 spacings, and block

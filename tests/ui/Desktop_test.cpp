@@ -14,7 +14,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "shell/UnitIni.h"
+#include "shell/settings.h"
 #include "shell/batch.h"
 #include "shell/qt/DialogsQt.h"
 #include "shell/qt/FileTableQt.h"
@@ -278,14 +278,14 @@ class DesktopTest : public QObject {
     QTest::keyClick(s.Form2->CheckBox(1), Qt::Key_Space);  // box 1 on, focus stays on a box
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_N);
     QTRY_VERIFY(!s.Form2->isVisible());
-    QCOMPARE(s.Form1->State().Options[1], 0);
+    QVERIFY(!s.Form1->State().Options.ZeroTypeSpacing);
 
     open();
     QTest::keyClick(s.Form2->CheckBox(4), Qt::Key_Space);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Y);
     QTRY_VERIFY(!s.Form2->isVisible());
-    QCOMPARE(s.Form1->State().Options[2], 1);
-    QCOMPARE(s.Form1->State().Options[4], 1);
+    QVERIFY(s.Form1->State().Options.ZeroFreeSpacing);
+    QVERIFY(s.Form1->State().Options.ChangeBlockTexts);
 
     // With Ctrl the letter is not an answer.
     open();

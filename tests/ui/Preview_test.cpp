@@ -25,8 +25,8 @@ namespace {
 namespace fs = std::filesystem;
 using plmtest::Session;
 
-plm::TEntMoji Text(const std::string& cp932, double x, double y, double size, double spacing) {
-  plm::TEntMoji t;
+plm::Text Text(const std::string& cp932, double x, double y, double size, double spacing) {
+  plm::Text t;
   t.Attr = plmtest::MakeAttr(1, 2);
   t.StartX = x, t.StartY = y;
   t.SizeX = t.SizeY = size;
@@ -36,8 +36,8 @@ plm::TEntMoji Text(const std::string& cp932, double x, double y, double size, do
   return t;
 }
 
-plm::TEntSen Line(double x1, double y1, double x2, double y2) {
-  plm::TEntSen e;
+plm::Line Line(double x1, double y1, double x2, double y2) {
+  plm::Line e;
   e.Attr = plmtest::MakeAttr(1, 1);
   e.StartX = x1, e.StartY = y1, e.EndX = x2, e.EndY = y2;
   return e;
@@ -162,7 +162,7 @@ class PreviewTest : public QObject {
       QTest::mouseClick(s.Form2->findChild<QPushButton*>("Button3"), Qt::LeftButton);
     });
     QTest::mouseClick(s.Find<QPushButton>("Button1"), Qt::LeftButton);
-    QCOMPARE(s.Form1->State().Options[2], 0);
+    QVERIFY(!s.Form1->State().Options.ZeroFreeSpacing);
     QTRY_VERIFY_WITH_TIMEOUT(!pane.Busy(), 10000);
     QCOMPARE(pane.CountText(), Q("負の文字間隔: 0 件（変換で 0 に）"));
     QVERIFY(!pane.Result()->Current.Texts[0].Marked);

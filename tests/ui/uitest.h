@@ -11,8 +11,8 @@
 
 #include "tests/support/scripted_dialogs.h"
 #include "platform/fsutil.h"
-#include "shell/qt/Unit1.h"
-#include "shell/qt/Unit2.h"
+#include "shell/qt/MainWindow.h"
+#include "shell/qt/SwitchesDialog.h"
 
 namespace plmtest {
 
@@ -31,8 +31,8 @@ struct RegisterUiTest {
 struct Session {
   plm::ScopedTempFolder Folder{"plm-ui-"};
   plmtest::ScriptedDialogs Dialogs;
-  std::unique_ptr<plm::TForm1> Form1;
-  plm::TForm2* Form2 = nullptr;
+  std::unique_ptr<plm::MainWindow> Form1;
+  plm::SwitchesDialog* Form2 = nullptr;
 
   std::string ProgramFolder() const { return Folder.Path().string() + "/"; }
   std::filesystem::path IniPath() const { return Folder.Path() / "plmtool.ini"; }
@@ -47,8 +47,8 @@ struct Session {
 
   // Creates and shows the main window (start-up runs in its show event).
   void Start() {
-    Form1 = std::make_unique<plm::TForm1>(Dialogs, ProgramFolder());
-    Form2 = new plm::TForm2(Form1->State().Options, Form1.get());
+    Form1 = std::make_unique<plm::MainWindow>(Dialogs, ProgramFolder());
+    Form2 = new plm::SwitchesDialog(Form1->State().Options, Form1.get());
     Form1->SetSettingsDialog(Form2);
     Form1->show();
   }

@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   plm::ShellState state;
-  for (int n = 1; n <= 4; ++n) state.Options[n] = 1;
+  state.Options = plm::ConversionSwitches::All();
   state.Images.TempFolder = argv[3];
   std::error_code ec;
   std::filesystem::create_directories(state.Images.TempFolder, ec);

@@ -1,8 +1,8 @@
-#include "legacy/jwcunit.h"
+#include "legacy/jwcmemo.h"
 
 #include <string_view>
 
-#include "jww/jwwio.h"
+#include "jww/bytesink.h"
 #include "legacy/textheader.h"
 
 namespace plm {

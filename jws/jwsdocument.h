@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "jww/jwtype.h"
-#include "jww/jwwio.h"
-#include "jww/jwwunit.h"
+#include "jww/drawingbody.h"
+#include "jww/bytesink.h"
+#include "jww/jwwdocument.h"
 
 namespace plm {
 
@@ -44,7 +44,7 @@ bool SaveJwsFile(const JwsDocument& doc, const std::filesystem::path& path, int3
 void WriteJwsFile(ByteSink& out, const JwsDocument& doc, int32_t version);
 
 // The text steps of the spacing rule (a JWS figure has no text-type table).
-SpacingChanges ApplyJwsSpacingRule(JwsDocument& doc, const ConvertOptions& options);
+SpacingChanges ApplyJwsSpacingRule(JwsDocument& doc, const ConversionSwitches& options);
 
 // True when the file's first 7 bytes are "JwsData".
 bool IsJwsFile(const std::filesystem::path& path);

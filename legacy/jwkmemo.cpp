@@ -1,4 +1,4 @@
-#include "legacy/jwkunit.h"
+#include "legacy/jwkmemo.h"
 
 #include "legacy/textheader.h"
 

@@ -1,4 +1,4 @@
-#include "shell/qt/Unit2.h"
+#include "shell/qt/SwitchesDialog.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -14,10 +14,10 @@ namespace {
 constexpr int kClientWidth = 633;
 constexpr int kClientHeight = 204;
 
-QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 QLabel* NoteLabel(QWidget* parent, const char* name, std::string_view text, int x, int y) {
-  auto* label = new QLabel(Text(text), parent);
+  auto* label = new QLabel(ToQString(text), parent);
   label->setObjectName(QString::fromUtf8(name));
   label->setFont(DialogFont(16));
   label->setAutoFillBackground(true);
@@ -40,12 +40,12 @@ QFont DialogFont(int pixelSize) {
   return font;
 }
 
-TForm2::TForm2(ConvertOptions& options, QWidget* parent)
+SwitchesDialog::SwitchesDialog(ConversionSwitches& options, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint),
       options_(options) {
-  setObjectName(QStringLiteral("TForm2"));
-  setWindowTitle(Text(texts::kForm2Caption));
+  setObjectName(QStringLiteral("SwitchesDialog"));
+  setWindowTitle(ToQString(texts::kSwitchesCaption));
   setFont(DialogFont(13));
   setFixedSize(kClientWidth, kClientHeight);
   setModal(true);
@@ -56,8 +56,8 @@ TForm2::TForm2(ConvertOptions& options, QWidget* parent)
   SetFocusOrder();
 }
 
-void TForm2::CreateLabels() {
-  auto* title = new QLabel(Text(texts::kLabel3), this);
+void SwitchesDialog::CreateLabels() {
+  auto* title = new QLabel(ToQString(texts::kSwitchesPurpose), this);
   title->setObjectName(QStringLiteral("Label3"));
   title->setFont(DialogFont(16));
   title->setAlignment(Qt::AlignCenter);
@@ -66,15 +66,15 @@ void TForm2::CreateLabels() {
   title->setPalette(p);
   title->setGeometry(0, 0, kClientWidth, 24);
 
-  NoteLabel(this, "Label45", texts::kLabel45, 8, 120);
-  NoteLabel(this, "Label2", texts::kLabel2, 8, 144);
-  NoteLabel(this, "Label1", texts::kLabel1, 7, 168);
+  NoteLabel(this, "Label45", texts::kSpacingLengthWarning, 8, 120);
+  NoteLabel(this, "Label2", texts::kEndPointWarning, 8, 144);
+  NoteLabel(this, "Label1", texts::kJwsTypeNote, 7, 168);
 }
 
-void TForm2::CreateCheckBoxes() {
+void SwitchesDialog::CreateCheckBoxes() {
   const QPoint places[4] = {{8, 24}, {8, 48}, {32, 72}, {32, 96}};
   for (int n = 1; n <= 4; ++n) {
-    auto* box = new QCheckBox(Text(texts::kCheckBoxCaptions[static_cast<size_t>(n - 1)]), this);
+    auto* box = new QCheckBox(ToQString(texts::kCheckBoxCaptions[static_cast<size_t>(n - 1)]), this);
     box->setObjectName(QStringLiteral("CheckBox%1").arg(n));
     // As wide as its caption: the whole box is the click target, with no dead strip.
     box->adjustSize();
@@ -82,20 +82,20 @@ void TForm2::CreateCheckBoxes() {
   }
 }
 
-void TForm2::CreateButtons() {
-  auto* ok = new QPushButton(Text(texts::kForm2Ok), this);
+void SwitchesDialog::CreateButtons() {
+  auto* ok = new QPushButton(ToQString(texts::kSwitchesOk), this);
   ok->setObjectName(QStringLiteral("Button3"));
   ok->setGeometry(376, 168, 120, 28);
   ok->setDefault(true);
-  connect(ok, &QPushButton::clicked, this, &TForm2::Button3Click);
+  connect(ok, &QPushButton::clicked, this, &SwitchesDialog::AcceptSwitches);
 
-  auto* cancel = new QPushButton(Text(texts::kForm2Cancel), this);
+  auto* cancel = new QPushButton(ToQString(texts::kSwitchesCancel), this);
   cancel->setObjectName(QStringLiteral("Button4"));
   cancel->setGeometry(504, 168, 120, 28);
-  connect(cancel, &QPushButton::clicked, this, &TForm2::Button4Click);
+  connect(cancel, &QPushButton::clicked, this, &SwitchesDialog::Cancel);
 }
 
-void TForm2::SetFocusOrder() {
+void SwitchesDialog::SetFocusOrder() {
   const char* order[] = {"CheckBox3", "CheckBox4", "Button3", "Button4", "CheckBox1", "CheckBox2"};
   QWidget* previous = nullptr;
   for (const char* name : order) {
@@ -105,14 +105,14 @@ void TForm2::SetFocusOrder() {
   }
 }
 
-QCheckBox* TForm2::CheckBox(int n) const { return findChild<QCheckBox*>(QStringLiteral("CheckBox%1").arg(n)); }
+QCheckBox* SwitchesDialog::CheckBox(int n) const { return findChild<QCheckBox*>(QStringLiteral("CheckBox%1").arg(n)); }
 
-void TForm2::showEvent(QShowEvent* event) {
+void SwitchesDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (!event->spontaneous()) FormShow();
+  if (!event->spontaneous()) ShowSwitches();
 }
 
-void TForm2::keyPressEvent(QKeyEvent* event) {
+void SwitchesDialog::keyPressEvent(QKeyEvent* event) {
   const bool plain = (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0;
   const char* button = !plain ? nullptr : event->key() == Qt::Key_Y ? "Button3" : event->key() == Qt::Key_N ? "Button4" : nullptr;
   if (button == nullptr) {
@@ -122,22 +122,22 @@ void TForm2::keyPressEvent(QKeyEvent* event) {
   findChild<QPushButton*>(QString::fromUtf8(button))->click();
 }
 
-void TForm2::FormShow() {
+void SwitchesDialog::ShowSwitches() {
   for (int n = 1; n <= 4; ++n) {
     QCheckBox* box = CheckBox(n);
     box->setChecked(false);
-    if (options_[n] != 0) box->setChecked(true);
+    if (options_.*kSwitchOrder[static_cast<size_t>(n - 1)]) box->setChecked(true);
   }
   CheckBox(3)->setFocus(Qt::OtherFocusReason);  // first in the focus order
 }
 
-void TForm2::Button3Click() {
-  for (int n = 1; n <= 4; ++n) options_[n] = CheckBox(n)->isChecked() ? 1 : 0;
+void SwitchesDialog::AcceptSwitches() {
+  for (int n = 1; n <= 4; ++n) options_.*kSwitchOrder[static_cast<size_t>(n - 1)] = CheckBox(n)->isChecked();
   accept();
 }
 
 // ESC and the title-bar close reach QDialog::reject as well: all three leave the
 // switches untouched.
-void TForm2::Button4Click() { reject(); }
+void SwitchesDialog::Cancel() { reject(); }
 
 }  // namespace plm

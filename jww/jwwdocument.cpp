@@ -1,4 +1,4 @@
-#include "jww/jwwunit.h"
+#include "jww/jwwdocument.h"
 
 #include <algorithm>
 
@@ -6,17 +6,6 @@
 #include "jww/jwwheader.h"
 
 namespace plm {
-
-int32_t& ConvertOptions::operator[](int n) {
-  switch (n) {
-    case 1: return ZeroTypeSpacing;
-    case 2: return ZeroFreeSpacing;
-    case 3: return ChangeDimensionValues;
-    default: return ChangeBlockTexts;
-  }
-}
-
-int32_t ConvertOptions::operator[](int n) const { return (*const_cast<ConvertOptions*>(this))[n]; }
 
 namespace {
 
@@ -44,7 +33,7 @@ void InitJwwData(JwwDocument& doc) {
 }
 
 void ClearJwwData(JwwDocument& doc) {
-  doc.BlockDefList = {};
+  doc.BlockDefinitionList = {};
   InitJwwData(doc);
 }
 
@@ -80,7 +69,7 @@ bool Finish(ByteCursor& in, bool ok, ReadFailure* failure) {
 
 bool LoadJwwFile(JwwDocument& doc, TempImages& images, const std::filesystem::path& path, ReadFailure* failure) {
   InitJwwData(doc);
-  doc.BlockDefList.clear();
+  doc.BlockDefinitionList.clear();
   ByteCursor in;
   const bool ok = in.OpenFile(path) && LoadJww(doc, images, in);
   return Finish(in, ok, failure);
@@ -88,7 +77,7 @@ bool LoadJwwFile(JwwDocument& doc, TempImages& images, const std::filesystem::pa
 
 bool LoadJwwBytes(JwwDocument& doc, TempImages& images, std::span<const uint8_t> bytes, ReadFailure* failure) {
   InitJwwData(doc);
-  doc.BlockDefList.clear();
+  doc.BlockDefinitionList.clear();
   ByteCursor in;
   in.OpenMemory(bytes);
   const bool ok = LoadJww(doc, images, in);
@@ -123,38 +112,38 @@ void ZeroWhenNegative(double& spacing, uint64_t& changed) {
 }
 
 // Text-type texts are treated by switch 1, free-size texts when `freeSizeOn`.
-void ApplyToText(TEntMoji& text, const ConvertOptions& o, bool freeSizeOn, uint64_t& changed) {
+void ApplyToText(Text& text, const ConversionSwitches& o, bool freeSizeOn, uint64_t& changed) {
   const bool typed = TextTypeClass(text.TextTypeCode) != 0;
-  if (typed ? o.ZeroTypeSpacing != 0 : freeSizeOn) ZeroWhenNegative(text.Spacing, changed);
+  if (typed ? o.ZeroTypeSpacing : freeSizeOn) ZeroWhenNegative(text.Spacing, changed);
 }
 
 // The text-type table step of the JWW rule.
-void ApplyToTextTypes(JwwDocument& doc, const ConvertOptions& options, SpacingChanges& changes) {
-  if (options.ZeroTypeSpacing != 0)
+void ApplyToTextTypes(JwwDocument& doc, const ConversionSwitches& options, SpacingChanges& changes) {
+  if (options.ZeroTypeSpacing)
     for (TTextTypeSetting& t : doc.TextTypeSettings) ZeroWhenNegative(t.Spacing, changes.TypeTable);
 }
 
 }  // namespace
 
-void ApplySpacingRuleToLists(EntityLists& lists, bool inBlockDef, const ConvertOptions& o, SpacingChanges& changes) {
-  const bool freeTexts = o.ZeroFreeSpacing != 0;
-  const bool freeDims = freeTexts && o.ChangeDimensionValues != 0;
-  const bool inBlock = o.ChangeBlockTexts != 0;
+void ApplySpacingRuleToLists(EntityLists& lists, bool inBlockDef, const ConversionSwitches& o, SpacingChanges& changes) {
+  const bool freeTexts = o.ZeroFreeSpacing;
+  const bool freeDims = freeTexts && o.ChangeDimensionValues;
+  const bool inBlock = o.ChangeBlockTexts;
   if (!inBlockDef) {
-    for (TEntMoji& m : lists.MojiList) ApplyToText(m, o, freeTexts, changes.Texts);
-    for (TEntSunpo& s : lists.SunpoList) ApplyToText(s.Text, o, freeDims, changes.DimTexts);
+    for (Text& m : lists.TextList) ApplyToText(m, o, freeTexts, changes.Texts);
+    for (Dimension& s : lists.DimensionList) ApplyToText(s.Text, o, freeDims, changes.DimTexts);
   } else {
-    for (TEntMoji& m : lists.MojiList) ApplyToText(m, o, freeTexts && inBlock, changes.BlockTexts);
-    for (TEntSunpo& s : lists.SunpoList) ApplyToText(s.Text, o, freeDims && inBlock, changes.BlockDimTexts);
+    for (Text& m : lists.TextList) ApplyToText(m, o, freeTexts && inBlock, changes.BlockTexts);
+    for (Dimension& s : lists.DimensionList) ApplyToText(s.Text, o, freeDims && inBlock, changes.BlockDimTexts);
   }
 }
 
-void ApplySpacingRuleToBody(DrawingBody& body, const ConvertOptions& o, SpacingChanges& changes) {
+void ApplySpacingRuleToBody(DrawingBody& body, const ConversionSwitches& o, SpacingChanges& changes) {
   ApplySpacingRuleToLists(body, false, o, changes);
-  for (TEntBlockDef_& d : body.BlockDefList) ApplySpacingRuleToLists(d, true, o, changes);
+  for (BlockDefinition& d : body.BlockDefinitionList) ApplySpacingRuleToLists(d, true, o, changes);
 }
 
-SpacingChanges ApplyJwwSpacingRule(JwwDocument& doc, const ConvertOptions& options) {
+SpacingChanges ApplyJwwSpacingRule(JwwDocument& doc, const ConversionSwitches& options) {
   SpacingChanges changes;
   ApplyToTextTypes(doc, options, changes);
   ApplySpacingRuleToBody(doc, options, changes);
@@ -164,7 +153,7 @@ SpacingChanges ApplyJwwSpacingRule(JwwDocument& doc, const ConvertOptions& optio
 namespace {
 
 bool ConvertJwwPass(JwwDocument& doc, TempImages& images, ByteCursor& in, ByteSink& out,
-                    const ConvertOptions& options, SpacingChanges& changes) {
+                    const ConversionSwitches& options, SpacingChanges& changes) {
   if (!LoadJwwHead(doc, in)) return false;
   ApplyToTextTypes(doc, options, changes);
   const int32_t version = doc.Header.Version;
@@ -175,8 +164,8 @@ bool ConvertJwwPass(JwwDocument& doc, TempImages& images, ByteCursor& in, ByteSi
   const PieceFix fix = [&](EntityLists& piece, bool inBlockDef) {
     ApplySpacingRuleToLists(piece, inBlockDef, options, changes);
     if (images700)
-      for (const TEntMoji& m : piece.MojiList)
-        if (!ImageReferenceOf(m.Text).empty()) doc.MojiList.push_back(m);
+      for (const Text& m : piece.TextList)
+        if (!ImageReferenceOf(m.Text).empty()) doc.TextList.push_back(m);
   };
   // The image section is extracted while the body's last pieces are still written.
   const auto readImages = [&] { return !images700 || ReadImageSection(in, images); };
@@ -188,9 +177,9 @@ bool ConvertJwwPass(JwwDocument& doc, TempImages& images, ByteCursor& in, ByteSi
 }  // namespace
 
 bool ConvertJwwStream(JwwDocument& doc, TempImages& images, const JwwSource& source, ByteSink& out,
-                      const ConvertOptions& options, SpacingChanges& changes, ReadFailure* failure) {
+                      const ConversionSwitches& options, SpacingChanges& changes, ReadFailure* failure) {
   InitJwwData(doc);
-  doc.BlockDefList.clear();
+  doc.BlockDefinitionList.clear();
   changes = {};
   ByteCursor in;
   bool ok;

@@ -1,4 +1,4 @@
-#include "jww/jwwio.h"
+#include "jww/bytesink.h"
 
 #include <cstring>
 

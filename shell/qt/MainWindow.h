@@ -26,19 +26,19 @@ class FileTableModel;
 class KeyState;
 class PreviewPane;
 class QtKeyState;
-class TForm2;
+class SwitchesDialog;
 
-class TForm1 : public QMainWindow {
+class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
   // `dialogs` answers every box and folder choice and must outlive the window.
   // `programFolder` (ending in "/") stands for the folder of the program file; empty
   // means the folder of the running executable.
-  explicit TForm1(Dialogs& dialogs, std::string programFolder = {}, QWidget* parent = nullptr);
-  ~TForm1() override;
+  explicit MainWindow(Dialogs& dialogs, std::string programFolder = {}, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
-  // The settings dialog opened by Button1Click, whose position is kept in the settings.
-  void SetSettingsDialog(TForm2* form2) { form2_ = form2; }
+  // The settings dialog opened by OpenSwitchesDialog, whose position is kept in the settings.
+  void SetSettingsDialog(SwitchesDialog* form2) { form2_ = form2; }
 
   // Answers "ESC held" during the folder search and the listing; the window's own
   // toolkit-based answer when null. Must outlive the window.
@@ -66,26 +66,24 @@ class TForm1 : public QMainWindow {
   BatchResults LastBatch;
 
  public slots:
-  void FormShow();
-  void FormClose();
-  void Panel1Resize();
-  void MnuExitClick();
-  void Button1Click();
-  void Button3Click();
+  void Start();
+  void Finish();
+  void LayoutFolderPanel();
+  void ConfirmExit();
+  void OpenSwitchesDialog();
+  void ChooseSaveFolder();
 
-  void MnuFileSFolderClick();
-  void TreeView1Click();
-  void ComboBox1Change();
-  void MnuFileType0Click();
-  void MnuFileType1Click();
-  void MnuFileType2Click();
-  void MnuFileType3Click();
-  void StringGrid1DrawCell();
+  void ChooseSearchFolder();
+  void ListSelectedFolder();
+  void FileTypeChanged();
+  // The menu's file type `index` (0..3) into the combo box, then the list again.
+  void SelectFileType(int index);
+  void RepadFileSizes();
   // A mouse button went down on the header; `column` is the column under the pointer
   // or -1.
-  void StringGrid1MouseDown(int column);
-  void StringGrid1DblClick();
-  void Button4Click();
+  void HeaderPressed(int column);
+  void OpenCurrentFile();
+  void ConvertSelected();
 
   // Rebuilds the tree from SearchFolder (also the step after a folder choice).
   void SearchFolderTree();
@@ -101,9 +99,9 @@ class TForm1 : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void CreatePanel1();
+  void CreateFolderPanel();
   QWidget* CreateTopStrip();
-  void CreateStringGrid();
+  void CreateFileList();
   QWidget* CreatePreviewSplitter();
   // Shows the single selected row's drawing in the preview pane, or why there is none.
   void PreviewSelection();
@@ -124,7 +122,7 @@ class TForm1 : public QMainWindow {
   bool stopSearch_ = false;  // the window closes during a search
   std::string programFolderOverride_;
   ShellState state_;
-  TForm2* form2_ = nullptr;
+  SwitchesDialog* form2_ = nullptr;
   bool shown_ = false;
   bool closed_ = false;
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "jww/jwtype.h"
-#include "jww/jwwio.h"
+#include "jww/drawingbody.h"
+#include "jww/bytesink.h"
 #include "jww/jwwversions.h"
 
 namespace plm {
@@ -172,7 +172,7 @@ bool SaveJwwFile(const JwwDocument& doc, TempImages& images, const std::filesyst
 
 // Sets negative (or NaN) Spacing values to +0.0 as the switches say; returns how
 // many values it changed.
-SpacingChanges ApplyJwwSpacingRule(JwwDocument& doc, const ConvertOptions& options);
+SpacingChanges ApplyJwwSpacingRule(JwwDocument& doc, const ConversionSwitches& options);
 
 // Where ConvertJwwStream reads from: the bytes when given, else the file at Path.
 struct JwwSource {
@@ -188,7 +188,7 @@ struct JwwSource {
 // dropped. Otherwise out.Ok() tells whether every byte was written. Bound images are
 // extracted into images.TempFolder as by the load.
 bool ConvertJwwStream(JwwDocument& doc, TempImages& images, const JwwSource& source, ByteSink& out,
-                      const ConvertOptions& options, SpacingChanges& changes, ReadFailure* failure = nullptr);
+                      const ConversionSwitches& options, SpacingChanges& changes, ReadFailure* failure = nullptr);
 
 // True when the file's first 8 bytes are the JWW signature.
 bool IsJwwFile(const std::filesystem::path& path);

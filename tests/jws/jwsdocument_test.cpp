@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "jws/jwsunit.h"
+#include "jws/jwsdocument.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
 
@@ -33,7 +33,7 @@ std::vector<uint8_t> Written(const plm::JwsDocument& doc) {
   return sink.Bytes();
 }
 
-plm::TEntMoji Text(int seed, std::string text, std::string font = "font") {
+plm::Text Text(int seed, std::string text, std::string font = "font") {
   return plmtest::SampleMoji(seed, MakeAttr(1, 1), 0, -1.0, std::move(text), std::move(font));
 }
 
@@ -57,7 +57,7 @@ TEST(JwsUnitTest, FiguresOfEveryVersionAreWrittenAsTheRulesSayForEverySwitchComb
     EXPECT_EQ(loaded.Version, v);
     for (int bits = 0; bits < 16; ++bits) {
       SCOPED_TRACE("switches " + std::to_string(bits));
-      const plm::ConvertOptions options = plmtest::OptionsFromBits(bits);
+      const plm::ConversionSwitches options = plmtest::OptionsFromBits(bits);
       plm::JwsDocument doc = loaded;
       const plm::SpacingChanges changes = plm::ApplyJwsSpacingRule(doc, options);
       std::string why;
@@ -106,7 +106,7 @@ TEST(JwsUnitTest, Version300IsWrittenAs351WithAPenWidthWordInEveryAttributeBlock
   EXPECT_EQ(std::vector<uint8_t>(out.begin() + 200, out.begin() + 204), (std::vector<uint8_t>{0x5F, 0x01, 0, 0}));
   const auto decoded = plmtest::DecodeBody(out, 452, 351, false, 200);
   ASSERT_TRUE(decoded);
-  EXPECT_EQ(std::get<plm::TEntSen>(decoded->body.Entities[0]).Attr, MakeAttr(1, 1, 0)) << "pen width 0 from memory";
+  EXPECT_EQ(std::get<plm::Line>(decoded->body.Entities[0]).Attr, MakeAttr(1, 1, 0)) << "pen width 0 from memory";
   EXPECT_EQ(plmtest::FirstDifference(out, *plmtest::ExpectedJwsFile(input, {})), "");
 }
 
@@ -142,14 +142,14 @@ TEST(JwsUnitTest, ImagePrefixIsRewrittenOnlyInTextEntities) {
   ASSERT_TRUE(out);
   for (size_t i = 0; i < std::size(texts); ++i) {
     SCOPED_TRACE(texts[i].text);
-    EXPECT_EQ(std::get<plm::TEntMoji>(out->body.Entities[i]).Text, texts[i].written);
-    EXPECT_EQ(doc.MojiList[i].Text, texts[i].text) << "the document is not changed";
+    EXPECT_EQ(std::get<plm::Text>(out->body.Entities[i]).Text, texts[i].written);
+    EXPECT_EQ(doc.TextList[i].Text, texts[i].text) << "the document is not changed";
   }
-  EXPECT_EQ(std::get<plm::TEntMoji>(out->body.Entities[std::size(texts)]).FontName, "^@BM%temp%font");
-  EXPECT_EQ(std::get<plm::TEntSunpo>(out->body.Entities[std::size(texts) + 1]).Text.Text, "^@BM%temp%dim");
+  EXPECT_EQ(std::get<plm::Text>(out->body.Entities[std::size(texts)]).FontName, "^@BM%temp%font");
+  EXPECT_EQ(std::get<plm::Dimension>(out->body.Entities[std::size(texts) + 1]).Text.Text, "^@BM%temp%dim");
   EXPECT_EQ(out->body.BlockDefs[0].Name, "^@BM%temp%block");
-  EXPECT_EQ(std::get<plm::TEntMoji>(out->body.BlockDefs[0].Entities[0]).Text, "^@BMinside");
-  EXPECT_EQ(doc.BlockDefList[0].MojiList[0].Text, before.BlockDefList[0].MojiList[0].Text);
+  EXPECT_EQ(std::get<plm::Text>(out->body.BlockDefs[0].Entities[0]).Text, "^@BMinside");
+  EXPECT_EQ(doc.BlockDefinitionList[0].TextList[0].Text, before.BlockDefinitionList[0].TextList[0].Text);
 }
 
 TEST(JwsUnitTest, EmptyFigureTrailingBytesAndCarriedHeaderValues) {

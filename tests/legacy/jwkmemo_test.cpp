@@ -1,4 +1,4 @@
-#include "legacy/jwkunit.h"
+#include "legacy/jwkmemo.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <QTest>
 
 #include "shell/qt/FileTableQt.h"
-#include "shell/UnitIni.h"
+#include "shell/settings.h"
 #include "uitest.h"
 
 namespace {
@@ -29,14 +29,14 @@ int Column(const Session& s, int c) { return s.Find<QTableView>("StringGrid1")->
 
 }  // namespace
 
-class TForm1Test : public QObject {
+class MainWindowTest : public QObject {
   Q_OBJECT
  private slots:
   void firstRunGivesDefaultsAndWritesEveryKey() {
     Session s;
     s.Start();
     QTRY_VERIFY(s.Form1->isVisible());
-    plm::TForm1& f = *s.Form1;
+    plm::MainWindow& f = *s.Form1;
     QCOMPARE(f.geometry().topLeft(), QPoint(192, 107));
     QCOMPARE(f.size(), QSize(696, 478));
     QCOMPARE(s.Form2->geometry().topLeft(), QPoint(192, 111));
@@ -44,7 +44,7 @@ class TForm1Test : public QObject {
     QCOMPARE(s.Find<QLineEdit>("Edit1")->width(), 160);
     for (int c = 0; c < 6; ++c) QCOMPARE(Column(s, c), 64);
     QCOMPARE(s.Find<QComboBox>("ComboBox1")->currentText(), QStringLiteral("全てのファイル(*.*)"));
-    for (int n = 1; n <= 4; ++n) QCOMPARE(f.State().Options[n], 0);
+    QVERIFY(f.State().Options == plm::ConversionSwitches{});
     QVERIFY(s.Find<QLineEdit>("Edit1")->text().isEmpty());
     QVERIFY(s.Find<QLineEdit>("Edit2")->text().isEmpty());
     QCOMPARE(f.SearchFolder, s.ProgramFolder());
@@ -78,11 +78,8 @@ class TForm1Test : public QObject {
     Session s;
     s.WriteIni("[JWW]\nC2=1\n");
     s.Start();
-    const plm::ConvertOptions& o = s.Form1->State().Options;
-    QCOMPARE(o[1], 0);
-    QCOMPARE(o[2], 1);
-    QCOMPARE(o[3], 0);
-    QCOMPARE(o[4], 0);
+    const plm::ConversionSwitches& o = s.Form1->State().Options;
+    QVERIFY(o == (plm::ConversionSwitches{false, true, false, false}));
   }
 
   void filterOutOfRangeLeavesNoSelection() {
@@ -176,6 +173,6 @@ class TForm1Test : public QObject {
   }
 };
 
-PLM_UI_TEST(TForm1Test);
+PLM_UI_TEST(MainWindowTest);
 
-#include "Unit1_test.moc"
+#include "MainWindow_test.moc"

@@ -1,14 +1,25 @@
-#include "shell/UnitIni.h"
+#include "shell/settings.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <optional>
 #include <vector>
 
 #include "platform/files.h"
-#include "shell/Func_.h"
 
 namespace plm {
+
+int IniToInt(std::string_view text) {
+  int value = 0;
+  const char* first = text.data();
+  const char* last = text.data() + text.size();
+  if (first != last && *first == '+') ++first;  // a leading plus sign is valid decimal text
+  const auto [ptr, ec] = std::from_chars(first, last, value);
+  if (ec != std::errc() || ptr != last || first == last) return 0;
+  return value;
+}
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -200,10 +211,10 @@ void ReadShellSettings(const fs::path& file, ShellSettings& s) {
   if (const auto t = read("Set", "FLD1", kIniFolderBuffer)) s.FLD1 = *t;
   if (const auto t = read("Set", "FLD2", kIniFolderBuffer)) s.FLD2 = *t;
   number("Set", "FTYP", s.FTYP);
-  for (int n = 1; n <= 4; ++n) {
-    int value = s.Options[n];
-    number("JWW", kSwitchKeys[static_cast<std::size_t>(n - 1)], value);
-    s.Options[n] = value;
+  for (std::size_t i = 0; i < kSwitchOrder.size(); ++i) {
+    int value = s.Options.*kSwitchOrder[i] ? 1 : 0;
+    number("JWW", kSwitchKeys[i], value);
+    s.Options.*kSwitchOrder[i] = value != 0;
   }
 }
 
@@ -220,7 +231,7 @@ bool WriteShellSettings(const fs::path& file, const ShellSettings& s) {
   ini.Set("Set", "FLD1", s.FLD1);
   ini.Set("Set", "FLD2", s.FLD2);
   number("Set", "FTYP", s.FTYP);
-  for (int n = 1; n <= 4; ++n) number("JWW", kSwitchKeys[static_cast<std::size_t>(n - 1)], s.Options[n]);
+  for (std::size_t i = 0; i < kSwitchOrder.size(); ++i) number("JWW", kSwitchKeys[i], s.Options.*kSwitchOrder[i] ? 1 : 0);
   return ini.Save(file);
 }
 

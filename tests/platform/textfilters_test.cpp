@@ -1,27 +1,11 @@
-#include "shell/Func_.h"
+#include "platform/textfilters.h"
 
 #include <gtest/gtest.h>
 
 namespace plm {
 namespace {
 
-TEST(FuncTest, IniToIntTakesOnlyWholeDecimalText) {
-  struct Case {
-    const char* text;
-    int expected;
-  };
-  const Case cases[] = {
-      {"192", 192}, {"-5", -5}, {"+7", 7}, {"0", 0},      {"", 0},           {"12a", 0},
-      {" 12", 0},   {"12 ", 0}, {"+", 0},  {"-", 0},      {"2147483647", 2147483647},
-      {"2147483648", 0},        {"0x10", 0}, {"1.5", 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(IniToInt(c.text), c.expected);
-  }
-}
-
-TEST(FuncTest, CleanMemoTextDropsControlBytesAndKeepsPairsWhole) {
+TEST(TextFiltersTest, CleanMemoTextDropsControlBytesAndKeepsPairsWhole) {
   struct Case {
     const char* name;
     std::string text;

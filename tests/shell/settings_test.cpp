@@ -1,4 +1,4 @@
-#include "shell/UnitIni.h"
+#include "shell/settings.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -20,7 +20,7 @@ std::string ReadText(const fs::path& p) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-TEST(UnitIniTest, ReadFollowsPrivateProfileRules) {
+TEST(SettingsTest, ReadFollowsPrivateProfileRules) {
   ScopedTempFolder dir("plm-ini-");
   const fs::path ini = dir.Path() / "a.ini";
   WriteText(ini,
@@ -69,7 +69,7 @@ TEST(UnitIniTest, ReadFollowsPrivateProfileRules) {
   EXPECT_FALSE(IniReadString(dir.Path() / "none.ini", "Form", "F1_X", 22, text));
 }
 
-TEST(UnitIniTest, WriteChangesOnlyItsOwnLine) {
+TEST(SettingsTest, WriteChangesOnlyItsOwnLine) {
   ScopedTempFolder dir("plm-ini-");
   const fs::path ini = dir.Path() / "a.ini";
 
@@ -97,7 +97,7 @@ TEST(UnitIniTest, WriteChangesOnlyItsOwnLine) {
   EXPECT_EQ(ReadText(ini), "[A]\r\nx=2\r\n\r\n[B]\r\ny=3\r\n");
 }
 
-TEST(UnitIniTest, WriteReplacesTheFileSafely) {
+TEST(SettingsTest, WriteReplacesTheFileSafely) {
   ScopedTempFolder dir("plm-ini-");
   const fs::path real = dir.Path() / "real.ini";
   const fs::path link = dir.Path() / "plmtool.ini";
@@ -119,7 +119,7 @@ TEST(UnitIniTest, WriteReplacesTheFileSafely) {
   EXPECT_FALSE(fs::exists(dir.Path() / "missing"));
 }
 
-TEST(UnitIniTest, ShellSettingsRoundTripInTheWrittenOrder) {
+TEST(SettingsTest, ShellSettingsRoundTripInTheWrittenOrder) {
   ScopedTempFolder dir("plm-ini-");
   const fs::path ini = dir.Path() / "plmtool.ini";
 
@@ -132,9 +132,9 @@ TEST(UnitIniTest, ShellSettingsRoundTripInTheWrittenOrder) {
   WriteText(ini, "[JWW]\nC2=1\nC3=yes\n[Comp]\nF1S5=\nF1S0=-3\n[Set]\nFLD2=/s/\n");
   ShellSettings s;
   ReadShellSettings(ini, s);
-  EXPECT_EQ(s.Options[1], 0);
-  EXPECT_EQ(s.Options[2], 1);
-  EXPECT_EQ(s.Options[3], 0);  // invalid number applies as 0
+  EXPECT_FALSE(s.Options.ZeroTypeSpacing);
+  EXPECT_TRUE(s.Options.ZeroFreeSpacing);
+  EXPECT_FALSE(s.Options.ChangeDimensionValues);  // invalid number applies as 0
   EXPECT_EQ(s.F1S[5], 64);     // empty value: default stays
   EXPECT_EQ(s.F1S[0], -3);
   EXPECT_EQ(s.FLD2, "/s/");
@@ -147,11 +147,11 @@ TEST(UnitIniTest, ShellSettingsRoundTripInTheWrittenOrder) {
             "[Form]\nF1_X=192\nF1_Y=107\nF1_W=696\nF1_H=478\nF2_X=192\nF2_Y=111\n");
   ShellSettings back;
   ReadShellSettings(ini, back);
-  EXPECT_EQ(back.Options[2], 1);
+  EXPECT_TRUE(back.Options.ZeroFreeSpacing);
   EXPECT_EQ(back.FLD2, "/s/");
 }
 
-TEST(UnitIniTest, SettingsFolderMovesOutOfAnUnwritableProgramFolder) {
+TEST(SettingsTest, SettingsFolderMovesOutOfAnUnwritableProgramFolder) {
   struct Case {
     const char* name;
     bool writable;
@@ -171,6 +171,22 @@ TEST(UnitIniTest, SettingsFolderMovesOutOfAnUnwritableProgramFolder) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(ChooseSettingsFolder("/opt/p/", c.writable, c.xdg, c.home), c.expected);
+  }
+}
+
+TEST(SettingsTest, IniToIntTakesOnlyWholeDecimalText) {
+  struct Case {
+    const char* text;
+    int expected;
+  };
+  const Case cases[] = {
+      {"192", 192}, {"-5", -5}, {"+7", 7}, {"0", 0},      {"", 0},           {"12a", 0},
+      {" 12", 0},   {"12 ", 0}, {"+", 0},  {"-", 0},      {"2147483647", 2147483647},
+      {"2147483648", 0},        {"0x10", 0}, {"1.5", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(IniToInt(c.text), c.expected);
   }
 }
 

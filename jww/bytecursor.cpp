@@ -1,4 +1,4 @@
-#include "jww/jwwio.h"
+#include "jww/bytecursor.h"
 
 #include <algorithm>
 #include <cstring>

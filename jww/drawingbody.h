@@ -1,6 +1,7 @@
 #pragma once
 // Records shared by the JWW and JWS documents: entity records, order lists, block
 // definitions, bound images, and the conversion switches the rules read.
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -8,30 +9,36 @@
 
 namespace plm {
 
-// The four conversion switches, index 1 to 4; 0 is off, any other value on.
-struct ConvertOptions {
-  int32_t ZeroTypeSpacing = 0;
-  int32_t ZeroFreeSpacing = 0;
-  int32_t ChangeDimensionValues = 0;
-  int32_t ChangeBlockTexts = 0;
+// The four conversion switches the rules read.
+struct ConversionSwitches {
+  bool ZeroTypeSpacing = false;
+  bool ZeroFreeSpacing = false;
+  bool ChangeDimensionValues = false;
+  bool ChangeBlockTexts = false;
 
-  int32_t& operator[](int n);  // n = 1..4
-  int32_t operator[](int n) const;
+  static constexpr ConversionSwitches All() { return {true, true, true, true}; }
+  bool operator==(const ConversionSwitches&) const = default;
 };
+
+// The switches in the order of their settings keys C1..C4 and of the dialog's check
+// boxes: `switches.*kSwitchOrder[i]`.
+inline constexpr std::array<bool ConversionSwitches::*, 4> kSwitchOrder = {
+    &ConversionSwitches::ZeroTypeSpacing, &ConversionSwitches::ZeroFreeSpacing,
+    &ConversionSwitches::ChangeDimensionValues, &ConversionSwitches::ChangeBlockTexts};
 
 enum EntKind : int32_t {
   kKindNone = 0,
-  kKindSen = 1,
-  kKindEnko = 2,
-  kKindTen = 3,
-  kKindMoji = 4,
-  kKindSunpo = 5,
+  kKindLine = 1,
+  kKindArc = 2,
+  kKindPoint = 3,
+  kKindText = 4,
+  kKindDimension = 5,
   kKindSolid = 6,
-  kKindBlock = 7,
-  kKindBlockDef = 8,  // attribute check of a block definition
+  kKindBlockInsert = 7,
+  kKindBlockDefinition = 8,  // attribute check of a block definition
 };
 
-struct TEntAttr {
+struct EntityAttributes {
   uint32_t GroupNo = 0;
   uint8_t PenStyle = 0;
   uint16_t PenColor = 0;
@@ -39,34 +46,32 @@ struct TEntAttr {
   uint16_t Layer = 0;
   uint16_t LayerGroup = 0;
   uint16_t Flags = 0;
-  bool operator==(const TEntAttr&) const = default;
+  bool operator==(const EntityAttributes&) const = default;
 };
 
-inline TEntAttr CopyEntAttr(const TEntAttr& source) { return source; }
-
-struct TEntSen {
-  TEntAttr Attr;
+struct Line {
+  EntityAttributes Attr;
   double StartX = 0, StartY = 0, EndX = 0, EndY = 0;
 };
 
-struct TEntEnko {
-  TEntAttr Attr;
+struct Arc {
+  EntityAttributes Attr;
   double CenterX = 0, CenterY = 0, Radius = 0, StartAngle = 0, ArcAngle = 0, TiltAngle = 0, Flatness = 0;
   uint32_t FullCircle = 0;
 };
 
 constexpr uint8_t kPenStyleCodedPoint = 100;  // a point that carries Code, Angle and Scale
 
-struct TEntTen {
-  TEntAttr Attr;
+struct Point {
+  EntityAttributes Attr;
   double X = 0, Y = 0;
   uint32_t Temporary = 0;
   uint32_t Code = 0;
   double Angle = 0, Scale = 0;
 };
 
-struct TEntMoji {
-  TEntAttr Attr;
+struct Text {
+  EntityAttributes Attr;
   double StartX = 0, StartY = 0, EndX = 0, EndY = 0;
   uint32_t TextTypeCode = 0;
   double SizeX = 0, SizeY = 0, Spacing = 0, Angle = 0;
@@ -74,54 +79,54 @@ struct TEntMoji {
   std::string Text;
 };
 
-struct TEntSunpo {
-  TEntAttr Attr;
-  TEntSen Line;
-  TEntMoji Text;
+struct Dimension {
+  EntityAttributes Attr;
+  plm::Line Line;
+  plm::Text Text;
   uint16_t AuxMode = 0;
-  TEntSen AuxLine1, AuxLine2;
-  TEntTen Point1, Point2, Point3, Point4;
+  plm::Line AuxLine1, AuxLine2;
+  plm::Point Point1, Point2, Point3, Point4;
 };
 
 constexpr uint16_t kPenColorRgbSolid = 10;  // a solid that carries an explicit RGB Color
 
-struct TEntSolid {
-  TEntAttr Attr;
+struct Solid {
+  EntityAttributes Attr;
   double Corner1X = 0, Corner1Y = 0, Corner2X = 0, Corner2Y = 0;
   double Corner3X = 0, Corner3Y = 0, Corner4X = 0, Corner4Y = 0;
   uint32_t Color = 0;
 };
 
-struct TEntBlock {
-  TEntAttr Attr;
+struct BlockInsert {
+  EntityAttributes Attr;
   double X = 0, Y = 0, ScaleX = 0, ScaleY = 0, Angle = 0;
   int32_t BlockNumber = 0;
 };
 
-struct TEntRef {
+struct EntityRef {
   int32_t Kind = kKindNone;
   int32_t Index = 0;
-  bool operator==(const TEntRef&) const = default;
+  bool operator==(const EntityRef&) const = default;
 };
 
-// One entity list: the entity count as stored, the order list (one TEntRef per
+// One entity list: the entity count as stored, the order list (one EntityRef per
 // entity, in file order) and the seven kind lists. A drawing's main list and every
 // block definition are one of these, so one reader, writer and rule serve them all.
 struct EntityLists {
   uint32_t EntityCount = 0;
-  std::vector<TEntRef> EntityOrder;
-  std::vector<TEntSen> SenList;
-  std::vector<TEntEnko> EnkoList;
-  std::vector<TEntTen> TenList;
-  std::vector<TEntMoji> MojiList;
-  std::vector<TEntSunpo> SunpoList;
-  std::vector<TEntSolid> SolidList;
-  std::vector<TEntBlock> BlockList;
+  std::vector<EntityRef> EntityOrder;
+  std::vector<Line> LineList;
+  std::vector<Arc> ArcList;
+  std::vector<Point> PointList;
+  std::vector<Text> TextList;
+  std::vector<Dimension> DimensionList;
+  std::vector<Solid> SolidList;
+  std::vector<BlockInsert> BlockInsertList;
 };
 
 // A block definition: its own attributes and name, then its entity list.
-struct TEntBlockDef_ : EntityLists {
-  TEntAttr Attr;
+struct BlockDefinition : EntityLists {
+  EntityAttributes Attr;
   int32_t Number = 0;
   int32_t Referenced = 0;
   int32_t Time = 0;
@@ -131,10 +136,10 @@ struct TEntBlockDef_ : EntityLists {
 // What the JWW and JWS documents share: the main entity list and the block
 // definitions. Reading, writing, the spacing rule and every report take this.
 struct DrawingBody : EntityLists {
-  std::vector<TEntBlockDef_> BlockDefList;
+  std::vector<BlockDefinition> BlockDefinitionList;
 };
 
-struct TBindImageType {
+struct BoundImageFile {
   std::string Name;
   int32_t Size = 0;
   bool Used = false;
@@ -144,7 +149,7 @@ struct TBindImageType {
 // of version 700 or later. The reader fills both; the writer reads the files back.
 struct TempImages {
   std::filesystem::path TempFolder;
-  std::vector<TBindImageType> TempImageFiles;
+  std::vector<BoundImageFile> TempImageFiles;
 };
 
 void ClearTempImageFiles(TempImages& images);

@@ -1,26 +1,26 @@
 #pragma once
-// The conversion settings dialog: four check boxes that edit ConvertOptions in memory.
+// The conversion settings dialog: four check boxes that edit ConversionSwitches in memory.
 #include <QDialog>
 
-#include "shell/UnitVal.h"
+#include "jww/drawingbody.h"
 
 class QCheckBox;
 
 namespace plm {
 
-class TForm2 : public QDialog {
+class SwitchesDialog : public QDialog {
   Q_OBJECT
  public:
   // `options` must outlive the dialog; only OK changes it, to 0 or 1 per switch.
-  explicit TForm2(ConvertOptions& options, QWidget* parent = nullptr);
+  explicit SwitchesDialog(ConversionSwitches& options, QWidget* parent = nullptr);
 
   // Check box N (1..4), found by its name.
   QCheckBox* CheckBox(int n) const;
 
  public slots:
-  void FormShow();
-  void Button3Click();
-  void Button4Click();
+  void ShowSwitches();
+  void AcceptSwitches();
+  void Cancel();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -33,7 +33,7 @@ class TForm2 : public QDialog {
   void CreateButtons();
   void SetFocusOrder();
 
-  ConvertOptions& options_;
+  ConversionSwitches& options_;
 };
 
 // The dialog's and list's font: ＭＳ ゴシック when installed, else Noto Sans Mono CJK JP.

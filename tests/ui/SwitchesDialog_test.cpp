@@ -10,9 +10,9 @@ namespace {
 
 using plmtest::Session;
 
-std::array<int, 4> Switches(const Session& s) {
-  const plm::ConvertOptions& o = s.Form1->State().Options;
-  return {o[1], o[2], o[3], o[4]};
+std::array<bool, 4> Switches(const Session& s) {
+  const plm::ConversionSwitches& o = s.Form1->State().Options;
+  return {o.ZeroTypeSpacing, o.ZeroFreeSpacing, o.ChangeDimensionValues, o.ChangeBlockTexts};
 }
 
 std::array<bool, 4> Boxes(const Session& s) {
@@ -27,14 +27,14 @@ void Open(const Session& s) {
 
 }  // namespace
 
-class TForm2Test : public QObject {
+class SwitchesDialogTest : public QObject {
   Q_OBJECT
  private slots:
   void okStoresOneForAStoredFiveAndWritesIt() {
     Session s;
     s.WriteIni("[JWW]\nC1=5\n");
     s.Start();
-    QCOMPARE(Switches(s), (std::array<int, 4>{5, 0, 0, 0}));
+    QCOMPARE(Switches(s), (std::array<bool, 4>{true, false, false, false}));
 
     // Through the real button: the dialog runs modally until OK is pressed.
     bool seen = false;
@@ -46,7 +46,7 @@ class TForm2Test : public QObject {
     QTest::mouseClick(s.Find<QPushButton>("Button1"), Qt::LeftButton);
     QVERIFY(seen);
     QVERIFY(!s.Form2->isVisible());
-    QCOMPARE(Switches(s), (std::array<int, 4>{1, 0, 1, 0}));
+    QCOMPARE(Switches(s), (std::array<bool, 4>{true, false, true, false}));
 
     s.Form1->close();
     const std::string ini = s.ReadIni();
@@ -60,14 +60,14 @@ class TForm2Test : public QObject {
     QTest::keyClick(s.Form2->CheckBox(4), Qt::Key_Space);
     QTest::keyClick(s.Form2, Qt::Key_Return);
     QTRY_VERIFY(!s.Form2->isVisible());
-    QCOMPARE(Switches(s), (std::array<int, 4>{0, 0, 0, 1}));
+    QCOMPARE(Switches(s), (std::array<bool, 4>{false, false, false, true}));
   }
 
   void cancelEscapeAndCloseChangeNothing() {
     Session s;
     s.WriteIni("[JWW]\nC2=1\n");
     s.Start();
-    const std::array<int, 4> before{0, 1, 0, 0};
+    const std::array<bool, 4> before{false, true, false, false};
     const std::array<bool, 4> shown{false, true, false, false};
 
     Open(s);
@@ -124,6 +124,6 @@ class TForm2Test : public QObject {
   }
 };
 
-PLM_UI_TEST(TForm2Test);
+PLM_UI_TEST(SwitchesDialogTest);
 
-#include "Unit2_test.moc"
+#include "SwitchesDialog_test.moc"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "jww/jwwio.h"
-#include "jww/jwwunit.h"
+#include "jww/bytecursor.h"
+#include "jww/jwwdocument.h"
 #include "jww/jwwversions.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
@@ -214,7 +214,7 @@ TEST(JwwCursorTest, FileEndingInsideAFieldAtARefillFailsAtItsEnd) {
 TEST(JwwCursorTest, DrawingLoadedFromAFileAcrossRefillsIsWrittenAsTheModelSays) {
   plmtest::Body body = plmtest::RichBody();
   for (int i = 0; i < 1800; ++i) {
-    const plm::TEntAttr a = plmtest::MakeAttr(static_cast<uint8_t>(1 + i % 9), static_cast<uint16_t>(1 + i % 9),
+    const plm::EntityAttributes a = plmtest::MakeAttr(static_cast<uint8_t>(1 + i % 9), static_cast<uint16_t>(1 + i % 9),
                                               static_cast<uint16_t>(i), static_cast<uint16_t>(i % 16),
                                               static_cast<uint16_t>(i % 15), static_cast<uint32_t>(i * 977),
                                               static_cast<uint16_t>(i * 3));
@@ -227,7 +227,7 @@ TEST(JwwCursorTest, DrawingLoadedFromAFileAcrossRefillsIsWrittenAsTheModelSays) 
       default: body.Entities.push_back(plmtest::SampleSunpo(i, a, 0, -1.0)); break;
     }
   }
-  const plm::ConvertOptions options = plmtest::OptionsFromBits(3);
+  const plm::ConversionSwitches options = plmtest::OptionsFromBits(3);
   for (int shift = 0; shift < 8; ++shift) {
     SCOPED_TRACE("memo of " + std::to_string(shift) + " bytes");
     plmtest::JwwHeaderFill fill;
@@ -268,7 +268,7 @@ TEST(JwwCursorTest, DrawingCutInsideARecordAtARefillFailsAsInMemory) {
   // must be what fails.
   plmtest::Body body;
   for (int i = 0; i < 1200; ++i) {
-    const plm::TEntAttr a = plmtest::MakeAttr(1, 1, 0, 0, 0, static_cast<uint32_t>(i), 0);
+    const plm::EntityAttributes a = plmtest::MakeAttr(1, 1, 0, 0, 0, static_cast<uint32_t>(i), 0);
     if (i % 2 == 0) body.Entities.push_back(plmtest::SampleSen(i, a));
     else body.Entities.push_back(plmtest::SampleSunpo(i, a, 0, -1.0));
   }

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <random>
 
-#include "jww/jwwio.h"
-#include "jww/jwwunit.h"
+#include "jww/bytesink.h"
+#include "jww/jwwdocument.h"
 #include "tests/support/bytes.h"
 #include "tests/support/jwwheader_model.h"
 

@@ -1,4 +1,4 @@
-#include "jws/jwsunit.h"
+#include "jws/jwsdocument.h"
 
 #include <cstring>
 
@@ -21,7 +21,7 @@ bool LoadJws(JwsDocument& doc, ByteCursor& in) {
   for (double& v : doc.HeaderReals) v = in.F64(header);
   if (!in.Ok()) return false;
   if (!ReadBody(in, doc.Version, kJwsBody, doc)) return false;
-  doc.BlockDefCount = static_cast<uint32_t>(doc.BlockDefList.size());
+  doc.BlockDefCount = static_cast<uint32_t>(doc.BlockDefinitionList.size());
   return true;
 }
 
@@ -79,7 +79,7 @@ bool SaveJwsFile(const JwsDocument& doc, const std::filesystem::path& path, int3
   return ok;
 }
 
-SpacingChanges ApplyJwsSpacingRule(JwsDocument& doc, const ConvertOptions& options) {
+SpacingChanges ApplyJwsSpacingRule(JwsDocument& doc, const ConversionSwitches& options) {
   SpacingChanges changes;
   ApplySpacingRuleToBody(doc, options, changes);
   return changes;

@@ -7,9 +7,12 @@
 #include <string>
 #include <string_view>
 
-#include "shell/UnitVal.h"
+#include "jww/drawingbody.h"
 
 namespace plm {
+
+// The decimal integer the whole text denotes; 0 for an empty or invalid text.
+int IniToInt(std::string_view text);
 
 // Buffer sizes of the settings keys: numeric values keep 21 bytes, folders 511.
 inline constexpr std::size_t kIniNumberBuffer = 22;
@@ -41,7 +44,7 @@ struct ShellSettings {
   std::string FLD1;                                    // search folder
   std::string FLD2;                                    // save folder
   int FTYP = 0;                                        // file type filter index
-  ConvertOptions Options;                              // C1..C4
+  ConversionSwitches Options;                              // C1..C4
 };
 
 // Applies every key found in the file over `settings`; missing or empty keys leave

@@ -1,4 +1,4 @@
-#include "shell/qt/Unit1.h"
+#include "shell/qt/MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,7 +36,7 @@
 #include "platform/dialogs.h"
 #include "platform/fsutil.h"
 #include "platform/keystate.h"
-#include "shell/UnitIni.h"
+#include "shell/settings.h"
 #include "shell/batch.h"
 #include "shell/batchreport.h"
 #include "shell/filelist.h"
@@ -47,7 +47,7 @@
 #include "shell/qt/KeyStateQt.h"
 #include "shell/qt/PreviewPane.h"
 #include "shell/qt/ScreenFitQt.h"
-#include "shell/qt/Unit2.h"
+#include "shell/qt/SwitchesDialog.h"
 #include "shell/texts.h"
 
 namespace plm {
@@ -92,10 +92,10 @@ QTreeWidgetItem* MakeFolderItem(const std::string& text) {
   return item;
 }
 
-QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 QAction* AddItem(QMenu* menu, const char* name, std::string_view text) {
-  QAction* action = menu->addAction(Text(text));
+  QAction* action = menu->addAction(ToQString(text));
   action->setObjectName(QString::fromUtf8(name));
   return action;
 }
@@ -174,10 +174,10 @@ QFont FormFont(int pixelSize) {
   return font;
 }
 
-TForm1::TForm1(Dialogs& dialogs, std::string programFolder, QWidget* parent)
+MainWindow::MainWindow(Dialogs& dialogs, std::string programFolder, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), programFolderOverride_(std::move(programFolder)) {
-  setObjectName(QStringLiteral("TForm1"));
-  setWindowTitle(Text(texts::kForm1Caption));
+  setObjectName(QStringLiteral("MainWindow"));
+  setWindowTitle(ToQString(texts::kMainWindowCaption));
   setFont(FormFont(12));
   // A stored size of 0 (or garbage read as 0) must not leave an unreachable window.
   setMinimumSize(320, 200);
@@ -188,13 +188,13 @@ TForm1::TForm1(Dialogs& dialogs, std::string programFolder, QWidget* parent)
   splitter_->setObjectName(QStringLiteral("Splitter1"));
   splitter_->setHandleWidth(3);
   splitter_->setChildrenCollapsible(false);
-  CreatePanel1();
+  CreateFolderPanel();
   auto* right = new QWidget(splitter_);
   auto* rightLayout = new QVBoxLayout(right);
   rightLayout->setContentsMargins(0, 0, 0, 0);
   rightLayout->setSpacing(0);
   rightLayout->addWidget(CreateTopStrip());
-  CreateStringGrid();
+  CreateFileList();
   rightLayout->addWidget(CreatePreviewSplitter(), 1);
   splitter_->addWidget(Panel1);
   splitter_->addWidget(right);
@@ -211,12 +211,12 @@ TForm1::TForm1(Dialogs& dialogs, std::string programFolder, QWidget* parent)
   OpenFile = [](const std::string& path) { return QDesktopServices::openUrl(LocalFileUrl(path)); };
 }
 
-void TForm1::SetKeyState(KeyState* keys) { keys_ = keys != nullptr ? keys : ownKeys_.get(); }
+void MainWindow::SetKeyState(KeyState* keys) { keys_ = keys != nullptr ? keys : ownKeys_.get(); }
 
-TForm1::~TForm1() = default;
+MainWindow::~MainWindow() = default;
 
-void TForm1::CreatePanel1() {
-  // Children are placed by Panel1Resize, which keeps Edit1 as wide as the panel.
+void MainWindow::CreateFolderPanel() {
+  // Children are placed by LayoutFolderPanel, which keeps Edit1 as wide as the panel.
   Panel1 = new QWidget(splitter_);
   Panel1->setObjectName(QStringLiteral("Panel1"));
   Panel1->setMinimumWidth(0);
@@ -228,7 +228,7 @@ void TForm1::CreatePanel1() {
   Edit1->installEventFilter(this);
 
   auto* tree = new FolderTreeWidget(Panel1);
-  tree->NodeChosen = [this] { TreeView1Click(); };
+  tree->NodeChosen = [this] { ListSelectedFolder(); };
   TreeView1 = tree;
   TreeView1->setObjectName(QStringLiteral("TreeView1"));
   TreeView1->setHeaderHidden(true);
@@ -237,7 +237,7 @@ void TForm1::CreatePanel1() {
   TreeView1->viewport()->installEventFilter(this);
 }
 
-QWidget* TForm1::CreateTopStrip() {
+QWidget* MainWindow::CreateTopStrip() {
   auto* strip = new QWidget;
   strip->setObjectName(QStringLiteral("TopStrip"));
   auto* grid = new QGridLayout(strip);
@@ -247,33 +247,33 @@ QWidget* TForm1::CreateTopStrip() {
 
   ComboBox1 = new QComboBox(strip);
   ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-  for (std::string_view item : texts::kFileTypeItems) ComboBox1->addItem(Text(item));
+  for (std::string_view item : texts::kFileTypeItems) ComboBox1->addItem(ToQString(item));
   ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-  connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
+  connect(ComboBox1, &QComboBox::activated, this, &MainWindow::FileTypeChanged);
 
-  Button1 = new QPushButton(Text(texts::kButton1Caption), strip);
+  Button1 = new QPushButton(ToQString(texts::kSwitchesButtonCaption), strip);
   Button1->setObjectName(QStringLiteral("Button1"));
-  connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+  connect(Button1, &QPushButton::clicked, this, &MainWindow::OpenSwitchesDialog);
 
   Edit2 = new QLineEdit(strip);
   Edit2->setObjectName(QStringLiteral("Edit2"));
   Edit2->setReadOnly(true);
 
-  Button3 = new QPushButton(Text(texts::kButton3Caption), strip);
+  Button3 = new QPushButton(ToQString(texts::kBrowseButtonCaption), strip);
   Button3->setObjectName(QStringLiteral("Button3"));
-  connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+  connect(Button3, &QPushButton::clicked, this, &MainWindow::ChooseSaveFolder);
 
-  Button4 = new QPushButton(Text(texts::kButton4Caption), strip);
+  Button4 = new QPushButton(ToQString(texts::kConvertButtonCaption), strip);
   Button4->setObjectName(QStringLiteral("Button4"));
   Button4->setFont(FormFont(19));
   Button4->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
   Button4->setMinimumWidth(72);
-  connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
+  connect(Button4, &QPushButton::clicked, this, &MainWindow::ConvertSelected);
 
-  grid->addWidget(new QLabel(Text(texts::kFileTypeLabel), strip), 0, 0);
+  grid->addWidget(new QLabel(ToQString(texts::kFileTypeLabel), strip), 0, 0);
   grid->addWidget(ComboBox1, 0, 1, Qt::AlignLeft);
   grid->addWidget(Button1, 0, 2);
-  grid->addWidget(new QLabel(Text(texts::kSaveFolderLabel), strip), 1, 0);
+  grid->addWidget(new QLabel(ToQString(texts::kSaveFolderLabel), strip), 1, 0);
   grid->addWidget(Edit2, 1, 1);
   grid->addWidget(Button3, 1, 2);
   grid->addWidget(Button4, 0, 3, 2, 1);
@@ -281,7 +281,7 @@ QWidget* TForm1::CreateTopStrip() {
   return strip;
 }
 
-void TForm1::CreateStringGrid() {
+void MainWindow::CreateFileList() {
   fileTable_ = new FileTableModel(this);
   fileTable_->ReplaceAll(std::vector<FileTableModel::Row>(kInitialEmptyRows));
 
@@ -317,11 +317,11 @@ void TForm1::CreateStringGrid() {
   columns->setSectionsClickable(true);
   columns->viewport()->installEventFilter(this);  // mouse presses land on the viewport
   connect(columns, &QHeaderView::sectionResized, this,
-          [this](int column, int, int) { if (column == 1) StringGrid1DrawCell(); });
-  connect(StringGrid1, &QTableView::doubleClicked, this, &TForm1::StringGrid1DblClick);
+          [this](int column, int, int) { if (column == 1) RepadFileSizes(); });
+  connect(StringGrid1, &QTableView::doubleClicked, this, &MainWindow::OpenCurrentFile);
 }
 
-QWidget* TForm1::CreatePreviewSplitter() {
+QWidget* MainWindow::CreatePreviewSplitter() {
   // The list above, the preview below; the pane may be folded away to nothing.
   previewSplitter_ = new QSplitter(Qt::Vertical);
   previewSplitter_->setObjectName(QStringLiteral("Splitter2"));
@@ -342,7 +342,7 @@ QWidget* TForm1::CreatePreviewSplitter() {
   return previewSplitter_;
 }
 
-void TForm1::PreviewSelection() {
+void MainWindow::PreviewSelection() {
   const QModelIndexList rows = StringGrid1->selectionModel()->selectedRows();
   if (rows.size() > 1) {
     preview_->ShowReason(previewtexts::kManyRows);
@@ -358,7 +358,7 @@ void TForm1::PreviewSelection() {
   preview_->ShowFile(listedFolder_ + all[static_cast<size_t>(row)][kColName]);
 }
 
-void TForm1::ReadPreviewSettings() {
+void MainWindow::ReadPreviewSettings() {
   PreviewSettings p;
   plm::ReadPreviewSettings(IniFileName, p);
   // The splitter may not have its final height yet: the list takes whatever the pane
@@ -368,42 +368,39 @@ void TForm1::ReadPreviewSettings() {
   preview_->SetOptions(state_.Options);
 }
 
-void TForm1::WritePreviewSettings() {
+void MainWindow::WritePreviewSettings() {
   PreviewSettings p;
   p.Size = previewSplitter_->sizes().value(1);
   plm::WritePreviewSettings(IniFileName, p);
 }
 
-void TForm1::CreateMainMenu() {
+void MainWindow::CreateMainMenu() {
   QMenuBar* bar = menuBar();
   bar->setObjectName(QStringLiteral("MainMenu1"));
 
-  QMenu* file = bar->addMenu(Text(texts::kMnuFile));
+  QMenu* file = bar->addMenu(ToQString(texts::kMenuFile));
   file->setObjectName(QStringLiteral("MnuFile"));
-  connect(AddItem(file, "MnuFileSFolder", texts::kMnuFileSFolder), &QAction::triggered, this,
-          &TForm1::MnuFileSFolderClick);
-  QMenu* types = file->addMenu(Text(texts::kMnuFileType));
+  connect(AddItem(file, "MnuFileSFolder", texts::kMenuSearchFolder), &QAction::triggered, this,
+          &MainWindow::ChooseSearchFolder);
+  QMenu* types = file->addMenu(ToQString(texts::kMenuFileType));
   types->setObjectName(QStringLiteral("MnuFileType"));
-  connect(AddItem(types, "MnuFileType0", texts::kMnuFileTypeItems[0]), &QAction::triggered, this,
-          &TForm1::MnuFileType0Click);
-  connect(AddItem(types, "MnuFileType1", texts::kMnuFileTypeItems[1]), &QAction::triggered, this,
-          &TForm1::MnuFileType1Click);
-  connect(AddItem(types, "MnuFileType2", texts::kMnuFileTypeItems[2]), &QAction::triggered, this,
-          &TForm1::MnuFileType2Click);
-  connect(AddItem(types, "MnuFileType3", texts::kMnuFileTypeItems[3]), &QAction::triggered, this,
-          &TForm1::MnuFileType3Click);
-  connect(AddItem(file, "MnuFileHFolder", texts::kMnuFileHFolder), &QAction::triggered, this,
-          &TForm1::Button3Click);
+  for (int i = 0; i < 4; ++i) {
+    const std::string name = "MnuFileType" + std::to_string(i);
+    connect(AddItem(types, name.c_str(), texts::kMenuFileTypeItems[static_cast<size_t>(i)]), &QAction::triggered, this,
+            [this, i] { SelectFileType(i); });
+  }
+  connect(AddItem(file, "MnuFileHFolder", texts::kMenuSaveFolder), &QAction::triggered, this,
+          &MainWindow::ChooseSaveFolder);
   file->addSeparator();
-  connect(AddItem(file, "MnuExit", texts::kMnuExit), &QAction::triggered, this, &TForm1::MnuExitClick);
+  connect(AddItem(file, "MnuExit", texts::kMenuExit), &QAction::triggered, this, &MainWindow::ConfirmExit);
 
-  QMenu* settings = bar->addMenu(Text(texts::kMnuSet));
+  QMenu* settings = bar->addMenu(ToQString(texts::kMenuSettings));
   settings->setObjectName(QStringLiteral("MnuSet"));
-  connect(AddItem(settings, "MnuSetConvert", texts::kMnuSetConvert), &QAction::triggered, this,
-          &TForm1::Button1Click);
+  connect(AddItem(settings, "MnuSetConvert", texts::kMenuSwitches), &QAction::triggered, this,
+          &MainWindow::OpenSwitchesDialog);
 }
 
-void TForm1::CreateStatusBar() {
+void MainWindow::CreateStatusBar() {
   // A permanent label: unlike a temporary message it is not wiped by menu hovering.
   QStatusBar* bar = statusBar();
   bar->setObjectName(QStringLiteral("StatusBar1"));
@@ -412,7 +409,7 @@ void TForm1::CreateStatusBar() {
   bar->addWidget(statusText_, 1);
 }
 
-void TForm1::SetStatusText(const std::string& text) {
+void MainWindow::SetStatusText(const std::string& text) {
   statusText_->setText(QString::fromStdString(text));
   statusText_->repaint();
   // During a batch or a listing the rest of the window repaints too; user input is
@@ -420,17 +417,17 @@ void TForm1::SetStatusText(const std::string& text) {
   if (ownKeys_->InputBlocked()) ownKeys_->RunPendingEvents();
 }
 
-QString TForm1::StatusText() const { return statusText_->text(); }
+QString MainWindow::StatusText() const { return statusText_->text(); }
 
-void TForm1::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
   if (!shown_ && !event->spontaneous()) {
     shown_ = true;
-    FormShow();
+    Start();
   }
   QMainWindow::showEvent(event);
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   if (batchRunning_) {  // a batch cannot be aborted; the window stays until it ends
     event->ignore();
     return;
@@ -438,21 +435,21 @@ void TForm1::closeEvent(QCloseEvent* event) {
   stopSearch_ = searching_;
   if (!closed_) {
     closed_ = true;
-    FormClose();
+    Finish();
   }
   event->accept();
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (StringGrid1 == nullptr) return QMainWindow::eventFilter(watched, event);  // still building
   if (watched == Panel1 && event->type() == QEvent::Resize) {
-    Panel1Resize();
+    LayoutFolderPanel();
   } else if (watched == Edit1 && event->type() == QEvent::MouseButtonRelease &&
              static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-    MnuFileSFolderClick();
+    ChooseSearchFolder();
   } else if (watched == TreeView1->viewport() && event->type() == QEvent::MouseButtonRelease &&
              static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-    TreeView1Click();
+    ListSelectedFolder();
   } else if (watched == StringGrid1->horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonPress) {
     // A press on a column border starts a resize, not a sort.
     QHeaderView* header = StringGrid1->horizontalHeader();
@@ -461,16 +458,16 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     const int column = header->logicalIndexAt(x);
     const bool onBorder = column >= 0 && (header->logicalIndexAt(x - grip) != column ||
                                           header->logicalIndexAt(x + grip) != column);
-    StringGrid1MouseDown(onBorder ? -1 : column);
+    HeaderPressed(onBorder ? -1 : column);
   }
   return QMainWindow::eventFilter(watched, event);
 }
 
-void TForm1::FormShow() {
+void MainWindow::Start() {
   // 1. Flags, filter and switches.
   FolderTreeReady = FileListShown = SortDescending = SearchAborted = false;
   ComboBox1->setCurrentIndex(0);
-  for (int n = 1; n <= 4; ++n) state_.Options[n] = 0;
+  state_.Options = {};
 
   // 2. Every document starts empty.
   ClearJwcData(state_.Jwc);
@@ -529,7 +526,7 @@ void TForm1::FormShow() {
   SetStatusText(texts::kSpecifySearchFolder);
 }
 
-void TForm1::FormClose() {
+void MainWindow::Finish() {
   // 1. Removing succeeds only when the folder is empty; failures are ignored.
   RemoveEmptyFolderQuietly(state_.Images.TempFolder);
 
@@ -564,25 +561,25 @@ void TForm1::FormClose() {
   WritePreviewSettings();
 }
 
-void TForm1::Panel1Resize() {
+void MainWindow::LayoutFolderPanel() {
   const int width = Panel1->width();
   const int editHeight = std::max(19, Edit1->sizeHint().height());
   Edit1->setGeometry(0, 0, width, editHeight);
   TreeView1->setGeometry(0, editHeight, width, std::max(0, Panel1->height() - editHeight));
 }
 
-void TForm1::MnuExitClick() {
+void MainWindow::ConfirmExit() {
   if (dialogs_.MessageBox(BoxKind::Confirmation, texts::kExitQuestion, BoxButtons::YesNo) ==
       BoxAnswer::Yes)
     close();
 }
 
-void TForm1::Button1Click() {
+void MainWindow::OpenSwitchesDialog() {
   if (form2_ != nullptr) form2_->exec();
   preview_->SetOptions(state_.Options);
 }
 
-void TForm1::Button3Click() {
+void MainWindow::ChooseSaveFolder() {
   const std::optional<std::string> folder =
       dialogs_.ChooseFolder(texts::kSaveFolderTitle, SaveFolder, FolderUse::Save);
   if (!folder) return;
@@ -590,7 +587,7 @@ void TForm1::Button3Click() {
   Edit2->setText(PathText(SaveFolder));
 }
 
-void TForm1::MnuFileSFolderClick() {
+void MainWindow::ChooseSearchFolder() {
   if (searching_) return;  // one search at a time
   SetStatusText("");
   const std::optional<std::string> folder = dialogs_.ChooseFolder(texts::kSearchFolderTitle, SearchFolder, FolderUse::Search);
@@ -600,12 +597,12 @@ void TForm1::MnuFileSFolderClick() {
   SearchFolderTree();
 }
 
-void TForm1::ResetFileList() {
+void MainWindow::ResetFileList() {
   FileListShown = false;
   fileTable_->ReplaceAll(std::vector<FileTableModel::Row>(1));
 }
 
-void TForm1::SearchFolderTree() {
+void MainWindow::SearchFolderTree() {
   if (searching_) return;
   SetStatusText(texts::kSearchingFolders);
   if (!IsExistingFolder(SearchFolder)) {
@@ -662,7 +659,7 @@ void TForm1::SearchFolderTree() {
   if (TreeView1->topLevelItemCount() > 0) FolderTreeReady = true;
 }
 
-std::optional<std::string> TForm1::SelectedFolderPath() const {
+std::optional<std::string> MainWindow::SelectedFolderPath() const {
   const QTreeWidgetItem* item = TreeView1->currentItem();
   if (item == nullptr) return std::nullopt;
   std::vector<std::string> texts;
@@ -672,13 +669,13 @@ std::optional<std::string> TForm1::SelectedFolderPath() const {
   return NodeFolderPath(texts);
 }
 
-void TForm1::BoxAndStatus(const std::string& text) {
+void MainWindow::BoxAndStatus(const std::string& text) {
   dialogs_.Beep();
   dialogs_.MessageBox(BoxKind::Error, text, BoxButtons::Ok);
   SetStatusText(text);
 }
 
-void TForm1::TreeView1Click() {
+void MainWindow::ListSelectedFolder() {
   if (searching_) return;  // no listing from inside a running search
   if (!FolderTreeReady) {
     BoxAndStatus(texts::kSpecifySearchFolder);
@@ -687,7 +684,7 @@ void TForm1::TreeView1Click() {
   if (const std::optional<std::string> folder = SelectedFolderPath()) ListFiles(*folder);
 }
 
-void TForm1::ListFiles(const std::string& folderPath) {
+void MainWindow::ListFiles(const std::string& folderPath) {
   if (searching_ || listing_) return;
   listing_ = true;
   BlockedInput block(*ownKeys_);
@@ -705,28 +702,16 @@ void TForm1::ListFiles(const std::string& folderPath) {
   listing_ = false;
 }
 
-void TForm1::ComboBox1Change() {
-  if (FolderTreeReady && TreeView1->currentItem() != nullptr) TreeView1Click();
+void MainWindow::FileTypeChanged() {
+  if (FolderTreeReady && TreeView1->currentItem() != nullptr) ListSelectedFolder();
 }
 
-void TForm1::MnuFileType0Click() {
-  ComboBox1->setCurrentIndex(0);
-  if (FolderTreeReady) TreeView1Click();
-}
-void TForm1::MnuFileType1Click() {
-  ComboBox1->setCurrentIndex(1);
-  if (FolderTreeReady) TreeView1Click();
-}
-void TForm1::MnuFileType2Click() {
-  ComboBox1->setCurrentIndex(2);
-  if (FolderTreeReady) TreeView1Click();
-}
-void TForm1::MnuFileType3Click() {
-  ComboBox1->setCurrentIndex(3);
-  if (FolderTreeReady) TreeView1Click();
+void MainWindow::SelectFileType(int index) {
+  ComboBox1->setCurrentIndex(index);
+  if (FolderTreeReady) ListSelectedFolder();
 }
 
-void TForm1::StringGrid1DrawCell() {
+void MainWindow::RepadFileSizes() {
   if (!FileListShown) return;
   std::vector<FileRow> rows = fileTable_->Rows();
   RepadSizeColumn(rows, StringGrid1->horizontalHeader()->sectionSize(kColSize),
@@ -734,7 +719,7 @@ void TForm1::StringGrid1DrawCell() {
   fileTable_->UpdateRows(std::move(rows));
 }
 
-void TForm1::StringGrid1MouseDown(int column) {
+void MainWindow::HeaderPressed(int column) {
   if (!FileListShown || column < 0) return;
   if (column == kColAttr) {
     if (const std::optional<std::string> folder = SelectedFolderPath()) ListFiles(*folder);
@@ -745,7 +730,7 @@ void TForm1::StringGrid1MouseDown(int column) {
     fileTable_->UpdateRows(std::move(rows));  // the selection stays on the same row numbers
 }
 
-void TForm1::StringGrid1DblClick() {
+void MainWindow::OpenCurrentFile() {
   if (!FolderTreeReady) {
     BoxAndStatus(texts::kSpecifySearchFolder);
     return;
@@ -763,7 +748,7 @@ void TForm1::StringGrid1DblClick() {
   if (OpenFile && !OpenFile(*folder + name)) SetStatusText(texts::kNoOpener);
 }
 
-void TForm1::Button4Click() {
+void MainWindow::ConvertSelected() {
   if (batchRunning_) return;
   const std::string source = SelectedFolderPath().value_or(std::string());
   const BatchCheck check = CheckBatchStart(FolderTreeReady, FileListShown, SaveFolder, source);

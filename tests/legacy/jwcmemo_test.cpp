@@ -1,4 +1,4 @@
-#include "legacy/jwcunit.h"
+#include "legacy/jwcmemo.h"
 #include "platform/ansi.h"
 
 #include <gtest/gtest.h>
