@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "render/displaylist.h"
+#include "render/viewport.h"
 #include "shell/preview.h"
 
 namespace plm {
@@ -26,85 +27,11 @@ QString Utf8(const std::string& s) { return QString::fromUtf8(s.data(), static_c
 
 QColor ColorOf(Rgb c) { return QColor(c.R, c.G, c.B); }
 
-// The rectangle primitives are clipped to: the pane with a small margin, so clipped
-// edges never show. Everything handed to the painter lies inside it, whatever the zoom.
-struct ClipRect {
-  double X0, Y0, X1, Y1;
-  bool Contains(Vec2 p) const { return p.X >= X0 && p.X <= X1 && p.Y >= Y0 && p.Y <= Y1; }
-  // False when the box of the points lies wholly outside (or is not finite).
-  bool Meets(double minX, double minY, double maxX, double maxY) const {
-    return std::isfinite(minX) && std::isfinite(minY) && std::isfinite(maxX) && std::isfinite(maxY) &&
-           maxX >= X0 && minX <= X1 && maxY >= Y0 && minY <= Y1;
-  }
-};
-
-bool Finite(Vec2 p) { return std::isfinite(p.X) && std::isfinite(p.Y); }
-
-// Liang-Barsky: the part of segment a-b inside the rectangle; false when none is.
-bool ClipSegment(Vec2& a, Vec2& b, const ClipRect& r) {
-  if (!Finite(a) || !Finite(b)) return false;
-  const double dx = b.X - a.X, dy = b.Y - a.Y;
-  double t0 = 0, t1 = 1;
-  auto edge = [&](double p, double q) {
-    if (p == 0) return q >= 0;
-    const double t = q / p;
-    if (p < 0) {
-      if (t > t1) return false;
-      t0 = std::max(t0, t);
-    } else {
-      if (t < t0) return false;
-      t1 = std::min(t1, t);
-    }
-    return true;
-  };
-  if (!edge(-dx, a.X - r.X0) || !edge(dx, r.X1 - a.X) || !edge(-dy, a.Y - r.Y0) || !edge(dy, r.Y1 - a.Y))
-    return false;
-  const Vec2 start = a;
-  if (t1 < 1) b = {start.X + t1 * dx, start.Y + t1 * dy};
-  if (t0 > 0) a = {start.X + t0 * dx, start.Y + t0 * dy};
-  return true;
-}
-
-// Sutherland-Hodgman against the rectangle; empty when nothing is inside.
-QPolygonF ClipPolygon(const std::vector<Vec2>& in, const ClipRect& r) {
-  for (const Vec2& p : in)
-    if (!Finite(p)) return {};
-  std::vector<Vec2> pts = in, next;
-  auto pass = [&](auto inside, auto cross) {
-    next.clear();
-    for (size_t i = 0; i < pts.size(); ++i) {
-      const Vec2 a = pts[i], b = pts[(i + 1) % pts.size()];
-      const bool ina = inside(a), inb = inside(b);
-      if (ina) next.push_back(a);
-      if (ina != inb) next.push_back(cross(a, b));
-    }
-    pts.swap(next);
-  };
-  auto atX = [](Vec2 a, Vec2 b, double x) { return Vec2{x, a.Y + (b.Y - a.Y) * (x - a.X) / (b.X - a.X)}; };
-  auto atY = [](Vec2 a, Vec2 b, double y) { return Vec2{a.X + (b.X - a.X) * (y - a.Y) / (b.Y - a.Y), y}; };
-  pass([&](Vec2 p) { return p.X >= r.X0; }, [&](Vec2 a, Vec2 b) { return atX(a, b, r.X0); });
-  pass([&](Vec2 p) { return p.X <= r.X1; }, [&](Vec2 a, Vec2 b) { return atX(a, b, r.X1); });
-  pass([&](Vec2 p) { return p.Y >= r.Y0; }, [&](Vec2 a, Vec2 b) { return atY(a, b, r.Y0); });
-  pass([&](Vec2 p) { return p.Y <= r.Y1; }, [&](Vec2 a, Vec2 b) { return atY(a, b, r.Y1); });
+// A clipped polygon for the painter.
+QPolygonF Polygon(const std::vector<Vec2>& points) {
   QPolygonF out;
-  for (const Vec2& p : pts) out << QPointF(p.X, p.Y);
+  for (const Vec2& p : points) out << QPointF(p.X, p.Y);
   return out;
-}
-
-QPolygonF ClipQuad(const std::array<Vec2, 4>& q, const ClipRect& r) {
-  if (r.Contains(q[0]) && r.Contains(q[1]) && r.Contains(q[2]) && r.Contains(q[3]))
-    return QPolygonF({QPointF(q[0].X, q[0].Y), QPointF(q[1].X, q[1].Y), QPointF(q[2].X, q[2].Y),
-                      QPointF(q[3].X, q[3].Y)});
-  return ClipPolygon({q.begin(), q.end()}, r);
-}
-
-void BoxOf(const std::array<Vec2, 4>& q, double& minX, double& minY, double& maxX, double& maxY) {
-  minX = maxX = q[0].X;
-  minY = maxY = q[0].Y;
-  for (const Vec2& p : q) {
-    minX = std::min(minX, p.X), maxX = std::max(maxX, p.X);
-    minY = std::min(minY, p.Y), maxY = std::max(maxY, p.Y);
-  }
 }
 
 double Length(Vec2 v) { return std::hypot(v.X, v.Y); }
@@ -137,6 +64,7 @@ class ListPainter {
   }
 
   void Paint(QPainter& p, const DisplayList& list) {
+    // The pane with a small margin, so clipped edges never show.
     const ClipRect clip{-2.0, -2.0, w_ + 2.0, h_ + 2.0};
     DrawSolids(p, list, clip);
     CollectStrokes(list, clip);
@@ -145,20 +73,16 @@ class ListPainter {
   }
 
  private:
-  Vec2 ToDevice(Vec2 d) const {
-    return {w_ / 2.0 + (d.X - view_.CenterX) * view_.Scale, h_ / 2.0 - (d.Y - view_.CenterY) * view_.Scale};
-  }
-  Vec2 DeviceVector(Vec2 v) const { return {v.X * view_.Scale, -v.Y * view_.Scale}; }
+  Vec2 ToDevice(Vec2 d) const { return ToPane(view_, w_, h_, d); }
+  Vec2 DeviceVector(Vec2 v) const { return PaneVector(view_, v); }
 
   void DrawSolids(QPainter& p, const DisplayList& list, const ClipRect& clip) {
     p.setPen(Qt::NoPen);
     for (const SolidPrim& s : list.Solids) {
       std::array<Vec2, 4> q;
       for (size_t i = 0; i < 4; ++i) q[i] = ToDevice(s.Corners[i]);
-      double x0, y0, x1, y1;
-      BoxOf(q, x0, y0, x1, y1);
-      if (!clip.Meets(x0, y0, x1, y1)) continue;
-      const QPolygonF poly = ClipQuad(q, clip);
+      if (!clip.Meets(BoxOf(q))) continue;
+      const QPolygonF poly = Polygon(ClipQuad(q, clip));
       if (poly.size() < 3) continue;
       p.setBrush(ColorOf(s.Fill));
       p.drawPolygon(poly);
@@ -222,9 +146,8 @@ class ListPainter {
       for (const CharCell& c : t.Cells) lo = std::min(lo, c.X), hi = std::max(hi, c.X + c.Width);
       const std::array<Vec2, 4> run = {ToDevice(t.At(lo, 0)), ToDevice(t.At(hi, 0)), ToDevice(t.At(hi, t.SizeY)),
                                        ToDevice(t.At(lo, t.SizeY))};
-      double x0, y0, x1, y1;
-      BoxOf(run, x0, y0, x1, y1);
-      if (!clip.Meets(x0, y0, x1, y1)) continue;
+      const Box box = BoxOf(run);
+      if (!clip.Meets(box)) continue;
       const double heightPx = Length(DeviceVector(t.AxisY)) * t.SizeY;
       if (!std::isfinite(heightPx)) continue;
 
@@ -233,8 +156,8 @@ class ListPainter {
         // a box large enough to find.
         AddLine(run[0], run[1], t.S.Color, clip);
         if (t.Marked) {
-          const double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
-          const double w = std::max(x1 - x0, 6.0), h = std::max(y1 - y0, 6.0);
+          const double cx = (box.MinX + box.MaxX) / 2, cy = (box.MinY + box.MaxY) / 2;
+          const double w = std::max(box.MaxX - box.MinX, 6.0), h = std::max(box.MaxY - box.MinY, 6.0);
           p.setPen(markPen);
           p.setBrush(kMarkFill);
           const QRectF pane(clip.X0, clip.Y0, clip.X1 - clip.X0, clip.Y1 - clip.Y0);
@@ -252,10 +175,8 @@ class ListPainter {
         for (size_t i = 0; i < t.Cells.size(); ++i) {
           std::array<Vec2, 4> q = t.CellCorners(i);
           for (Vec2& v : q) v = ToDevice(v);
-          double a0, b0, a1, b1;
-          BoxOf(q, a0, b0, a1, b1);
-          if (!clip.Meets(a0, b0, a1, b1)) continue;
-          const QPolygonF poly = ClipQuad(q, clip);
+          if (!clip.Meets(BoxOf(q))) continue;
+          const QPolygonF poly = Polygon(ClipQuad(q, clip));
           if (poly.size() >= 3) p.drawPolygon(poly);
         }
         p.setBrush(Qt::NoBrush);
@@ -275,9 +196,7 @@ class ListPainter {
         if (c.Utf8.empty() || c.Utf8 == " ") continue;
         std::array<Vec2, 4> q = t.CellCorners(i);
         for (Vec2& v : q) v = ToDevice(v);
-        double a0, b0, a1, b1;
-        BoxOf(q, a0, b0, a1, b1);
-        if (!clip.Meets(a0, b0, a1, b1)) continue;
+        if (!clip.Meets(BoxOf(q))) continue;
         p.setWorldTransform(frame);
         p.drawText(QPointF(c.X / (f * k), -kDescent * kGlyphPixels), Utf8(c.Utf8));
         p.setWorldTransform(saved);
@@ -329,13 +248,9 @@ class PreviewCanvas : public QWidget {
     const double steps = event->angleDelta().y() / 120.0;
     if (steps == 0) return;
     const QPointF at = event->position();
-    const Vec2 anchor = ToDrawing(at);
-    const double scale = std::clamp(scale_ * std::pow(1.25, steps), fitScale_ / 50, fitScale_ * 1e5);
-    if (!std::isfinite(scale) || scale <= 0) return;
-    scale_ = scale;
-    // The drawing point under the pointer stays under it.
-    centerX_ = anchor.X - (at.x() - width() / 2.0) / scale_;
-    centerY_ = anchor.Y + (at.y() - height() / 2.0) / scale_;
+    const std::optional<PreviewView> zoomed = ZoomedView(view_, fitScale_, steps, {at.x(), at.y()}, width(), height());
+    if (!zoomed) return;
+    view_ = *zoomed;
     fitted_ = false;
     update();
     event->accept();
@@ -352,8 +267,7 @@ class PreviewCanvas : public QWidget {
     if (!dragging_) return;
     const QPointF d = event->position() - dragFrom_;
     dragFrom_ = event->position();
-    centerX_ -= d.x() / scale_;
-    centerY_ += d.y() / scale_;
+    view_ = PannedView(view_, {d.x(), d.y()});
     fitted_ = false;
     update();
   }
@@ -380,39 +294,34 @@ class PreviewCanvas : public QWidget {
     // the drawing is painted afresh when the button is released.
     const qreal dpr = devicePixelRatioF();
     const bool reuse = dragging_ && !cache_.isNull() && cacheSerial_ == resultSerial_ && cacheWritten_ == written_ &&
-                       cacheView_.Scale == scale_ && cache_.size() == size() * dpr;
+                       cacheView_.Scale == view_.Scale && cache_.size() == size() * dpr;
     if (!reuse) {
       cache_ = QPixmap(size() * dpr);
       cache_.setDevicePixelRatio(dpr);
       cache_.fill(Qt::white);
       QPainter c(&cache_);
-      cacheView_ = {scale_, centerX_, centerY_};
+      cacheView_ = view_;
       PaintDisplayList(c, written_ ? result_->Written : result_->Current, cacheView_, size());
       cacheSerial_ = resultSerial_;
       cacheWritten_ = written_;
     }
-    const QPointF shift((cacheView_.CenterX - centerX_) * scale_, (centerY_ - cacheView_.CenterY) * scale_);
-    if (std::isfinite(shift.x()) && std::isfinite(shift.y())) p.drawPixmap(shift, cache_);
+    const Vec2 shift = PaneShift(cacheView_, view_);
+    if (std::isfinite(shift.X) && std::isfinite(shift.Y)) p.drawPixmap(QPointF(shift.X, shift.Y), cache_);
   }
 
  private:
-  Vec2 ToDrawing(QPointF p) const {
-    return {centerX_ + (p.x() - width() / 2.0) / scale_, centerY_ - (p.y() - height() / 2.0) / scale_};
-  }
-
   void Fit() {
     fitted_ = true;
-    const PreviewView v = result_ && result_->Ok ? FitView(result_->Bounds, size()) : PreviewView{};
-    scale_ = fitScale_ = v.Scale;
-    centerX_ = v.CenterX;
-    centerY_ = v.CenterY;
+    view_ = result_ && result_->Ok ? FitView(result_->Bounds, width(), height()) : PreviewView{};
+    fitScale_ = view_.Scale;
   }
 
   std::shared_ptr<const PreviewResult> result_;
   QString reason_;
   bool written_ = false;
   bool fitted_ = true;
-  double scale_ = 1, fitScale_ = 1, centerX_ = 0, centerY_ = 0;
+  PreviewView view_;
+  double fitScale_ = 1;
   bool dragging_ = false;
   QPointF dragFrom_;
   QPixmap cache_;  // the last picture painted, for dragging
@@ -420,17 +329,6 @@ class PreviewCanvas : public QWidget {
   uint64_t resultSerial_ = 0, cacheSerial_ = 0;  // which result the picture shows
   bool cacheWritten_ = false;
 };
-
-PreviewView FitView(const Box& b, QSizeF size) {
-  PreviewView v;
-  if (b.Empty) return v;
-  const double bw = std::max(b.MaxX - b.MinX, 1e-9), bh = std::max(b.MaxY - b.MinY, 1e-9);
-  const double s = std::min(std::max(size.width() - 16.0, 8.0) / bw, std::max(size.height() - 16.0, 8.0) / bh);
-  if (std::isfinite(s) && s > 0) v.Scale = std::min(s, 1e12);
-  v.CenterX = (b.MinX + b.MaxX) / 2;
-  v.CenterY = (b.MinY + b.MaxY) / 2;
-  return v;
-}
 
 void PaintDisplayList(QPainter& painter, const DisplayList& list, const PreviewView& view, QSizeF size) {
   painter.setRenderHint(QPainter::Antialiasing, true);

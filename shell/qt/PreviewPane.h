@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "jww/drawingbody.h"
+#include "render/viewport.h"
 
 class QLabel;
 class QPainter;
@@ -25,19 +26,10 @@ class QToolButton;
 
 namespace plm {
 
-struct Box;
 struct DisplayList;
 struct PreviewResult;
 class PreviewCanvas;
 
-// How a drawing lies in a pane: the drawing point at the pane's centre, and pixels per
-// drawing unit.
-struct PreviewView {
-  double Scale = 1, CenterX = 0, CenterY = 0;
-};
-
-// The whole of `bounds` in a pane of `size`, with a small margin.
-PreviewView FitView(const Box& bounds, QSizeF size);
 // Paints `list` as `view` places it in a pane of `size` at the painter's origin. What
 // lies outside is culled and what crosses the edge is clipped first, so any zoom and
 // any finite coordinates stay cheap and safe.
