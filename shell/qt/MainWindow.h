@@ -1,14 +1,15 @@
 #pragma once
-// The main window: layout, menu, start-up and shut-down, the save-folder choice, the
-// folder tree, the file list and the batch conversion command. Every decision a test
-// checks is made by the GUI-free core (foldertree, filelist, batch).
+// The main window: the layout of its parts (folder panel, top strip, file list,
+// preview), the menu and status bar, start-up and shut-down with the settings, and the
+// save-folder choice. The parts do the rest; every decision a test checks is made by
+// the GUI-free core (foldertree, filelist, batch).
 #include <QMainWindow>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "shell/batch.h"
+#include "shell/qt/WindowServices.h"
 #include "shell/shellstate.h"
 
 class QComboBox;
@@ -16,13 +17,14 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSplitter;
-class QTableView;
-class QTreeWidget;
 
 namespace plm {
 
+class BatchController;
 class Dialogs;
+class FileListView;
 class FileTableModel;
+class FolderTreePanel;
 class KeyState;
 class PreviewPane;
 class QtKeyState;
@@ -38,37 +40,36 @@ class MainWindow : public QMainWindow {
   ~MainWindow() override;
 
   // The settings dialog opened by OpenSwitchesDialog, whose position is kept in the settings.
-  void SetSettingsDialog(SwitchesDialog* form2) { form2_ = form2; }
+  void SetSettingsDialog(SwitchesDialog* switchesDialog) { switchesDialog_ = switchesDialog; }
 
-  // Answers "ESC held" during the folder search and the listing; the window's own
-  // toolkit-based answer when null. Must outlive the window.
+  // Answers "ESC held" during the folder search, the listing and the save-folder wait;
+  // the window's own toolkit-based answer when null. Must outlive the window.
   void SetKeyState(KeyState* keys);
-  // Opens a file with the desktop's associated program; false when none could.
-  // Replaceable for tests.
-  std::function<bool(const std::string& path)> OpenFile;
 
   ShellState& State() { return state_; }
   PreviewPane& Preview() { return *preview_; }
-  FileTableModel& FileTable() { return *fileTable_; }
+  FolderTreePanel& FolderTree() { return *folderTree_; }
+  FileListView& FileList() { return *fileList_; }
+  FileTableModel& FileTable();
   void SetStatusText(const std::string& text);  // repaints at once
   QString StatusText() const;
 
-  bool FolderTreeReady = false;
-  bool FileListShown = false;
-  bool SortDescending = false;
-  bool SearchAborted = false;
+  bool FolderTreeReady() const;
+  bool SearchAborted() const;
+  bool FileListShown() const;
+  bool SortDescending() const;
+  const std::string& SearchFolder() const;  // ends in "/"
+  // What became of each row handed to a converter in the last batch.
+  const BatchResults& LastBatch() const;
+
   std::string ProgramFolder;   // ends in "/"
   std::string SettingsFolder;  // ProgramFolder, or the user's configuration folder
   std::string IniFileName;
-  std::string SearchFolder;  // ends in "/"
-  std::string SaveFolder;    // ends in "/" or is empty; always what Edit2 shows
-  // What became of each row handed to a converter in the last batch.
-  BatchResults LastBatch;
+  std::string SaveFolder;  // ends in "/" or is empty; always what the save folder box shows
 
  public slots:
   void Start();
   void Finish();
-  void LayoutFolderPanel();
   void ConfirmExit();
   void OpenSwitchesDialog();
   void ChooseSaveFolder();
@@ -78,11 +79,6 @@ class MainWindow : public QMainWindow {
   void FileTypeChanged();
   // The menu's file type `index` (0..3) into the combo box, then the list again.
   void SelectFileType(int index);
-  void RepadFileSizes();
-  // A mouse button went down on the header; `column` is the column under the pointer
-  // or -1.
-  void HeaderPressed(int column);
-  void OpenCurrentFile();
   void ConvertSelected();
 
   // Rebuilds the tree from SearchFolder (also the step after a folder choice).
@@ -91,17 +87,13 @@ class MainWindow : public QMainWindow {
   void ListFiles(const std::string& folderPath);
   // NodeFolderPath of the tree's selected node; nullopt without one.
   std::optional<std::string> SelectedFolderPath() const;
-  bool Searching() const { return searching_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void CreateFolderPanel();
   QWidget* CreateTopStrip();
-  void CreateFileList();
   QWidget* CreatePreviewSplitter();
   // Shows the single selected row's drawing in the preview pane, or why there is none.
   void PreviewSelection();
@@ -110,36 +102,25 @@ class MainWindow : public QMainWindow {
   void CreateMainMenu();
   void CreateStatusBar();
 
-  void ResetFileList();
-  void BoxAndStatus(const std::string& text);
-
-  Dialogs& dialogs_;
   std::unique_ptr<QtKeyState> ownKeys_;
-  KeyState* keys_ = nullptr;
-  bool searching_ = false;
-  bool listing_ = false;
-  bool batchRunning_ = false;
-  bool stopSearch_ = false;  // the window closes during a search
-  std::string programFolderOverride_;
   ShellState state_;
-  SwitchesDialog* form2_ = nullptr;
+  WindowServices services_;
+  std::string programFolderOverride_;
+  SwitchesDialog* switchesDialog_ = nullptr;
   bool shown_ = false;
   bool closed_ = false;
 
   QSplitter* splitter_ = nullptr;
-  QWidget* Panel1 = nullptr;
-  QLineEdit* Edit1 = nullptr;
-  QTreeWidget* TreeView1 = nullptr;
-  QComboBox* ComboBox1 = nullptr;
-  QPushButton* Button1 = nullptr;
-  QLineEdit* Edit2 = nullptr;
-  QPushButton* Button3 = nullptr;
-  QPushButton* Button4 = nullptr;
-  QTableView* StringGrid1 = nullptr;
+  FolderTreePanel* folderTree_ = nullptr;
+  QComboBox* fileTypeBox_ = nullptr;
+  QPushButton* switchesButton_ = nullptr;
+  QLineEdit* saveFolderBox_ = nullptr;
+  QPushButton* chooseSaveFolderButton_ = nullptr;
+  QPushButton* convertButton_ = nullptr;
+  FileListView* fileList_ = nullptr;
   QSplitter* previewSplitter_ = nullptr;
   PreviewPane* preview_ = nullptr;
-  std::string listedFolder_;  // the folder the rows of the list come from
-  FileTableModel* fileTable_ = nullptr;
+  std::unique_ptr<BatchController> batch_;
   QLabel* statusText_ = nullptr;
 };
 

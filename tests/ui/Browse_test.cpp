@@ -118,8 +118,8 @@ class BrowseTest : public QObject {
     QCOMPARE(Tree(s)->topLevelItem(0)->text(0), Q(Slashed(dir.Path())));
     QCOMPARE(Tree(s)->topLevelItem(0)->childCount(), 0);
     QVERIFY(Tree(s)->isEnabled());
-    QVERIFY(s.Form1->FolderTreeReady);
-    QVERIFY(!s.Form1->SearchAborted);
+    QVERIFY(s.Form1->FolderTreeReady());
+    QVERIFY(!s.Form1->SearchAborted());
     QCOMPARE(Status(s), QString());
     QCOMPARE(s.Form1->FileTable().rowCount(), 1);  // the list is reduced to one empty row
     QVERIFY(s.Dialogs.Boxes.empty());
@@ -127,7 +127,7 @@ class BrowseTest : public QObject {
     // A cancelled chooser changes nothing.
     QTest::mouseClick(s.Find<QLineEdit>("Edit1"), Qt::LeftButton);
     QCOMPARE(Tree(s)->topLevelItemCount(), 1);
-    QCOMPARE(s.Form1->SearchFolder, Slashed(dir.Path()));
+    QCOMPARE(s.Form1->SearchFolder(), Slashed(dir.Path()));
 
     // A folder that is gone: the box, and the old tree stays.
     s.Dialogs.Events.clear();
@@ -137,7 +137,7 @@ class BrowseTest : public QObject {
     QCOMPARE(s.Dialogs.Boxes.back().Text, std::string("検索フォルダのディスクドライブの準備が出来ていません。"));
     QCOMPARE(Status(s), QStringLiteral("検索フォルダを指定して下さい。"));
     QCOMPARE(Tree(s)->topLevelItem(0)->text(0), Q(Slashed(dir.Path())));
-    QVERIFY(s.Form1->FolderTreeReady);
+    QVERIFY(s.Form1->FolderTreeReady());
   }
 
   void hiddenFoldersLeftOutChildrenSortedAndNodePaths() {
@@ -159,7 +159,7 @@ class BrowseTest : public QObject {
     ClickNode(s, Node(s, {"a", "y"}));
     QCOMPARE(s.Form1->SelectedFolderPath().value_or(""), Slashed(dir.Path()) + "a/y/");
     QCOMPARE(Status(s), Q("0 Files  パス名「" + Slashed(dir.Path()) + "a/y/」"));
-    QVERIFY(!s.Form1->FileListShown);
+    QVERIFY(!s.Form1->FileListShown());
     Tree(s)->setCurrentItem(Tree(s)->topLevelItem(0));
     QCOMPARE(s.Form1->SelectedFolderPath().value_or(""), Slashed(dir.Path()));
   }
@@ -176,8 +176,8 @@ class BrowseTest : public QObject {
     ChooseSearchFolder(s, dir.Path());
 
     QCOMPARE(Status(s), QStringLiteral("フォルダ検索を中断しました。"));
-    QVERIFY(s.Form1->SearchAborted);
-    QVERIFY(s.Form1->FolderTreeReady);
+    QVERIFY(s.Form1->SearchAborted());
+    QVERIFY(s.Form1->FolderTreeReady());
     QVERIFY(Tree(s)->isEnabled());
     int nodes = 0;
     for (QTreeWidgetItemIterator it(Tree(s)); *it; ++it) ++nodes;
@@ -204,7 +204,7 @@ class BrowseTest : public QObject {
 
     const std::string path = Slashed(dir.Path());
     QCOMPARE(Status(s), Q("4 Files  パス名「" + path + "」"));
-    QVERIFY(s.Form1->FileListShown);
+    QVERIFY(s.Form1->FileListShown());
     QStringList names = Column(s, 0);
     names.sort();
     QCOMPARE(names, (QStringList{"A.JWW", "B.jws", "C.txt", "noext"}));
@@ -241,7 +241,7 @@ class BrowseTest : public QObject {
     ClickNode(s, Tree(s)->topLevelItem(0));
     QCOMPARE(Status(s), QStringLiteral("検索を中断しました。"));
     QCOMPARE(s.Form1->FileTable().rowCount(), 2);
-    QVERIFY(s.Form1->FileListShown);
+    QVERIFY(s.Form1->FileListShown());
   }
 
   void headerClicksSortNamesAndAttributeRelists() {
@@ -257,13 +257,13 @@ class BrowseTest : public QObject {
 
     ClickHeader(s, 0);
     QCOMPARE(Column(s, 0), (QStringList{"a.txt", "B.txt", "c.txt", "d.txt"}));
-    QVERIFY(s.Form1->SortDescending);
+    QVERIFY(s.Form1->SortDescending());
     ClickHeader(s, 0);
     QCOMPARE(Column(s, 0), (QStringList{"d.txt", "c.txt", "B.txt", "a.txt"}));
-    QVERIFY(!s.Form1->SortDescending);
+    QVERIFY(!s.Form1->SortDescending());
     ClickHeader(s, 5);
     QCOMPARE(Column(s, 0), listed);  // the file system's order again
-    QVERIFY(!s.Form1->SortDescending);
+    QVERIFY(!s.Form1->SortDescending());
     QCOMPARE(Status(s), Q("4 Files  パス名「" + Slashed(dir.Path()) + "」"));
 
     // A narrower size column re-pads every size to its width.

@@ -16,6 +16,7 @@
 
 #include "shell/settings.h"
 #include "shell/batch.h"
+#include "shell/qt/FileListView.h"
 #include "shell/qt/DialogsQt.h"
 #include "shell/qt/FileTableQt.h"
 #include "shell/qt/ScreenFitQt.h"
@@ -310,7 +311,7 @@ class DesktopTest : public QObject {
     tree->setFocus();
 
     tree->setCurrentItem(tree->topLevelItem(0));
-    QVERIFY(!s.Form1->FileListShown);  // choosing by program lists nothing
+    QVERIFY(!s.Form1->FileListShown());  // choosing by program lists nothing
     QTest::keyClick(tree, Qt::Key_Return);
     QCOMPARE(Names(s), (QStringList{"top.txt"}));
     QTest::keyClick(tree, Qt::Key_Down);
@@ -375,7 +376,7 @@ class DesktopTest : public QObject {
 
     // A double click that no program can open says so.
     std::string opened;
-    s.Form1->OpenFile = [&](const std::string& path) {
+    s.Form1->FileList().OpenFile = [&](const std::string& path) {
       opened = path;
       return false;
     };

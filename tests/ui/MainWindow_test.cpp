@@ -47,7 +47,7 @@ class MainWindowTest : public QObject {
     QVERIFY(f.State().Options == plm::ConversionSwitches{});
     QVERIFY(s.Find<QLineEdit>("Edit1")->text().isEmpty());
     QVERIFY(s.Find<QLineEdit>("Edit2")->text().isEmpty());
-    QCOMPARE(f.SearchFolder, s.ProgramFolder());
+    QCOMPARE(f.SearchFolder(), s.ProgramFolder());
     QCOMPARE(f.StatusText(), QStringLiteral("検索フォルダを指定して下さい。"));
     QCOMPARE(f.FileTable().rowCount(), 4);
     QCOMPARE(f.FileTable().headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("図面メモ"));
@@ -68,7 +68,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(s.Form2->geometry().topLeft(), QPoint(70, 80));
     QCOMPARE(s.Find<QWidget>("Panel1")->width(), 120);
     QCOMPARE(Column(s, 3), 99);
-    QCOMPARE(s.Form1->SearchFolder, std::string("/w/"));
+    QCOMPARE(s.Form1->SearchFolder(), std::string("/w/"));
     QVERIFY(s.Find<QLineEdit>("Edit1")->text().isEmpty());  // shown only after a choice
     QCOMPARE(s.Find<QLineEdit>("Edit2")->text(), QStringLiteral("/out/"));
     QCOMPARE(s.Find<QComboBox>("ComboBox1")->currentIndex(), 2);
@@ -101,7 +101,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(Column(s, 2), 0);
     QCOMPARE(Column(s, 1), 64);
     QCOMPARE(s.Find<QComboBox>("ComboBox1")->currentIndex(), 0);
-    QCOMPARE(s.Form1->SearchFolder, longFolder.substr(0, 511));
+    QCOMPARE(s.Form1->SearchFolder(), longFolder.substr(0, 511));
     QCOMPARE(s.Form1->SaveFolder, longFolder.substr(0, 511));
     QCOMPARE(s.Find<QLineEdit>("Edit2")->text().size(), 511);
   }

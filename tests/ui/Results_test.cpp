@@ -136,8 +136,8 @@ class ResultsTest : public QObject {
     QCOMPARE(shown.Lines[3].Outcome, std::string("対象外"));
     QCOMPARE(NamesIn(out), (std::vector<std::string>{"a.jww", "c.jww"}));
     // The window keeps what became of each row handed on.
-    QCOMPARE(s.Form1->LastBatch.Handed(), 3);
-    QCOMPARE(s.Form1->LastBatch.Failed(), 1);
+    QCOMPARE(s.Form1->LastBatch().Handed(), 3);
+    QCOMPARE(s.Form1->LastBatch().Failed(), 1);
 
     // The next batch without a failure: the design's sentence alone, no dialog.
     std::filesystem::remove(src / "b.jww");
