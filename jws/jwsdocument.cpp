@@ -79,12 +79,6 @@ bool SaveJwsFile(const JwsDocument& doc, const std::filesystem::path& path, int3
   return ok;
 }
 
-SpacingChanges ApplyJwsSpacingRule(JwsDocument& doc, const ConversionSwitches& options) {
-  SpacingChanges changes;
-  ApplySpacingRuleToBody(doc, options, changes);
-  return changes;
-}
-
 bool IsJwsFile(const std::filesystem::path& path) {
   ByteCursor in;
   char signature[kJwsSignatureLength];

@@ -42,8 +42,8 @@ class ConversionObserver {
   virtual ~ConversionObserver() = default;
   // The document right before and right after the rule (in both modes): comparing
   // the two is exactly what the rule changed.
-  virtual void BeforeRule(const RuleSubject&) {}
-  virtual void AfterRule(const RuleSubject&) {}
+  virtual void BeforeRule(const SpacingView&) {}
+  virtual void AfterRule(const SpacingView&) {}
   // A successful write: the complete output under its temporary name, before it is
   // verified and takes the output's name.
   virtual void AfterSave(const std::filesystem::path& /*temporary*/) {}
