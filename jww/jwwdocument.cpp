@@ -19,6 +19,12 @@ void ResetTable(std::array<T, N>& table) {
 
 }  // namespace
 
+bool FinishLoad(ByteCursor& in, bool ok, ReadFailure* failure) {
+  in.Close();
+  if (!ok && failure) *failure = in.Failure();
+  return ok;
+}
+
 void InitJwwData(JwwDocument& doc) {
   doc.Header = THeader{};
   ResetTable(doc.LayerGroups);
@@ -60,12 +66,6 @@ bool LoadJww(JwwDocument& doc, TempImages& images, ByteCursor& in) {
   return in.Ok();
 }
 
-bool Finish(ByteCursor& in, bool ok, ReadFailure* failure) {
-  in.Close();
-  if (!ok && failure) *failure = in.Failure();
-  return ok;
-}
-
 }  // namespace
 
 bool LoadJwwFile(JwwDocument& doc, TempImages& images, const std::filesystem::path& path, ReadFailure* failure) {
@@ -73,7 +73,7 @@ bool LoadJwwFile(JwwDocument& doc, TempImages& images, const std::filesystem::pa
   doc.BlockDefinitionList.clear();
   ByteCursor in;
   const bool ok = in.OpenFile(path) && LoadJww(doc, images, in);
-  return Finish(in, ok, failure);
+  return FinishLoad(in, ok, failure);
 }
 
 bool LoadJwwBytes(JwwDocument& doc, TempImages& images, std::span<const uint8_t> bytes, ReadFailure* failure) {
@@ -82,7 +82,7 @@ bool LoadJwwBytes(JwwDocument& doc, TempImages& images, std::span<const uint8_t>
   ByteCursor in;
   in.OpenMemory(bytes);
   const bool ok = LoadJww(doc, images, in);
-  return Finish(in, ok, failure);
+  return FinishLoad(in, ok, failure);
 }
 
 void WriteJwwBody(ByteSink& out, const JwwDocument& doc, TempImages& images, int32_t version) {
@@ -143,7 +143,7 @@ bool ConvertJwwStream(JwwDocument& doc, TempImages& images, const JwwSource& sou
     ok = in.OpenFile(source.Path) && ConvertJwwPass(doc, images, in, out, options, changes);
   }
   if (!ok) changes = {};
-  return Finish(in, ok, failure);
+  return FinishLoad(in, ok, failure);
 }
 
 bool IsJwwFile(const std::filesystem::path& path) {
@@ -164,7 +164,7 @@ bool ReadJwwMemo(JwwDocument& doc, const std::filesystem::path& path, ReadFailur
     ReadJwwHeaderBlocks(in, doc, true);
     ok = in.Ok();
   }
-  return Finish(in, ok, failure);
+  return FinishLoad(in, ok, failure);
 }
 
 }  // namespace plm

@@ -149,6 +149,10 @@ struct JwwDocument : DrawingBody {
 
 };
 
+// Ends a load: closes the cursor and gives `ok`; when false, `failure` (when given)
+// receives the cursor's first failure.
+bool FinishLoad(ByteCursor& in, bool ok, ReadFailure* failure);
+
 // Header and entity side back to the empty state (block definitions are reset by the
 // reader when it reaches them; ClearJwwData releases them).
 void InitJwwData(JwwDocument& doc);

@@ -31,12 +31,6 @@ BatchCheckReport ReportOf(BatchCheck check) {
   return {false, false, {}, false};
 }
 
-const DrawingFormat* DecideBatchRow(const std::string& fileName, const std::string& inputPath) {
-  const DrawingFormat* format = FormatForName(fileName);
-  if (!format || !format->Document || !format->Probe || !format->Probe(inputPath)) return nullptr;
-  return format;
-}
-
 int BatchResults::Failed() const {
   int failed = 0;
   for (const BatchRowResult& r : Rows) failed += r.Result.Ok() ? 0 : 1;
@@ -86,8 +80,8 @@ BatchResults RunBatchRows(ShellState& state, const std::vector<FileRow>& rows, i
   run.Starting = [&](size_t i) {
     if (beforeRow) beforeRow(first + static_cast<int>(i));
   };
-  // The row's decision as DecideBatchRow makes it, from the one read of the file
-  // that also feeds the load.
+  // The row's format by its name, confirmed by the probe from the one read of the
+  // file that also feeds the load.
   run.Prepare = [&](size_t i, int, ShellState& worker, const std::function<void(const std::string&)>& status) {
     BatchRowWork work;
     const std::string& name = names[i];

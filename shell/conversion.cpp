@@ -14,10 +14,6 @@
 namespace plm {
 namespace {
 
-void SetStatus(const ShellState& state, const std::string& text) {
-  if (state.Status) state.Status(text);
-}
-
 // Why the output on disk is not the drawing that was written, or "" when it is: its
 // bytes must be those the writer makes of the document in memory (with every
 // normalisation of writing applied), and they must load in full.
@@ -101,16 +97,6 @@ std::string BackupNameOf(const std::string& outputName) {
 
 std::filesystem::path BackupPathOf(const std::filesystem::path& outputPath) {
   return outputPath.parent_path() / BackupNameOf(outputPath.filename().string());
-}
-
-bool BackupExistingOutput(const std::filesystem::path& outputPath, std::string* why) {
-  const std::filesystem::path backup = BackupPathOf(outputPath);
-  std::string error;
-  // One step replaces an older backup, so when it fails the older backup is still
-  // there (deleting it first would lose it).
-  if (KeepExistingAs(outputPath, backup, &error) != KeepOutcome::Failed) return true;
-  if (why) *why = "the existing output could not be renamed to " + backup.string() + ": " + error;
-  return false;
 }
 
 namespace {
@@ -284,23 +270,6 @@ ConvertResult PublishConversion(PreparedConversion& p) {
   }
   if (session) session->Made(p.Output.Identity());
   return r;
-}
-
-ConvertResult ConvertFile(ShellState& state, const DrawingFormat& format, const std::string& inputPath,
-                          const std::string& outputPath, ConvertMode mode, const ConvertHooks& hooks) {
-  SetStatus(state, ConversionStatusText(inputPath, outputPath));
-  PreparedConversion p = PrepareConversion(state, format, inputPath, outputPath, mode, hooks);
-  return PublishConversion(p);
-}
-
-ConvertResult ConvertJwwFile(ShellState& state, const std::string& inputPath, const std::string& outputPath,
-                             ConvertMode mode, const ConvertHooks& hooks) {
-  return ConvertFile(state, JwwFormat(), inputPath, outputPath, mode, hooks);
-}
-
-ConvertResult ConvertJwsFile(ShellState& state, const std::string& inputPath, const std::string& outputPath,
-                             ConvertMode mode, const ConvertHooks& hooks) {
-  return ConvertFile(state, JwsFormat(), inputPath, outputPath, mode, hooks);
 }
 
 }  // namespace plm

@@ -73,12 +73,6 @@ std::string ConversionStatusText(const std::string& inputPath, const std::string
 std::string BackupNameOf(const std::string& outputName);
 std::filesystem::path BackupPathOf(const std::filesystem::path& outputPath);
 
-// Gives an existing file at outputPath its backup name as well (replacing an older
-// backup in one step); the file stays under its own name until the new output
-// replaces it. True when nothing was there or the backup is made; false, with `why`
-// when given, otherwise.
-bool BackupExistingOutput(const std::filesystem::path& outputPath, std::string* why = nullptr);
-
 // A batch reads an input up to this size whole, once, for both its probe and its
 // load; a larger one is loaded from its path after the probe has seen its head,
 // so memory holds the document alone.
@@ -121,17 +115,5 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
 // name holds what the run must not replace, or when the backup name is longer than
 // the folder takes.
 ConvertResult PublishConversion(PreparedConversion& prepared);
-
-// Converts one file of a converted format (format.Document is set): sets the status
-// text, then PrepareConversion and PublishConversion. The input file is never
-// touched.
-ConvertResult ConvertFile(ShellState& state, const DrawingFormat& format, const std::string& inputPath,
-                          const std::string& outputPath, ConvertMode mode = ConvertMode::Write,
-                          const ConvertHooks& hooks = {});
-
-ConvertResult ConvertJwwFile(ShellState& state, const std::string& inputPath, const std::string& outputPath,
-                             ConvertMode mode = ConvertMode::Write, const ConvertHooks& hooks = {});
-ConvertResult ConvertJwsFile(ShellState& state, const std::string& inputPath, const std::string& outputPath,
-                             ConvertMode mode = ConvertMode::Write, const ConvertHooks& hooks = {});
 
 }  // namespace plm

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/bytes.h"
+#include "tests/support/convert_one.h"
 #include "tests/support/jwwheader_model.h"
 
 namespace plm {
@@ -45,27 +46,6 @@ TEST(ConversionTest, BackupPathReplacesTheExtensionOfTheName) {
   EXPECT_EQ(BackupPathOf("/s.d/noext"), fs::path("/s.d/noext.BAK"));
 }
 
-TEST(ConversionTest, BackupKeepsOneGenerationAndNeverLosesAFile) {
-  plmtest::TempDir dir;
-  EXPECT_TRUE(BackupExistingOutput(dir / "A.JWW"));  // nothing there
-  EXPECT_FALSE(fs::exists(dir / "A.BAK"));
-
-  WriteFileBytes(dir / "A.JWW", {'n', 'e', 'w'});
-  WriteFileBytes(dir / "A.BAK", {'o', 'l', 'd', 'e', 'r'});
-  EXPECT_TRUE(BackupExistingOutput(dir / "A.JWW"));
-  // The output keeps its name until the new output replaces it in one rename.
-  EXPECT_EQ(ReadFileBytes(dir / "A.JWW"), (std::vector<uint8_t>{'n', 'e', 'w'}));
-  EXPECT_EQ(ReadFileBytes(dir / "A.BAK"), (std::vector<uint8_t>{'n', 'e', 'w'}));
-
-  // A backup name that cannot be replaced: the output stays, and the failure says so.
-  WriteFileBytes(dir / "B.JWW", kOldOutput);
-  fs::create_directory(dir / "B.BAK");
-  std::string why;
-  EXPECT_FALSE(BackupExistingOutput(dir / "B.JWW", &why));
-  EXPECT_NE(why.find("B.BAK"), std::string::npos);
-  EXPECT_EQ(ReadFileBytes(dir / "B.JWW"), kOldOutput);
-}
-
 TEST(ConversionTest, NothingIsWrittenOrMovedUnlessTheConversionCanComplete) {
   plmtest::TempDir in, out;
   std::vector<uint8_t> truncated = JwwDrawing("m").data();
@@ -86,21 +66,21 @@ TEST(ConversionTest, NothingIsWrittenOrMovedUnlessTheConversionCanComplete) {
     ConvertOutcome expected;
   };
   const Case cases[] = {
-      {"truncated JWW", ConvertJwwFile(*state, (in / "T.JWW").string(), (out / "T.JWW").string()),
+      {"truncated JWW", plmtest::ConvertOne(*state, JwwFormat(), (in / "T.JWW").string(), (out / "T.JWW").string()),
        ConvertOutcome::LoadFailed},
-      {"truncated JWS", ConvertJwsFile(*state, (in / "T.JWS").string(), (out / "T.JWS").string()),
+      {"truncated JWS", plmtest::ConvertOne(*state, JwsFormat(), (in / "T.JWS").string(), (out / "T.JWS").string()),
        ConvertOutcome::LoadFailed},
-      {"missing input", ConvertJwwFile(*state, (in / "none.JWW").string(), (out / "none.JWW").string()),
+      {"missing input", plmtest::ConvertOne(*state, JwwFormat(), (in / "none.JWW").string(), (out / "none.JWW").string()),
        ConvertOutcome::LoadFailed},
-      {"dry run", ConvertJwwFile(*state, (in / "D.JWW").string(), (out / "D.JWW").string(), ConvertMode::DryRun),
+      {"dry run", plmtest::ConvertOne(*state, JwwFormat(), (in / "D.JWW").string(), (out / "D.JWW").string(), ConvertMode::DryRun),
        ConvertOutcome::Checked},
-      {"backup impossible", ConvertJwwFile(*state, (in / "B.JWW").string(), (out / "B.JWW").string()),
+      {"backup impossible", plmtest::ConvertOne(*state, JwwFormat(), (in / "B.JWW").string(), (out / "B.JWW").string()),
        ConvertOutcome::BackupFailed},
-      {"save impossible", ConvertJwwFile(*state, (in / "D.JWW").string(), (out / "no/D.JWW").string()),
+      {"save impossible", plmtest::ConvertOne(*state, JwwFormat(), (in / "D.JWW").string(), (out / "no/D.JWW").string()),
        ConvertOutcome::SaveFailed},
       // The output is made before the input is read; the input still decides first.
       {"truncated JWW, no output folder",
-       ConvertJwwFile(*state, (in / "T.JWW").string(), (out / "no/T.JWW").string()), ConvertOutcome::LoadFailed},
+       plmtest::ConvertOne(*state, JwwFormat(), (in / "T.JWW").string(), (out / "no/T.JWW").string()), ConvertOutcome::LoadFailed},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -128,7 +108,7 @@ TEST(ConversionTest, ConvertingOntoTheInputKeepsItAsTheBackup) {
   WriteFileBytes(dir / "S.JWW", original);
   auto state = NewState(dir);
   const std::string path = (dir / "S.JWW").string();
-  EXPECT_EQ(ConvertJwwFile(*state, path, path).Outcome, ConvertOutcome::Converted);
+  EXPECT_EQ(plmtest::ConvertOne(*state, JwwFormat(), path, path).Outcome, ConvertOutcome::Converted);
   EXPECT_EQ(ReadFileBytes(dir / "S.BAK"), original);
   EXPECT_TRUE(IsJwwFile(dir / "S.JWW"));
 }
@@ -147,8 +127,8 @@ TEST(ConversionTest, CorpusDrawingsConvertAndTheirImagesAreRemoved) {
     if (!jww && !jws) continue;
     SCOPED_TRACE(e.path().string());
     const std::string output = (out / e.path().filename().string()).string();
-    const ConvertResult r = jww ? ConvertJwwFile(*state, e.path().string(), output)
-                                : ConvertJwsFile(*state, e.path().string(), output);
+    const ConvertResult r = jww ? plmtest::ConvertOne(*state, JwwFormat(), e.path().string(), output)
+                                : plmtest::ConvertOne(*state, JwsFormat(), e.path().string(), output);
     EXPECT_EQ(r.Outcome, ConvertOutcome::Converted) << r.Reason;
     EXPECT_TRUE(fs::is_empty(out / "TEMP"));
     ++converted;
