@@ -230,6 +230,43 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
   return p;
 }
 
+ConversionInput ReadConversionInput(const std::string& inputPath, std::string_view fileName) {
+  ConversionInput in;
+  const DrawingFormat* format = fileName.empty() ? nullptr : FormatForName(fileName);
+  if (!format || !format->Document || !format->Probe) return in;
+  in.Format = format;
+  bool probed = false, matches = false;
+  in.Bytes = ReadWholeFileIf(
+      inputPath,
+      [&](std::span<const uint8_t> head) {
+        probed = true;
+        return matches = StartsWithSignature(*format->Document, head);
+      },
+      nullptr, &in.Why, kLoadFromBytesUpTo, &in.HeadOnly);
+  in.Verdict = !probed ? InputVerdict::Unopened : !matches ? InputVerdict::NotThisFormat : InputVerdict::Readable;
+  return in;
+}
+
+PreparedConversion PrepareReadInput(ShellState& state, const ConversionInput& input, const std::string& inputPath,
+                                    const std::string& outputPath, const OutputTarget& target, ConvertMode mode,
+                                    const ConvertHooks& hooks, const std::function<void(const std::string&)>& status,
+                                    const std::string& refusal) {
+  if (status) status(ConversionStatusText(inputPath, outputPath));
+  PreparedConversion p;
+  if (!input.Bytes) {  // the rest of the file could not be read
+    p.Result.Outcome = ConvertOutcome::LoadFailed;
+    p.Result.Reason = input.Why;
+    return p;
+  }
+  if (!refusal.empty()) {
+    p.Result.Outcome = ConvertOutcome::SaveFailed;
+    p.Result.Reason = refusal;
+    return p;
+  }
+  return PrepareConversion(state, *input.Format, inputPath, target, mode, hooks,
+                           input.HeadOnly ? std::nullopt : std::optional(std::span<const uint8_t>(*input.Bytes)));
+}
+
 ConvertResult PublishConversion(PreparedConversion& p) {
   ConvertResult r = p.Result;
   if (!p.Output.Pending()) return r;

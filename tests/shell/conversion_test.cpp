@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "tests/support/bytes.h"
 #include "tests/support/convert_one.h"
 #include "tests/support/jwwheader_model.h"
@@ -44,6 +46,84 @@ TEST(ConversionTest, BackupPathReplacesTheExtensionOfTheName) {
   EXPECT_EQ(BackupPathOf("/s/A.JWW"), fs::path("/s/A.BAK"));
   EXPECT_EQ(BackupPathOf("/s/a.b.jws"), fs::path("/s/a.b.JSB"));  // a figure never shares a drawing's backup
   EXPECT_EQ(BackupPathOf("/s.d/noext"), fs::path("/s.d/noext.BAK"));
+}
+
+// The one read that decides an input for the window's batch and for plmconv: the
+// name's extension picks the format, the file's first bytes must be its signature.
+TEST(ConversionInputTest, TheNamePicksTheFormatAndTheSignatureConfirmsIt) {
+  plmtest::TempDir dir;
+  const std::vector<uint8_t> jww = JwwDrawing("m").data(), jws = JwsFigure(420).data();
+  struct Case {
+    const char* name;
+    std::optional<std::vector<uint8_t>> content;  // none: no such file
+    InputVerdict verdict;
+    const DrawingFormat* format;
+  };
+  const Case cases[] = {
+      {"A.JWW", jww, InputVerdict::Readable, &JwwFormat()},  // control
+      {"b.jws", jws, InputVerdict::Readable, &JwsFormat()},  // letter case ignored
+      {"c.Jww", jww, InputVerdict::Readable, &JwwFormat()},
+      {"fake.JWW", jws, InputVerdict::NotThisFormat, &JwwFormat()},
+      {"fake.JWS", jww, InputVerdict::NotThisFormat, &JwsFormat()},
+      {"short.JWW", std::vector<uint8_t>{'J', 'w', 'w'}, InputVerdict::NotThisFormat, &JwwFormat()},
+      {"missing.JWW", std::nullopt, InputVerdict::Unopened, &JwwFormat()},
+      {"x.JW$", jww, InputVerdict::OtherName, nullptr},  // listed, never converted
+      {"y.BAK", jww, InputVerdict::OtherName, nullptr},
+      {"z.JWC", jww, InputVerdict::OtherName, nullptr},
+      {"noext", jww, InputVerdict::OtherName, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.content) WriteFileBytes(dir / c.name, *c.content);
+    const ConversionInput in = ReadConversionInput((dir / c.name).string(), c.name);
+    EXPECT_EQ(in.Verdict, c.verdict);
+    EXPECT_EQ(in.Format, c.format);
+    EXPECT_EQ(in.Why.empty(), c.verdict != InputVerdict::Unopened) << in.Why;
+    if (c.verdict == InputVerdict::Readable) {
+      ASSERT_TRUE(in.Bytes);
+      EXPECT_FALSE(in.HeadOnly);
+      EXPECT_EQ(*in.Bytes, *c.content) << "the bytes read are the ones the load takes";
+    }
+  }
+}
+
+// After the read: the status sentence comes first, then what stops the conversion.
+TEST(ConversionInputTest, AReadableInputIsStoppedOnlyByItsRestOrARefusal) {
+  plmtest::TempDir in, out;
+  WriteFileBytes(in / "A.JWW", JwwDrawing("m").data());
+  auto state = NewState(out);
+  const std::string input = (in / "A.JWW").string(), output = (out / "A.JWW").string();
+  const ConversionInput read = ReadConversionInput(input, "A.JWW");
+  ASSERT_EQ(read.Verdict, InputVerdict::Readable);
+  struct Case {
+    const char* name;
+    bool restRead;
+    std::string refusal;
+    ConvertOutcome expected;
+  };
+  const Case cases[] = {
+      {"dry run", true, "", ConvertOutcome::Checked},
+      {"the rest unread", false, "", ConvertOutcome::LoadFailed},
+      {"refused", true, "the save folder is gone", ConvertOutcome::SaveFailed},
+      {"unread and refused: the input decides first", false, "gone", ConvertOutcome::LoadFailed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ConversionInput cut = read;
+    if (!c.restRead) {
+      cut.Bytes.reset();
+      cut.Why = "cut short";
+    }
+    std::vector<std::string> status;
+    const PreparedConversion p =
+        PrepareReadInput(*state, cut, input, output, OutputTarget{nullptr, output, nullptr}, ConvertMode::DryRun, {},
+                         [&](const std::string& s) { status.push_back(s); }, c.refusal);
+    EXPECT_EQ(p.Result.Outcome, c.expected);
+    EXPECT_EQ(status, std::vector<std::string>{ConversionStatusText(input, output)});
+    const std::string reason = !c.restRead ? "cut short" : c.refusal;
+    EXPECT_EQ(p.Result.Reason, reason);
+  }
+  EXPECT_TRUE(fs::is_empty(out / "TEMP"));
 }
 
 TEST(ConversionTest, NothingIsWrittenOrMovedUnlessTheConversionCanComplete) {
