@@ -81,13 +81,6 @@ TEST(SpacingWalkTest, MeetsEveryValueOnceInTheRulesOrder) {
   EXPECT_EQ(Walk(plm::SpacingViewOf(doc)), expected);
 }
 
-TEST(SpacingWalkTest, AFigureHasNoTextTypeTable) {
-  plm::JwwDocument doc = SampleDrawing(-1);
-  const std::vector<Visited> seen = Walk(plm::SpacingView{doc, {}});
-  ASSERT_EQ(seen.size(), 7u);
-  EXPECT_EQ(seen.front().place, SpacingPlace::Text);
-}
-
 // Which values of the sample drawing the rule changes, by place and text type.
 struct RuleCase {
   int bits;  // switches 1..4 as bits 0..3
