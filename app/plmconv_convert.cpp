@@ -207,9 +207,9 @@ bool IsOwnOutputFolder(const BatchInput& input, const Folder& output, Batch& bat
   return same;
 }
 
-// Decides as the batch command does: the upper-cased extension picks the format, the
-// format's probe must pass (answered from the one read of the file that also feeds
-// the load), and the per-file driver converts. Runs on a worker.
+// Decides as the window's batch does, through ReadConversionInput and
+// PrepareReadInput, after the checks only a command line needs (a file named twice,
+// an output name taken, an output folder that is the input's own). Runs on a worker.
 BatchRowWork PrepareOne(const BatchInput& input, Batch& batch, ShellState& state, SpacingReportObserver* report,
                         FileNote& note, const std::function<void(const std::string&)>& status) {
   BatchRowWork work;
@@ -229,21 +229,13 @@ BatchRowWork PrepareOne(const BatchInput& input, Batch& batch, ShellState& state
     note.Failed = true;
     return work;
   }
-  bool probed = false, matches = false, headOnly = false;
-  std::string why;
-  const std::optional<std::vector<uint8_t>> bytes = ReadWholeFileIf(
-      file,
-      [&](std::span<const uint8_t> head) {
-        probed = true;
-        return matches = StartsWithSignature(*format->Document, head);
-      },
-      nullptr, &why, kLoadFromBytesUpTo, &headOnly);
-  if (!probed) {  // it cannot be opened
-    note.Line = "failed (" + why + ")";
+  const ConversionInput read = ReadConversionInput(file.string(), file.filename().string());
+  if (read.Verdict == InputVerdict::Unopened) {
+    note.Line = "failed (" + read.Why + ")";
     note.Failed = true;
     return work;
   }
-  if (!matches) {
+  if (read.Verdict == InputVerdict::NotThisFormat) {
     note.Line = "skipped (" + std::string(format->NotThisFormat) + ")";
     return work;
   }
@@ -267,13 +259,7 @@ BatchRowWork PrepareOne(const BatchInput& input, Batch& batch, ShellState& state
   }
   const std::string inputPath = file.string();
   const std::string outputPath = (outputFolder / file.filename()).string();
-  status(ConversionStatusText(inputPath, outputPath));
-  if (!bytes) {  // the rest of the file could not be read
-    work.Conversion.Result.Outcome = ConvertOutcome::LoadFailed;
-    work.Conversion.Result.Reason = why;
-    return work;
-  }
-  note.Size = headOnly ? FileSizeOf(file).value_or(0) : bytes->size();
+  if (read.Bytes) note.Size = read.HeadOnly ? FileSizeOf(file).value_or(0) : read.Bytes->size();
   ConvertHooks hooks;
   hooks.Verify = batch.args.verify;
   hooks.Observer = report;
@@ -282,8 +268,7 @@ BatchRowWork PrepareOne(const BatchInput& input, Batch& batch, ShellState& state
   const ConvertMode mode = batch.args.dryRun ? ConvertMode::DryRun : ConvertMode::Write;
   const OutputTarget target = folder ? OutputTarget{folder, file.filename().string(), batch.session}
                                      : OutputTarget{nullptr, outputPath, nullptr};
-  work.Conversion = PrepareConversion(state, *format, inputPath, target, mode, hooks,
-                                      headOnly ? std::nullopt : std::optional(std::span<const uint8_t>(*bytes)));
+  work.Conversion = PrepareReadInput(state, read, inputPath, outputPath, target, mode, hooks, status);
   // Only what reached an output (or would, in a dry run) is reported; whether it did
   // is known once the output is in place.
   if (report && work.Conversion.Result.Ok()) note.Report = report->Rows();

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "app/plmconv_commands.h"
+#include "jww/spacingrule.h"
 #include "platform/cp932.h"
 #include "platform/fsutil.h"
 #include "shell/formats.h"
@@ -12,25 +13,30 @@
 namespace plm {
 namespace {
 
-// Counts and negative spacings of a loaded body.
-void PrintBodyInfo(const DrawingBody& body, std::ostream& out) {
+// Counts and negative spacings of a loaded drawing.
+void PrintBodyInfo(const SpacingView& drawing, std::ostream& out) {
+  const DrawingBody& body = drawing.Body;
   out << "  entities: " << body.EntityCount << " (lines " << body.LineList.size() << ", arcs " << body.ArcList.size()
       << ", points " << body.PointList.size() << ", texts " << body.TextList.size() << ", dimensions "
       << body.DimensionList.size() << ", solids " << body.SolidList.size() << ", block insertions "
       << body.BlockInsertList.size() << ")\n";
   out << "  block definitions: " << body.BlockDefinitionList.size() << "\n";
   struct Negatives { uint64_t freeSize = 0, typed = 0; } texts, dims;
-  auto count = [](const Text& m, Negatives& n) {
-    if (!(m.Spacing >= 0.0)) ++(TextTypeClass(m.TextTypeCode) == 0 ? n.freeSize : n.typed);
-  };
-  for (const Text& m : body.TextList) count(m, texts);
-  for (const Dimension& s : body.DimensionList) count(s.Text, dims);
-  for (const BlockDefinition& d : body.BlockDefinitionList) {
-    for (const Text& m : d.TextList) count(m, texts);
-    for (const Dimension& s : d.DimensionList) count(s.Text, dims);
-  }
+  uint64_t table = 0;
+  ForEachSpacing(drawing, [&](const SpacingSite& site, double spacing) {
+    if (!IsNegativeSpacing(spacing)) return;
+    if (site.Place == SpacingPlace::TextTypeTable) {
+      ++table;
+      return;
+    }
+    const bool dimension =
+        site.Place == SpacingPlace::DimensionText || site.Place == SpacingPlace::BlockDimensionText;
+    Negatives& n = dimension ? dims : texts;
+    ++(site.TextTypeClass == 0 ? n.freeSize : n.typed);
+  });
   out << "  negative spacing: texts " << texts.freeSize << " free-size and " << texts.typed
       << " text-type, dimension texts " << dims.freeSize << " free-size and " << dims.typed << " text-type\n";
+  if (!drawing.TextTypes.empty()) out << "  negative spacing in the text-type table: " << table << "\n";
 }
 
 // The memo on one line per memo line, indented under its label.
@@ -61,13 +67,7 @@ bool PrintDocumentInfo(const DrawingFormat& format, const std::filesystem::path&
   const bool hadImages = doc.CarriesImages(state);
   if (loaded) {
     PrintVersionAndMemo(doc, state, out);
-    const RuleSubject subject = doc.Subject(state);
-    PrintBodyInfo(subject.Body, out);
-    if (!subject.TextTypes.empty()) {
-      uint64_t table = 0;
-      for (const TTextTypeSetting& t : subject.TextTypes) table += !(t.Spacing >= 0.0);
-      out << "  negative spacing in the text-type table: " << table << "\n";
-    }
+    PrintBodyInfo(doc.Subject(state), out);
     if (doc.CarriesImages(state)) {
       out << "  bound images: " << state.Images.TempImageFiles.size() << "\n";
       for (const BoundImageFile& image : state.Images.TempImageFiles)

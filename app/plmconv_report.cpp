@@ -12,56 +12,26 @@
 namespace plm {
 namespace {
 
-// One spacing value as the walk meets it.
-struct SpacingSite {
-  SpacingPlace Place;
-  const std::string* Block;  // null outside a block definition
-  const EntityAttributes* Attr;      // null for a text-type table entry
-  const std::string* Text;   // null for a text-type table entry
-  uint32_t TextTypeClass;
-  double Spacing;
-};
-
-// Every spacing value the rule may change, in the rule's order: the text-type table
-// (JWW), the main list's texts, its dimensions, then per block definition its texts
-// and its dimensions. Before and after the rule the walk meets the same sites.
-template <class Visit>
-void ForEachSpacing(const RuleSubject& subject, Visit&& visit) {
-  uint32_t number = 1;
-  for (const TTextTypeSetting& t : subject.TextTypes)
-    visit(SpacingSite{SpacingPlace::TextTypeTable, nullptr, nullptr, nullptr, number++, t.Spacing});
-  const DrawingBody& doc = subject.Body;
-  auto text = [&](SpacingPlace place, const std::string* block, const EntityAttributes& attr, const Text& m) {
-    visit(SpacingSite{place, block, &attr, &m.Text, TextTypeClass(m.TextTypeCode), m.Spacing});
-  };
-  for (const Text& m : doc.TextList) text(SpacingPlace::MainList, nullptr, m.Attr, m);
-  for (const Dimension& s : doc.DimensionList) text(SpacingPlace::Dimension, nullptr, s.Attr, s.Text);
-  for (const BlockDefinition& d : doc.BlockDefinitionList) {
-    for (const Text& m : d.TextList) text(SpacingPlace::BlockText, &d.Name, m.Attr, m);
-    for (const Dimension& s : d.DimensionList) text(SpacingPlace::BlockDimension, &d.Name, s.Attr, s.Text);
-  }
-}
-
-std::vector<double> SpacingsOf(const RuleSubject& doc) {
+std::vector<double> SpacingsOf(const SpacingView& doc) {
   std::vector<double> spacings;
-  ForEachSpacing(doc, [&](const SpacingSite& site) { spacings.push_back(site.Spacing); });
+  ForEachSpacing(doc, [&](const SpacingSite&, double spacing) { spacings.push_back(spacing); });
   return spacings;
 }
 
 // Rows for the sites whose value is no longer the same bits as before (a NaN made
 // +0.0 counts; -0.0 is never touched by the rule).
-std::vector<SpacingReportRow> ChangedSpacings(const std::string& file, const RuleSubject& doc,
+std::vector<SpacingReportRow> ChangedSpacings(const std::string& file, const SpacingView& doc,
                                               const std::vector<double>& before) {
   std::vector<SpacingReportRow> rows;
   size_t i = 0;
-  ForEachSpacing(doc, [&](const SpacingSite& site) {
+  ForEachSpacing(doc, [&](const SpacingSite& site, double spacing) {
     if (i >= before.size()) return;
     const double old = before[i++];
-    if (std::bit_cast<uint64_t>(old) == std::bit_cast<uint64_t>(site.Spacing)) return;
+    if (std::bit_cast<uint64_t>(old) == std::bit_cast<uint64_t>(spacing)) return;
     SpacingReportRow row;
     row.File = file;
     row.Place = site.Place;
-    if (site.Block) row.Block = *site.Block;
+    if (site.BlockName) row.Block = *site.BlockName;
     if (site.Attr) {
       row.LayerGroup = site.Attr->LayerGroup;
       row.Layer = site.Attr->Layer;
@@ -127,10 +97,10 @@ std::string OptionalNumber(const std::optional<uint16_t>& v, const char* none) {
 const char* SpacingPlaceName(SpacingPlace place) {
   switch (place) {
     case SpacingPlace::TextTypeTable: return "text-type table";
-    case SpacingPlace::MainList: return "main list";
-    case SpacingPlace::Dimension: return "dimension";
+    case SpacingPlace::Text: return "main list";
+    case SpacingPlace::DimensionText: return "dimension";
     case SpacingPlace::BlockText: return "block definition";
-    case SpacingPlace::BlockDimension: return "block definition dimension";
+    case SpacingPlace::BlockDimensionText: return "block definition dimension";
   }
   return "";
 }
@@ -141,8 +111,8 @@ void SpacingReportObserver::StartFile(std::string file) {
   rows_.clear();
 }
 
-void SpacingReportObserver::BeforeRule(const RuleSubject& doc) { before_ = SpacingsOf(doc); }
-void SpacingReportObserver::AfterRule(const RuleSubject& doc) { rows_ = ChangedSpacings(file_, doc, before_); }
+void SpacingReportObserver::BeforeRule(const SpacingView& doc) { before_ = SpacingsOf(doc); }
+void SpacingReportObserver::AfterRule(const SpacingView& doc) { rows_ = ChangedSpacings(file_, doc, before_); }
 
 std::optional<ReportFormat> ReportFormatOf(const std::filesystem::path& file) {
   std::string ext = file.extension().string();

@@ -9,24 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "jww/spacingrule.h"
 #include "shell/conversion.h"
 
 namespace plm {
-
-// Where a spacing value stands in a drawing.
-enum class SpacingPlace {
-  TextTypeTable,   // one of the ten text types of a JWW drawing
-  MainList,        // a text of the main entity list
-  Dimension,       // the value text of a dimension of the main entity list
-  BlockText,       // a text inside a block definition
-  BlockDimension,  // the value text of a dimension inside a block definition
-};
 
 const char* SpacingPlaceName(SpacingPlace place);
 
 struct SpacingReportRow {
   std::string File;  // as named on the command line
-  SpacingPlace Place = SpacingPlace::MainList;
+  SpacingPlace Place = SpacingPlace::Text;
   std::string Block;  // the block definition's name (code page 932); empty outside one
   // The entity's layer group and layer; none for a text-type table entry.
   std::optional<uint16_t> LayerGroup, Layer;
@@ -42,8 +34,8 @@ class SpacingReportObserver : public ConversionObserver {
   void StartFile(std::string file);
   const std::vector<SpacingReportRow>& Rows() const { return rows_; }
 
-  void BeforeRule(const RuleSubject& doc) override;
-  void AfterRule(const RuleSubject& doc) override;
+  void BeforeRule(const SpacingView& doc) override;
+  void AfterRule(const SpacingView& doc) override;
 
  private:
   std::string file_;

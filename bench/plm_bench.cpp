@@ -16,6 +16,7 @@
 
 #include "app/plmconv.h"
 #include "jww/jwwdocument.h"
+#include "jww/spacingrule.h"
 #include "platform/files.h"
 #include "platform/fsutil.h"
 #include "shell/filelist.h"
@@ -86,7 +87,7 @@ void Rule(benchmark::State& state, const fs::path& in) {
   JwwDocument doc;
   if (!LoadJwwFile(doc, images, in)) state.SkipWithError("cannot load");
   ConversionSwitches all{1, 1, 1, 1};
-  for (auto _ : state) benchmark::DoNotOptimize(ApplyJwwSpacingRule(doc, all));
+  for (auto _ : state) benchmark::DoNotOptimize(ApplySpacingRule(SpacingSubjectOf(doc), all));
   state.SetBytesProcessed(state.iterations() * SizeOf(in));
 }
 
@@ -96,7 +97,7 @@ void Save(benchmark::State& state, const fs::path& in) {
   images.TempFolder = temp.Path();
   JwwDocument doc;
   if (!LoadJwwFile(doc, images, in)) state.SkipWithError("cannot load");
-  ApplyJwwSpacingRule(doc, ConversionSwitches{1, 1, 1, 1});
+  ApplySpacingRule(SpacingSubjectOf(doc), ConversionSwitches{1, 1, 1, 1});
   const fs::path out = OutFolder() / "save.jww";
   for (auto _ : state) {
     std::string why;

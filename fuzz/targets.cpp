@@ -9,6 +9,7 @@
 #include "jws/jwsdocument.h"
 #include "jww/jwwbody.h"
 #include "jww/jwwdocument.h"
+#include "jww/spacingrule.h"
 #include "legacy/jwcmemo.h"
 #include "legacy/jwkmemo.h"
 #include "platform/fsutil.h"
@@ -161,7 +162,7 @@ bool RoundTripJww(const uint8_t* data, size_t size) {
     return StreamAgrees(data, size, false, loadFailure, nullptr);
   }
   {
-    ApplyJwwSpacingRule(doc, AllOn());
+    ApplySpacingRule(SpacingSubjectOf(doc), AllOn());
     ByteSink out;
     WriteJwwHeader(out, doc, doc.Header.Version);
     WriteJwwBody(out, doc, images, doc.Header.Version);
@@ -194,7 +195,7 @@ bool RoundTripJww(const uint8_t* data, size_t size) {
 bool RoundTripJws(const uint8_t* data, size_t size) {
   JwsDocument doc;
   if (!LoadJwsBytes(doc, std::span(data, size))) return true;
-  ApplyJwsSpacingRule(doc, AllOn());
+  ApplySpacingRule(SpacingSubjectOf(doc), AllOn());
   ByteSink out;
   WriteJwsFile(out, doc, doc.Version);
   JwsDocument again;

@@ -25,12 +25,6 @@ bool LoadJws(JwsDocument& doc, ByteCursor& in) {
   return true;
 }
 
-bool Finish(ByteCursor& in, bool ok, ReadFailure* failure) {
-  in.Close();
-  if (!ok && failure) *failure = in.Failure();
-  return ok;
-}
-
 }  // namespace
 
 void ClearJwsData(JwsDocument& doc) { doc = JwsDocument{}; }
@@ -39,7 +33,7 @@ bool LoadJwsFile(JwsDocument& doc, const std::filesystem::path& path, ReadFailur
   ClearJwsData(doc);
   ByteCursor in;
   const bool ok = in.OpenFile(path) && LoadJws(doc, in);
-  return Finish(in, ok, failure);
+  return FinishLoad(in, ok, failure);
 }
 
 bool LoadJwsBytes(JwsDocument& doc, std::span<const uint8_t> bytes, ReadFailure* failure) {
@@ -47,7 +41,7 @@ bool LoadJwsBytes(JwsDocument& doc, std::span<const uint8_t> bytes, ReadFailure*
   ByteCursor in;
   in.OpenMemory(bytes);
   const bool ok = LoadJws(doc, in);
-  return Finish(in, ok, failure);
+  return FinishLoad(in, ok, failure);
 }
 
 int32_t JwsOutputVersion(int32_t version) {
@@ -77,12 +71,6 @@ bool SaveJwsFile(const JwsDocument& doc, const std::filesystem::path& path, int3
   const bool ok = out.Commit();
   if (!ok && why) *why = out.FailureReason();
   return ok;
-}
-
-SpacingChanges ApplyJwsSpacingRule(JwsDocument& doc, const ConversionSwitches& options) {
-  SpacingChanges changes;
-  ApplySpacingRuleToBody(doc, options, changes);
-  return changes;
 }
 
 bool IsJwsFile(const std::filesystem::path& path) {

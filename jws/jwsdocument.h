@@ -10,6 +10,7 @@
 #include "jww/drawingbody.h"
 #include "jww/bytesink.h"
 #include "jww/jwwdocument.h"
+#include "jww/spacingrule.h"
 
 namespace plm {
 
@@ -43,8 +44,9 @@ bool SaveJwsFile(const JwsDocument& doc, const std::filesystem::path& path, int3
                  std::string* why = nullptr);
 void WriteJwsFile(ByteSink& out, const JwsDocument& doc, int32_t version);
 
-// The text steps of the spacing rule (a JWS figure has no text-type table).
-SpacingChanges ApplyJwsSpacingRule(JwsDocument& doc, const ConversionSwitches& options);
+// What the spacing rule sees of a figure: its body alone (it has no text-type table).
+inline SpacingSubject SpacingSubjectOf(JwsDocument& doc) { return {doc, {}}; }
+inline SpacingView SpacingViewOf(const JwsDocument& doc) { return {doc, {}}; }
 
 // True when the file's first 7 bytes are "JwsData".
 bool IsJwsFile(const std::filesystem::path& path);

@@ -1,30 +1,12 @@
 #pragma once
 // Records shared by the JWW and JWS documents: entity records, order lists, block
-// definitions, bound images, and the conversion switches the rules read.
-#include <array>
+// definitions and bound images.
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace plm {
-
-// The four conversion switches the rules read.
-struct ConversionSwitches {
-  bool ZeroTypeSpacing = false;
-  bool ZeroFreeSpacing = false;
-  bool ChangeDimensionValues = false;
-  bool ChangeBlockTexts = false;
-
-  static constexpr ConversionSwitches All() { return {true, true, true, true}; }
-  bool operator==(const ConversionSwitches&) const = default;
-};
-
-// The switches in the order of their settings keys C1..C4 and of the dialog's check
-// boxes: `switches.*kSwitchOrder[i]`.
-inline constexpr std::array<bool ConversionSwitches::*, 4> kSwitchOrder = {
-    &ConversionSwitches::ZeroTypeSpacing, &ConversionSwitches::ZeroFreeSpacing,
-    &ConversionSwitches::ChangeDimensionValues, &ConversionSwitches::ChangeBlockTexts};
 
 enum EntKind : int32_t {
   kKindNone = 0,
@@ -155,16 +137,6 @@ struct TempImages {
 void ClearTempImageFiles(TempImages& images);
 // Deletes TempFolder + Name of every entry, ignoring errors; the list stays.
 void DeleteTempImageFiles(const TempImages& images);
-
-// How many Spacing values a run of the rule changed, by where they stand.
-struct SpacingChanges {
-  uint64_t TypeTable = 0;
-  uint64_t Texts = 0;
-  uint64_t DimTexts = 0;
-  uint64_t BlockTexts = 0;
-  uint64_t BlockDimTexts = 0;
-  uint64_t Total() const { return TypeTable + Texts + DimTexts + BlockTexts + BlockDimTexts; }
-};
 
 // Text-type class of a text: the code modulo 1000, 0 for a free-size text.
 inline uint32_t TextTypeClass(uint32_t textTypeCode) { return textTypeCode % 1000u; }

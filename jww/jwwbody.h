@@ -66,12 +66,3 @@ constexpr char kImagePrefix[] = "^@BM%temp%";
 constexpr size_t kImagePrefixLength = 10;
 
 }  // namespace plm
-
-namespace plm {
-// The text steps of the spacing rule, shared by JWW and JWS (JWW adds its text-type
-// table). Adds the number of values it changed to `changes`.
-void ApplySpacingRuleToBody(DrawingBody& body, const ConversionSwitches& options, SpacingChanges& changes);
-// The same for one set of lists: the main list's, or a block definition's.
-void ApplySpacingRuleToLists(EntityLists& lists, bool inBlockDef, const ConversionSwitches& options,
-                             SpacingChanges& changes);
-}  // namespace plm

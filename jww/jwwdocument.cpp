@@ -4,6 +4,7 @@
 
 #include "jww/jwwbody.h"
 #include "jww/jwwheader.h"
+#include "jww/spacingrule.h"
 
 namespace plm {
 
@@ -17,6 +18,12 @@ void ResetTable(std::array<T, N>& table) {
 }
 
 }  // namespace
+
+bool FinishLoad(ByteCursor& in, bool ok, ReadFailure* failure) {
+  in.Close();
+  if (!ok && failure) *failure = in.Failure();
+  return ok;
+}
 
 void InitJwwData(JwwDocument& doc) {
   doc.Header = THeader{};
@@ -59,12 +66,6 @@ bool LoadJww(JwwDocument& doc, TempImages& images, ByteCursor& in) {
   return in.Ok();
 }
 
-bool Finish(ByteCursor& in, bool ok, ReadFailure* failure) {
-  in.Close();
-  if (!ok && failure) *failure = in.Failure();
-  return ok;
-}
-
 }  // namespace
 
 bool LoadJwwFile(JwwDocument& doc, TempImages& images, const std::filesystem::path& path, ReadFailure* failure) {
@@ -72,7 +73,7 @@ bool LoadJwwFile(JwwDocument& doc, TempImages& images, const std::filesystem::pa
   doc.BlockDefinitionList.clear();
   ByteCursor in;
   const bool ok = in.OpenFile(path) && LoadJww(doc, images, in);
-  return Finish(in, ok, failure);
+  return FinishLoad(in, ok, failure);
 }
 
 bool LoadJwwBytes(JwwDocument& doc, TempImages& images, std::span<const uint8_t> bytes, ReadFailure* failure) {
@@ -81,7 +82,7 @@ bool LoadJwwBytes(JwwDocument& doc, TempImages& images, std::span<const uint8_t>
   ByteCursor in;
   in.OpenMemory(bytes);
   const bool ok = LoadJww(doc, images, in);
-  return Finish(in, ok, failure);
+  return FinishLoad(in, ok, failure);
 }
 
 void WriteJwwBody(ByteSink& out, const JwwDocument& doc, TempImages& images, int32_t version) {
@@ -103,59 +104,11 @@ bool SaveJwwFile(const JwwDocument& doc, TempImages& images, const std::filesyst
 
 namespace {
 
-// +0.0 for a negative or NaN spacing; +0.0, -0.0 and positive values stay.
-void ZeroWhenNegative(double& spacing, uint64_t& changed) {
-  if (!(spacing >= 0.0)) {
-    spacing = 0.0;
-    ++changed;
-  }
-}
-
-// Text-type texts are treated by switch 1, free-size texts when `freeSizeOn`.
-void ApplyToText(Text& text, const ConversionSwitches& o, bool freeSizeOn, uint64_t& changed) {
-  const bool typed = TextTypeClass(text.TextTypeCode) != 0;
-  if (typed ? o.ZeroTypeSpacing : freeSizeOn) ZeroWhenNegative(text.Spacing, changed);
-}
-
-// The text-type table step of the JWW rule.
-void ApplyToTextTypes(JwwDocument& doc, const ConversionSwitches& options, SpacingChanges& changes) {
-  if (options.ZeroTypeSpacing)
-    for (TTextTypeSetting& t : doc.TextTypeSettings) ZeroWhenNegative(t.Spacing, changes.TypeTable);
-}
-
-}  // namespace
-
-void ApplySpacingRuleToLists(EntityLists& lists, bool inBlockDef, const ConversionSwitches& o, SpacingChanges& changes) {
-  const bool freeTexts = o.ZeroFreeSpacing;
-  const bool freeDims = freeTexts && o.ChangeDimensionValues;
-  const bool inBlock = o.ChangeBlockTexts;
-  if (!inBlockDef) {
-    for (Text& m : lists.TextList) ApplyToText(m, o, freeTexts, changes.Texts);
-    for (Dimension& s : lists.DimensionList) ApplyToText(s.Text, o, freeDims, changes.DimTexts);
-  } else {
-    for (Text& m : lists.TextList) ApplyToText(m, o, freeTexts && inBlock, changes.BlockTexts);
-    for (Dimension& s : lists.DimensionList) ApplyToText(s.Text, o, freeDims && inBlock, changes.BlockDimTexts);
-  }
-}
-
-void ApplySpacingRuleToBody(DrawingBody& body, const ConversionSwitches& o, SpacingChanges& changes) {
-  ApplySpacingRuleToLists(body, false, o, changes);
-  for (BlockDefinition& d : body.BlockDefinitionList) ApplySpacingRuleToLists(d, true, o, changes);
-}
-
-SpacingChanges ApplyJwwSpacingRule(JwwDocument& doc, const ConversionSwitches& options) {
-  SpacingChanges changes;
-  ApplyToTextTypes(doc, options, changes);
-  ApplySpacingRuleToBody(doc, options, changes);
-  return changes;
-}
-
-namespace {
-
 bool ConvertJwwPass(JwwDocument& doc, TempImages& images, ByteCursor& in, ByteSink& out,
                     const ConversionSwitches& options, SpacingChanges& changes) {
   if (!LoadJwwHead(doc, in)) return false;
-  ApplyToTextTypes(doc, options, changes);
+  // The body is not read yet: this is the rule's step on the text-type table.
+  changes = ApplySpacingRule(SpacingSubjectOf(doc), options);
   const int32_t version = doc.Header.Version;
   WriteJwwHeader(out, doc, version);
   // The texts that name a bound image are all the image section's writer needs of the
@@ -190,7 +143,7 @@ bool ConvertJwwStream(JwwDocument& doc, TempImages& images, const JwwSource& sou
     ok = in.OpenFile(source.Path) && ConvertJwwPass(doc, images, in, out, options, changes);
   }
   if (!ok) changes = {};
-  return Finish(in, ok, failure);
+  return FinishLoad(in, ok, failure);
 }
 
 bool IsJwwFile(const std::filesystem::path& path) {
@@ -211,7 +164,7 @@ bool ReadJwwMemo(JwwDocument& doc, const std::filesystem::path& path, ReadFailur
     ReadJwwHeaderBlocks(in, doc, true);
     ok = in.Ok();
   }
-  return Finish(in, ok, failure);
+  return FinishLoad(in, ok, failure);
 }
 
 }  // namespace plm

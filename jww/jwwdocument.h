@@ -1,6 +1,6 @@
 #pragma once
-// The JWW drawing: its in-memory document, the reader, the writer, the text-spacing
-// rule, the signature probe and the memo reader.
+// The JWW drawing: its in-memory document, the reader, the writer, the one-pass
+// conversion, the signature probe and the memo reader.
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +14,9 @@
 #include "jww/jwwversions.h"
 
 namespace plm {
+
+struct ConversionSwitches;  // both in jww/spacingrule.h
+struct SpacingChanges;
 
 constexpr int32_t kMinMaxLineWidth = -101;
 constexpr size_t kJwwClassNameLimit = 2048;
@@ -146,6 +149,10 @@ struct JwwDocument : DrawingBody {
 
 };
 
+// Ends a load: closes the cursor and gives `ok`; when false, `failure` (when given)
+// receives the cursor's first failure.
+bool FinishLoad(ByteCursor& in, bool ok, ReadFailure* failure);
+
 // Header and entity side back to the empty state (block definitions are reset by the
 // reader when it reaches them; ClearJwwData releases them).
 void InitJwwData(JwwDocument& doc);
@@ -170,10 +177,6 @@ void WriteJwwBody(ByteSink& out, const JwwDocument& doc, TempImages& images, int
 bool SaveJwwFile(const JwwDocument& doc, TempImages& images, const std::filesystem::path& path, int32_t version,
                  std::string* why = nullptr);
 
-// Sets negative (or NaN) Spacing values to +0.0 as the switches say; returns how
-// many values it changed.
-SpacingChanges ApplyJwwSpacingRule(JwwDocument& doc, const ConversionSwitches& options);
-
 // Where ConvertJwwStream reads from: the bytes when given, else the file at Path.
 struct JwwSource {
   std::filesystem::path Path;
@@ -182,7 +185,7 @@ struct JwwSource {
 
 // Loads, corrects and writes in one pass, holding only the header, a piece of the
 // body at a time and the texts that name bound images: `out` receives exactly what
-// LoadJwwFile, ApplyJwwSpacingRule and SaveJwwFile's encoding give, and `changes`
+// LoadJwwFile, ApplySpacingRule and SaveJwwFile's encoding give, and `changes`
 // what the rule changed. False when the input does not read in full: `failure` is
 // then what LoadJwwFile reports, `changes` is zero and what `out` holds must be
 // dropped. Otherwise out.Ok() tells whether every byte was written. Bound images are

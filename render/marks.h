@@ -1,6 +1,6 @@
 #pragma once
 // Which texts the spacing rule changes for given switches. The marks come from running
-// the rule itself on a copy of the document and comparing Spacing bit for bit, so
+// the rule itself on a copy of the document, which names every value it changes, so
 // they cannot disagree with what a conversion writes.
 #include <array>
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include "jws/jwsdocument.h"
 #include "jww/drawingbody.h"
 #include "jww/jwwdocument.h"
+#include "jww/spacingrule.h"
 #include "render/source.h"
 
 namespace plm {
@@ -22,15 +23,10 @@ struct ListMarks {
 
 struct SpacingMarks {
   ListMarks Main;
-  std::vector<ListMarks> BlockDefs;      // parallel to the source's block definitions
+  std::vector<ListMarks> BlockDefs;      // parallel to the document's block definitions
   std::array<uint8_t, 10> TextTypes{};   // text types 1..10 at 0..9
   SpacingChanges Counts;                 // the marks counted by where they stand
 };
-
-// Marks of every Spacing that differs bit for bit between two sources of one document
-// structure (the loaded document and its copy after the rule). Lists whose lengths
-// differ are compared over their common part.
-SpacingMarks MarksBetween(const RenderSource& before, const RenderSource& after);
 
 // The document as a conversion with `options` would write it, and the marks.
 struct WrittenJww {

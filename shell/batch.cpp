@@ -31,12 +31,6 @@ BatchCheckReport ReportOf(BatchCheck check) {
   return {false, false, {}, false};
 }
 
-const DrawingFormat* DecideBatchRow(const std::string& fileName, const std::string& inputPath) {
-  const DrawingFormat* format = FormatForName(fileName);
-  if (!format || !format->Document || !format->Probe || !format->Probe(inputPath)) return nullptr;
-  return format;
-}
-
 int BatchResults::Failed() const {
   int failed = 0;
   for (const BatchRowResult& r : Rows) failed += r.Result.Ok() ? 0 : 1;
@@ -86,51 +80,28 @@ BatchResults RunBatchRows(ShellState& state, const std::vector<FileRow>& rows, i
   run.Starting = [&](size_t i) {
     if (beforeRow) beforeRow(first + static_cast<int>(i));
   };
-  // The row's decision as DecideBatchRow makes it, from the one read of the file
-  // that also feeds the load.
   run.Prepare = [&](size_t i, int, ShellState& worker, const std::function<void(const std::string&)>& status) {
     BatchRowWork work;
     const std::string& name = names[i];
-    const DrawingFormat* format = name.empty() ? nullptr : FormatForName(name);
-    if (!format || !format->Document || !format->Probe) return work;
     const std::string input = sourceFolder + name;
-    const std::string output = saveFolder + name;
-    const DocumentHandler& doc = *format->Document;
-    bool probed = false, accepted = false, headOnly = false;
-    std::string why;
-    const std::optional<std::vector<uint8_t>> bytes = ReadWholeFileIf(
-        input,
-        [&](std::span<const uint8_t> head) {
-          probed = true;
-          return accepted = StartsWithSignature(doc, head);
-        },
-        nullptr, &why, kLoadFromBytesUpTo, &headOnly);
-    formats[i] = format;
+    const ConversionInput read = ReadConversionInput(input, name);
+    if (read.Verdict == InputVerdict::OtherName) return work;
+    formats[i] = read.Format;
     ConvertResult& r = work.Conversion.Result;
-    if (!accepted) {  // selected as a drawing, yet nothing can come of it: a failure
+    if (read.Verdict != InputVerdict::Readable) {  // selected as a drawing, yet nothing can come of it: a failure
+      const bool probed = read.Verdict == InputVerdict::NotThisFormat;
       r.Outcome = probed                    ? ConvertOutcome::NotADrawing
                   : !IdentityOf(input)     ? ConvertOutcome::Missing
                                            : ConvertOutcome::LoadFailed;
-      r.Reason = probed ? std::string(format->NotThisFormat) : why;
-      return work;
-    }
-    status(ConversionStatusText(input, output));
-    if (!bytes) {  // the rest of the file could not be read
-      r.Outcome = ConvertOutcome::LoadFailed;
-      r.Reason = why;
-      return work;
-    }
-    if (!outputFolder) {
-      r.Outcome = ConvertOutcome::SaveFailed;
-      r.Reason = saveProblem;
+      r.Reason = probed ? std::string(read.Format->NotThisFormat) : read.Why;
       return work;
     }
     ConvertHooks hooks;
     hooks.Verify = true;
     hooks.DeferFlush = true;
-    work.Conversion =
-        PrepareConversion(worker, *format, input, OutputTarget{outputFolder, name, &session}, ConvertMode::Write,
-                          hooks, headOnly ? std::nullopt : std::optional(std::span<const uint8_t>(*bytes)));
+    work.Conversion = PrepareReadInput(worker, read, input, saveFolder + name,
+                                       OutputTarget{outputFolder, name, &session}, ConvertMode::Write, hooks, status,
+                                       outputFolder ? std::string() : saveProblem);
     return work;
   };
   run.Done = [&](size_t i, BatchRowWork&, const ConvertResult& result) {

@@ -38,11 +38,6 @@ using texts::kBatchQuestion;
 using texts::kBatchCancelled;
 using texts::kBatchDone;
 
-// The format a row is converted as: a name whose extension (letter case ignored)
-// names a converted format and whose file passes that format's probe. Null: the row
-// is skipped.
-const DrawingFormat* DecideBatchRow(const std::string& fileName, const std::string& inputPath);
-
 // What became of one row handed to a converter.
 struct BatchRowResult {
   int Row = 0;

@@ -14,10 +14,6 @@
 namespace plm {
 namespace {
 
-void SetStatus(const ShellState& state, const std::string& text) {
-  if (state.Status) state.Status(text);
-}
-
 // Why the output on disk is not the drawing that was written, or "" when it is: its
 // bytes must be those the writer makes of the document in memory (with every
 // normalisation of writing applied), and they must load in full.
@@ -101,16 +97,6 @@ std::string BackupNameOf(const std::string& outputName) {
 
 std::filesystem::path BackupPathOf(const std::filesystem::path& outputPath) {
   return outputPath.parent_path() / BackupNameOf(outputPath.filename().string());
-}
-
-bool BackupExistingOutput(const std::filesystem::path& outputPath, std::string* why) {
-  const std::filesystem::path backup = BackupPathOf(outputPath);
-  std::string error;
-  // One step replaces an older backup, so when it fails the older backup is still
-  // there (deleting it first would lose it).
-  if (KeepExistingAs(outputPath, backup, &error) != KeepOutcome::Failed) return true;
-  if (why) *why = "the existing output could not be renamed to " + backup.string() + ": " + error;
-  return false;
 }
 
 namespace {
@@ -244,6 +230,43 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
   return p;
 }
 
+ConversionInput ReadConversionInput(const std::string& inputPath, std::string_view fileName) {
+  ConversionInput in;
+  const DrawingFormat* format = fileName.empty() ? nullptr : FormatForName(fileName);
+  if (!format || !format->Document || !format->Probe) return in;
+  in.Format = format;
+  bool probed = false, matches = false;
+  in.Bytes = ReadWholeFileIf(
+      inputPath,
+      [&](std::span<const uint8_t> head) {
+        probed = true;
+        return matches = StartsWithSignature(*format->Document, head);
+      },
+      nullptr, &in.Why, kLoadFromBytesUpTo, &in.HeadOnly);
+  in.Verdict = !probed ? InputVerdict::Unopened : !matches ? InputVerdict::NotThisFormat : InputVerdict::Readable;
+  return in;
+}
+
+PreparedConversion PrepareReadInput(ShellState& state, const ConversionInput& input, const std::string& inputPath,
+                                    const std::string& outputPath, const OutputTarget& target, ConvertMode mode,
+                                    const ConvertHooks& hooks, const std::function<void(const std::string&)>& status,
+                                    const std::string& refusal) {
+  if (status) status(ConversionStatusText(inputPath, outputPath));
+  PreparedConversion p;
+  if (!input.Bytes) {  // the rest of the file could not be read
+    p.Result.Outcome = ConvertOutcome::LoadFailed;
+    p.Result.Reason = input.Why;
+    return p;
+  }
+  if (!refusal.empty()) {
+    p.Result.Outcome = ConvertOutcome::SaveFailed;
+    p.Result.Reason = refusal;
+    return p;
+  }
+  return PrepareConversion(state, *input.Format, inputPath, target, mode, hooks,
+                           input.HeadOnly ? std::nullopt : std::optional(std::span<const uint8_t>(*input.Bytes)));
+}
+
 ConvertResult PublishConversion(PreparedConversion& p) {
   ConvertResult r = p.Result;
   if (!p.Output.Pending()) return r;
@@ -284,23 +307,6 @@ ConvertResult PublishConversion(PreparedConversion& p) {
   }
   if (session) session->Made(p.Output.Identity());
   return r;
-}
-
-ConvertResult ConvertFile(ShellState& state, const DrawingFormat& format, const std::string& inputPath,
-                          const std::string& outputPath, ConvertMode mode, const ConvertHooks& hooks) {
-  SetStatus(state, ConversionStatusText(inputPath, outputPath));
-  PreparedConversion p = PrepareConversion(state, format, inputPath, outputPath, mode, hooks);
-  return PublishConversion(p);
-}
-
-ConvertResult ConvertJwwFile(ShellState& state, const std::string& inputPath, const std::string& outputPath,
-                             ConvertMode mode, const ConvertHooks& hooks) {
-  return ConvertFile(state, JwwFormat(), inputPath, outputPath, mode, hooks);
-}
-
-ConvertResult ConvertJwsFile(ShellState& state, const std::string& inputPath, const std::string& outputPath,
-                             ConvertMode mode, const ConvertHooks& hooks) {
-  return ConvertFile(state, JwsFormat(), inputPath, outputPath, mode, hooks);
 }
 
 }  // namespace plm

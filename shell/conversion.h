@@ -3,9 +3,12 @@
 // output as the one ".BAK" backup, apply the spacing rule, write, release. The only
 // progress report is the status text; the result adds the reason for a script.
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/files.h"
 #include "shell/formats.h"
@@ -42,8 +45,8 @@ class ConversionObserver {
   virtual ~ConversionObserver() = default;
   // The document right before and right after the rule (in both modes): comparing
   // the two is exactly what the rule changed.
-  virtual void BeforeRule(const RuleSubject&) {}
-  virtual void AfterRule(const RuleSubject&) {}
+  virtual void BeforeRule(const SpacingView&) {}
+  virtual void AfterRule(const SpacingView&) {}
   // A successful write: the complete output under its temporary name, before it is
   // verified and takes the output's name.
   virtual void AfterSave(const std::filesystem::path& /*temporary*/) {}
@@ -72,12 +75,6 @@ std::string ConversionStatusText(const std::string& inputPath, const std::string
 // backup of a .JWW or .JWS name is never longer than that name.
 std::string BackupNameOf(const std::string& outputName);
 std::filesystem::path BackupPathOf(const std::filesystem::path& outputPath);
-
-// Gives an existing file at outputPath its backup name as well (replacing an older
-// backup in one step); the file stays under its own name until the new output
-// replaces it. True when nothing was there or the backup is made; false, with `why`
-// when given, otherwise.
-bool BackupExistingOutput(const std::filesystem::path& outputPath, std::string* why = nullptr);
 
 // A batch reads an input up to this size whole, once, for both its probe and its
 // load; a larger one is loaded from its path after the probe has seen its head,
@@ -114,6 +111,34 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
                                      const std::string& outputPath, ConvertMode mode, const ConvertHooks& hooks,
                                      std::optional<std::span<const uint8_t>> inputBytes = std::nullopt);
 
+// What the one read of an input decides before it is converted, alike for the
+// window's batch and plmconv: the format its name's extension (letter case ignored)
+// stands for, then that format's signature, checked on the file's first bytes.
+enum class InputVerdict {
+  OtherName,      // the name is no converted format's: the input is skipped
+  Unopened,       // the file could not be opened (Why says why)
+  NotThisFormat,  // its first bytes are not its format's signature
+  Readable,       // converted as Format; Bytes holds the file unless HeadOnly
+};
+
+struct ConversionInput {
+  InputVerdict Verdict = InputVerdict::OtherName;
+  const DrawingFormat* Format = nullptr;  // set unless OtherName
+  std::string Why;                        // why the file, or its rest, could not be read
+  std::optional<std::vector<uint8_t>> Bytes;  // none when the rest could not be read
+  bool HeadOnly = false;  // larger than kLoadFromBytesUpTo: loaded from its path
+};
+
+ConversionInput ReadConversionInput(const std::string& inputPath, std::string_view fileName);
+
+// A Readable input taken to a prepared conversion: shows the status sentence, then
+// fails the load when the rest of the file could not be read, or the save with
+// `refusal` when it is not empty; otherwise PrepareConversion from the bytes read.
+PreparedConversion PrepareReadInput(ShellState& state, const ConversionInput& input, const std::string& inputPath,
+                                    const std::string& outputPath, const OutputTarget& target, ConvertMode mode,
+                                    const ConvertHooks& hooks, const std::function<void(const std::string&)>& status,
+                                    const std::string& refusal = {});
+
 // Puts a prepared output in place, whose temporary must be durable by now: keeps an
 // existing output as the one backup (it stays under its own name until the new
 // output replaces it in one rename), then renames the temporary over it. Gives the
@@ -121,17 +146,5 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
 // name holds what the run must not replace, or when the backup name is longer than
 // the folder takes.
 ConvertResult PublishConversion(PreparedConversion& prepared);
-
-// Converts one file of a converted format (format.Document is set): sets the status
-// text, then PrepareConversion and PublishConversion. The input file is never
-// touched.
-ConvertResult ConvertFile(ShellState& state, const DrawingFormat& format, const std::string& inputPath,
-                          const std::string& outputPath, ConvertMode mode = ConvertMode::Write,
-                          const ConvertHooks& hooks = {});
-
-ConvertResult ConvertJwwFile(ShellState& state, const std::string& inputPath, const std::string& outputPath,
-                             ConvertMode mode = ConvertMode::Write, const ConvertHooks& hooks = {});
-ConvertResult ConvertJwsFile(ShellState& state, const std::string& inputPath, const std::string& outputPath,
-                             ConvertMode mode = ConvertMode::Write, const ConvertHooks& hooks = {});
 
 }  // namespace plm

@@ -20,8 +20,8 @@ bool LoadJwwFromBytes(ShellState& s, std::span<const uint8_t> bytes, ReadFailure
   return LoadJwwBytes(s.Jww, s.Images, bytes, failure);
 }
 int32_t JwwVersion(const ShellState& s) { return s.Jww.Header.Version; }
-RuleSubject JwwSubject(const ShellState& s) { return {s.Jww, s.Jww.TextTypeSettings}; }
-SpacingChanges ApplyJww(ShellState& s) { return ApplyJwwSpacingRule(s.Jww, s.Options); }
+SpacingView JwwSubject(const ShellState& s) { return SpacingViewOf(s.Jww); }
+SpacingChanges ApplyJww(ShellState& s) { return ApplySpacingRule(SpacingSubjectOf(s.Jww), s.Options); }
 // Runs while the extracted images are still there, as the save does.
 void EncodeJww(ByteSink& out, ShellState& s, int32_t version) {
   WriteJwwHeader(out, s.Jww, version);
@@ -76,8 +76,8 @@ bool LoadJwsFromBytes(ShellState& s, std::span<const uint8_t> bytes, ReadFailure
   return LoadJwsBytes(s.Jws, bytes, failure);
 }
 int32_t JwsVersion(const ShellState& s) { return s.Jws.Version; }
-RuleSubject JwsSubject(const ShellState& s) { return {s.Jws, {}}; }
-SpacingChanges ApplyJws(ShellState& s) { return ApplyJwsSpacingRule(s.Jws, s.Options); }
+SpacingView JwsSubject(const ShellState& s) { return SpacingViewOf(s.Jws); }
+SpacingChanges ApplyJws(ShellState& s) { return ApplySpacingRule(SpacingSubjectOf(s.Jws), s.Options); }
 void EncodeJws(ByteSink& out, ShellState& s, int32_t version) { WriteJwsFile(out, s.Jws, version); }
 bool LoadWrittenJws(const ShellState&, std::span<const uint8_t> bytes, int32_t, ReadFailure& why) {
   auto copy = std::make_unique<JwsDocument>();

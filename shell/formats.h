@@ -13,13 +13,6 @@
 
 namespace plm {
 
-// What the rule and the reports see of a loaded document: its body and, for a JWW
-// drawing, its text-type table (empty for a JWS figure).
-struct RuleSubject {
-  const DrawingBody& Body;
-  std::span<const TTextTypeSetting> TextTypes;
-};
-
 // A format that is loaded in full, corrected and written back. Every function works
 // on the format's one document in the shell state.
 struct DocumentHandler {
@@ -27,7 +20,7 @@ struct DocumentHandler {
   // The same from the file's bytes, read by the caller.
   bool (*LoadBytes)(ShellState& state, std::span<const uint8_t> bytes, ReadFailure* failure);
   int32_t (*Version)(const ShellState& state);
-  RuleSubject (*Subject)(const ShellState& state);
+  SpacingView (*Subject)(const ShellState& state);
   SpacingChanges (*ApplyRule)(ShellState& state);
   // The whole file in `version`, as the save writes it.
   void (*Encode)(ByteSink& out, ShellState& state, int32_t version);

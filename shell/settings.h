@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "jww/drawingbody.h"
+#include "jww/spacingrule.h"
 
 namespace plm {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <thread>
 
-#include "jww/drawingbody.h"
+#include "jww/spacingrule.h"
 #include "render/viewport.h"
 
 class QLabel;

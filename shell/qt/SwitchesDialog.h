@@ -2,7 +2,7 @@
 // The conversion settings dialog: four check boxes that edit ConversionSwitches in memory.
 #include <QDialog>
 
-#include "jww/drawingbody.h"
+#include "jww/spacingrule.h"
 
 class QCheckBox;
 

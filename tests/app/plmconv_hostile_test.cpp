@@ -284,7 +284,7 @@ TEST(PlmconvHostileTest, MutatedDrawingsThatLoadAreSavedAndReloaded) {
           continue;
         }
         ++loaded;
-        plm::ApplyJwwSpacingRule(doc, plmtest::OptionsFromBits(15));
+        plm::ApplySpacingRule(plm::SpacingSubjectOf(doc), plmtest::OptionsFromBits(15));
         if (!plm::SaveJwwFile(doc, images, output, doc.Header.Version, &why)) return fail(m, "save failed: " + why);
         if (!plm::LoadJwwFile(again, reloadImages, output, &failure))
           return fail(m, "the output does not load: " + failure.Reason);
@@ -297,7 +297,7 @@ TEST(PlmconvHostileTest, MutatedDrawingsThatLoadAreSavedAndReloaded) {
           continue;
         }
         ++loaded;
-        plm::ApplyJwsSpacingRule(doc, plmtest::OptionsFromBits(15));
+        plm::ApplySpacingRule(plm::SpacingSubjectOf(doc), plmtest::OptionsFromBits(15));
         if (!plm::SaveJwsFile(doc, output, doc.Version, &why)) return fail(m, "save failed: " + why);
         if (!plm::LoadJwsFile(again, output, &failure)) return fail(m, "the output does not load: " + failure.Reason);
       }

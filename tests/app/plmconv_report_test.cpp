@@ -417,7 +417,7 @@ TEST(PlmconvReportTest, CsvTextsThatWouldBeFormulasAreNeutralised) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     for (const int column : {0, 2, 5}) {  // file, block, text
-      SpacingReportRow row{"f.JWW", SpacingPlace::MainList, "", 0, 1, "", 0, -0.5};
+      SpacingReportRow row{"f.JWW", SpacingPlace::Text, "", 0, 1, "", 0, -0.5};
       if (column == 0) row.File = c.text;
       if (column == 2) row.Block = c.text;
       if (column == 5) row.Text = c.text;
@@ -450,7 +450,7 @@ TEST(PlmconvReportTest, FileNamesThatAreNotUtf8KeepTheReportsValid) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
-    const SpacingReportRow row{c.name, SpacingPlace::MainList, "", 0, 1, "t", 0, -1};
+    const SpacingReportRow row{c.name, SpacingPlace::Text, "", 0, 1, "t", 0, -1};
     std::ostringstream json, csv;
     SpacingReportWriter j(json, ReportFormat::Json), v(csv, ReportFormat::Csv);
     j.Add({row});

@@ -11,6 +11,7 @@
 #include "shell/conversion.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
+#include "tests/support/convert_one.h"
 
 namespace plm {
 namespace {
@@ -121,8 +122,8 @@ TEST(PlmconvVerifyTest, DamagedWritesAreCaughtAndNeverReplaceTheEarlierOutput) {
         hooks.Verify = true;
         const std::string input = (dir / "in" / name).string(), output = (out / name).string();
         const ConvertResult r = fs::path(name).extension() == ".JWW"
-                                    ? ConvertJwwFile(*state, input, output, ConvertMode::Write, hooks)
-                                    : ConvertJwsFile(*state, input, output, ConvertMode::Write, hooks);
+                                    ? plmtest::ConvertOne(*state, JwwFormat(), input, output, ConvertMode::Write, hooks)
+                                    : plmtest::ConvertOne(*state, JwsFormat(), input, output, ConvertMode::Write, hooks);
         if (d.reason.empty()) {
           EXPECT_EQ(r.Outcome, ConvertOutcome::Converted) << r.Reason;
           // The control really converted something, so the damages below hit real output.
@@ -162,7 +163,7 @@ TEST(PlmconvVerifyTest, WithoutVerificationADamagedWriteStands) {
   ConvertHooks hooks;
   hooks.Observer = &observer;
   const ConvertResult r =
-      ConvertJwsFile(*state, (dir / "F.JWS").string(), (out / "F.JWS").string(), ConvertMode::Write, hooks);
+      plmtest::ConvertOne(*state, JwsFormat(), (dir / "F.JWS").string(), (out / "F.JWS").string(), ConvertMode::Write, hooks);
   EXPECT_EQ(r.Outcome, ConvertOutcome::Converted) << r.Reason;
   EXPECT_TRUE(fs::exists(out / "F.JWS"));
 }

@@ -38,7 +38,7 @@ TEST(JwsCorpusTest, EveryFigureIsWrittenAsTheJwsRulesSay) {
       plm::JwsDocument doc;
       plm::ReadFailure failure;
       ASSERT_TRUE(plm::LoadJwsFile(doc, file, &failure)) << failure.Reason;
-      plm::ApplyJwsSpacingRule(doc, options);
+      plm::ApplySpacingRule(plm::SpacingSubjectOf(doc), options);
       ASSERT_TRUE(plm::SaveJwsFile(doc, dir / "OUT.JWS", doc.Version));
       const std::vector<uint8_t> out = plmtest::ReadFileBytes(dir / "OUT.JWS");
       std::string why;

@@ -59,7 +59,7 @@ TEST(JwsUnitTest, FiguresOfEveryVersionAreWrittenAsTheRulesSayForEverySwitchComb
       SCOPED_TRACE("switches " + std::to_string(bits));
       const plm::ConversionSwitches options = plmtest::OptionsFromBits(bits);
       plm::JwsDocument doc = loaded;
-      const plm::SpacingChanges changes = plm::ApplyJwsSpacingRule(doc, options);
+      const plm::SpacingChanges changes = plm::ApplySpacingRule(plm::SpacingSubjectOf(doc), options);
       std::string why;
       const auto expected = plmtest::ExpectedJwsFile(input, options, &why);
       ASSERT_TRUE(expected) << why;

@@ -9,6 +9,7 @@
 
 #include "jww/bytecursor.h"
 #include "jww/jwwdocument.h"
+#include "jww/spacingrule.h"
 #include "jww/jwwversions.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
@@ -244,7 +245,7 @@ TEST(JwwCursorTest, DrawingLoadedFromAFileAcrossRefillsIsWrittenAsTheModelSays) 
     plm::JwwDocument doc;
     plm::ReadFailure failure;
     ASSERT_TRUE(plm::LoadJwwFile(doc, images, dir / "large.jww", &failure)) << failure.Offset << ": " << failure.Reason;
-    plm::ApplyJwwSpacingRule(doc, options);
+    plm::ApplySpacingRule(plm::SpacingSubjectOf(doc), options);
     plm::ByteSink sink;
     plm::WriteJwwHeader(sink, doc, doc.Header.Version);
     plm::WriteJwwBody(sink, doc, images, doc.Header.Version);

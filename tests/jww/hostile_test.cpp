@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "jww/jwwdocument.h"
+#include "jww/spacingrule.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
 #include "tests/support/hostile.h"
@@ -282,7 +283,7 @@ TEST(JwwHostileTest, ImageNamesNeverReachOutsideTheImageFolder) {
     const bool loaded = plm::LoadJwwFile(doc, images, in, &failure);
     EXPECT_EQ(loaded, control) << failure.Reason;
     if (loaded) {
-      plm::ApplyJwwSpacingRule(doc, plmtest::OptionsFromBits(15));
+      plm::ApplySpacingRule(plm::SpacingSubjectOf(doc), plmtest::OptionsFromBits(15));
       std::string why;
       EXPECT_TRUE(plm::SaveJwwFile(doc, images, save / "A.JWW", 700, &why)) << why;
       plm::DeleteTempImageFiles(images);

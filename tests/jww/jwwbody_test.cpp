@@ -8,6 +8,7 @@
 
 #include "jww/jwwbody.h"
 #include "jww/jwwdocument.h"
+#include "jww/spacingrule.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
 
@@ -53,7 +54,7 @@ void ExpectModelOutput(const std::vector<uint8_t>& input, const std::vector<int>
     SCOPED_TRACE("switches " + std::to_string(bits));
     const plm::ConversionSwitches options = plmtest::OptionsFromBits(bits);
     plm::JwwDocument doc = loaded;
-    const plm::SpacingChanges changes = plm::ApplyJwwSpacingRule(doc, options);
+    const plm::SpacingChanges changes = plm::ApplySpacingRule(plm::SpacingSubjectOf(doc), options);
     std::string why;
     const auto expected = plmtest::ExpectedJwwFile(input, options, nullptr, &why);
     ASSERT_TRUE(expected) << why;
@@ -290,14 +291,14 @@ TEST(JwwBodyTest, SpacingRuleZeroesNaNToPlusZeroAndKeepsMinusZero) {
   plm::TempImages images;
   ASSERT_TRUE(Load(doc, images, JwwFile(600, body)));
   plm::ConversionSwitches all = plmtest::OptionsFromBits(15);
-  const plm::SpacingChanges c = plm::ApplyJwwSpacingRule(doc, all);
+  const plm::SpacingChanges c = plm::ApplySpacingRule(plm::SpacingSubjectOf(doc), all);
   EXPECT_EQ(c.Texts, 2u);
   EXPECT_EQ(doc.TextList[0].Spacing, 0.0);
   EXPECT_FALSE(std::signbit(doc.TextList[0].Spacing));
   EXPECT_TRUE(std::signbit(doc.TextList[1].Spacing));
   EXPECT_EQ(doc.TextList[2].Spacing, 0.0);
   EXPECT_FALSE(std::signbit(doc.TextList[2].Spacing));
-  EXPECT_EQ(plm::ApplyJwwSpacingRule(doc, all).Total(), 0u) << "a second run changes nothing";
+  EXPECT_EQ(plm::ApplySpacingRule(plm::SpacingSubjectOf(doc), all).Total(), 0u) << "a second run changes nothing";
 }
 
 TEST(JwwBodyTest, SaveJwwFileWritesTheSameBytesAndLeavesNothingWhenItCannotCreate) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "jww/jwwdocument.h"
+#include "jww/spacingrule.h"
 #include "platform/ansi.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
@@ -52,7 +53,7 @@ Converted Convert(const fs::path& file, const plm::ConversionSwitches& options) 
     c.why = failure.Reason;
     return c;
   }
-  plm::ApplyJwwSpacingRule(doc, options);
+  plm::ApplySpacingRule(plm::SpacingSubjectOf(doc), options);
   c.ok = plm::SaveJwwFile(doc, images, dir / "OUT.JWW", doc.Header.Version, &c.why);
   c.bytes = plmtest::ReadFileBytes(dir / "OUT.JWW");
   return c;

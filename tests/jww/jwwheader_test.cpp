@@ -7,6 +7,7 @@
 #include <map>
 
 #include "jww/jwwdocument.h"
+#include "jww/spacingrule.h"
 #include "tests/support/bytes.h"
 #include "tests/support/jwwheader_model.h"
 
@@ -301,7 +302,7 @@ TEST(JwwHeaderTest, WrittenExactlyAsTheWritingRulesSay) {
         plm::ConversionSwitches options;
         options.ZeroTypeSpacing = zeroType;
         options.ZeroFreeSpacing = options.ChangeDimensionValues = options.ChangeBlockTexts = true;
-        plm::ApplyJwwSpacingRule(doc, options);
+        plm::ApplySpacingRule(plm::SpacingSubjectOf(doc), options);
 
         WrittenValues written(input, version, zeroType);
         Bytes want;

@@ -10,6 +10,7 @@
 
 #include "jww/jwwbody.h"
 #include "jww/jwwdocument.h"
+#include "jww/spacingrule.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
 
@@ -83,7 +84,7 @@ TEST(JwwImagesTest, OnlyImagesThatTextsReferToAreWrittenBackForEverySwitchCombin
     SCOPED_TRACE(bits);
     const plm::ConversionSwitches options = plmtest::OptionsFromBits(bits);
     plm::JwwDocument doc = loaded;
-    plm::ApplyJwwSpacingRule(doc, options);
+    plm::ApplySpacingRule(plm::SpacingSubjectOf(doc), options);
     ASSERT_TRUE(plm::SaveJwwFile(doc, images, dir / "OUT.JWW", 700));
     const std::vector<uint8_t> out = plmtest::ReadFileBytes(dir / "OUT.JWW");
     EXPECT_EQ(plmtest::FirstDifference(out, *plmtest::ExpectedJwwFile(input, options)), "");

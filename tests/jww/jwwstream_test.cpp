@@ -7,6 +7,7 @@
 
 #include "jww/jwwbody.h"
 #include "jww/jwwdocument.h"
+#include "jww/spacingrule.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
 

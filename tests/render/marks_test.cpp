@@ -71,7 +71,7 @@ TEST(SpacingMarksTest, JwwMarksFollowTheSwitchesTable) {
 
     // The counts are those the rule reports when it converts.
     plm::JwwDocument converted = doc;
-    const plm::SpacingChanges changes = plm::ApplyJwwSpacingRule(converted, options);
+    const plm::SpacingChanges changes = plm::ApplySpacingRule(plm::SpacingSubjectOf(converted), options);
     EXPECT_EQ(w.Marks.Counts.Total(), changes.Total());
     EXPECT_EQ(w.Marks.Counts.TypeTable, changes.TypeTable);
     EXPECT_EQ(w.Marks.Counts.Texts, changes.Texts);
@@ -98,7 +98,7 @@ TEST(SpacingMarksTest, JwsMarksHaveNoTextTypeTable) {
     EXPECT_EQ(w.Marks.BlockDefs[0].Dims, e.blockDims);
     EXPECT_EQ(w.Marks.Counts.TypeTable, 0u);
     plm::JwsDocument converted = doc;
-    EXPECT_EQ(w.Marks.Counts.Total(), plm::ApplyJwsSpacingRule(converted, options).Total());
+    EXPECT_EQ(w.Marks.Counts.Total(), plm::ApplySpacingRule(plm::SpacingSubjectOf(converted), options).Total());
   }
 }
 

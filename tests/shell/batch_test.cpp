@@ -83,19 +83,9 @@ TEST(BatchTest, RowsConvertByExtensionAndProbe) {
   plmtest::WriteFileBytes(dir / "src" / "Z.JWS", jww.data());  // fails the JWS probe
   plmtest::WriteFileBytes(dir / "src" / "last.jws", jws.data());
 
-  struct Case {
-    const char* name;
-    const DrawingFormat* expected;
-  } cases[] = {{"a.jww", &JwwFormat()}, {"B.JWS", &JwsFormat()}, {"fake.JWW", nullptr},
-               {"x.JW$", nullptr},      {"y.BAK", nullptr},      {"Z.JWS", nullptr},
-               {"missing.JWW", nullptr}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(DecideBatchRow(c.name, (dir / "src" / c.name).string()), c.expected);
-  }
-
+  const char* names[] = {"a.jww", "B.JWS", "fake.JWW", "x.JW$", "y.BAK", "Z.JWS", "missing.JWW"};
   std::vector<FileRow> rows;
-  for (const Case& c : cases) rows.push_back({c.name, "1", "", "", "", ""});
+  for (const char* name : names) rows.push_back({name, "1", "", "", "", ""});
   rows.push_back({"last.jws", "1", "", "", "", ""});
   ShellState state;
   fs::create_directories(dir / "TEMP");

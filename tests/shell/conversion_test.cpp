@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "tests/support/bytes.h"
+#include "tests/support/convert_one.h"
 #include "tests/support/jwwheader_model.h"
 
 namespace plm {
@@ -45,25 +48,82 @@ TEST(ConversionTest, BackupPathReplacesTheExtensionOfTheName) {
   EXPECT_EQ(BackupPathOf("/s.d/noext"), fs::path("/s.d/noext.BAK"));
 }
 
-TEST(ConversionTest, BackupKeepsOneGenerationAndNeverLosesAFile) {
+// The one read that decides an input for the window's batch and for plmconv: the
+// name's extension picks the format, the file's first bytes must be its signature.
+TEST(ConversionInputTest, TheNamePicksTheFormatAndTheSignatureConfirmsIt) {
   plmtest::TempDir dir;
-  EXPECT_TRUE(BackupExistingOutput(dir / "A.JWW"));  // nothing there
-  EXPECT_FALSE(fs::exists(dir / "A.BAK"));
+  const std::vector<uint8_t> jww = JwwDrawing("m").data(), jws = JwsFigure(420).data();
+  struct Case {
+    const char* name;
+    std::optional<std::vector<uint8_t>> content;  // none: no such file
+    InputVerdict verdict;
+    const DrawingFormat* format;
+  };
+  const Case cases[] = {
+      {"A.JWW", jww, InputVerdict::Readable, &JwwFormat()},  // control
+      {"b.jws", jws, InputVerdict::Readable, &JwsFormat()},  // letter case ignored
+      {"c.Jww", jww, InputVerdict::Readable, &JwwFormat()},
+      {"fake.JWW", jws, InputVerdict::NotThisFormat, &JwwFormat()},
+      {"fake.JWS", jww, InputVerdict::NotThisFormat, &JwsFormat()},
+      {"short.JWW", std::vector<uint8_t>{'J', 'w', 'w'}, InputVerdict::NotThisFormat, &JwwFormat()},
+      {"missing.JWW", std::nullopt, InputVerdict::Unopened, &JwwFormat()},
+      {"x.JW$", jww, InputVerdict::OtherName, nullptr},  // listed, never converted
+      {"y.BAK", jww, InputVerdict::OtherName, nullptr},
+      {"z.JWC", jww, InputVerdict::OtherName, nullptr},
+      {"noext", jww, InputVerdict::OtherName, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.content) WriteFileBytes(dir / c.name, *c.content);
+    const ConversionInput in = ReadConversionInput((dir / c.name).string(), c.name);
+    EXPECT_EQ(in.Verdict, c.verdict);
+    EXPECT_EQ(in.Format, c.format);
+    EXPECT_EQ(in.Why.empty(), c.verdict != InputVerdict::Unopened) << in.Why;
+    if (c.verdict == InputVerdict::Readable) {
+      ASSERT_TRUE(in.Bytes);
+      EXPECT_FALSE(in.HeadOnly);
+      EXPECT_EQ(*in.Bytes, *c.content) << "the bytes read are the ones the load takes";
+    }
+  }
+}
 
-  WriteFileBytes(dir / "A.JWW", {'n', 'e', 'w'});
-  WriteFileBytes(dir / "A.BAK", {'o', 'l', 'd', 'e', 'r'});
-  EXPECT_TRUE(BackupExistingOutput(dir / "A.JWW"));
-  // The output keeps its name until the new output replaces it in one rename.
-  EXPECT_EQ(ReadFileBytes(dir / "A.JWW"), (std::vector<uint8_t>{'n', 'e', 'w'}));
-  EXPECT_EQ(ReadFileBytes(dir / "A.BAK"), (std::vector<uint8_t>{'n', 'e', 'w'}));
-
-  // A backup name that cannot be replaced: the output stays, and the failure says so.
-  WriteFileBytes(dir / "B.JWW", kOldOutput);
-  fs::create_directory(dir / "B.BAK");
-  std::string why;
-  EXPECT_FALSE(BackupExistingOutput(dir / "B.JWW", &why));
-  EXPECT_NE(why.find("B.BAK"), std::string::npos);
-  EXPECT_EQ(ReadFileBytes(dir / "B.JWW"), kOldOutput);
+// After the read: the status sentence comes first, then what stops the conversion.
+TEST(ConversionInputTest, AReadableInputIsStoppedOnlyByItsRestOrARefusal) {
+  plmtest::TempDir in, out;
+  WriteFileBytes(in / "A.JWW", JwwDrawing("m").data());
+  auto state = NewState(out);
+  const std::string input = (in / "A.JWW").string(), output = (out / "A.JWW").string();
+  const ConversionInput read = ReadConversionInput(input, "A.JWW");
+  ASSERT_EQ(read.Verdict, InputVerdict::Readable);
+  struct Case {
+    const char* name;
+    bool restRead;
+    std::string refusal;
+    ConvertOutcome expected;
+  };
+  const Case cases[] = {
+      {"dry run", true, "", ConvertOutcome::Checked},
+      {"the rest unread", false, "", ConvertOutcome::LoadFailed},
+      {"refused", true, "the save folder is gone", ConvertOutcome::SaveFailed},
+      {"unread and refused: the input decides first", false, "gone", ConvertOutcome::LoadFailed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ConversionInput cut = read;
+    if (!c.restRead) {
+      cut.Bytes.reset();
+      cut.Why = "cut short";
+    }
+    std::vector<std::string> status;
+    const PreparedConversion p =
+        PrepareReadInput(*state, cut, input, output, OutputTarget{nullptr, output, nullptr}, ConvertMode::DryRun, {},
+                         [&](const std::string& s) { status.push_back(s); }, c.refusal);
+    EXPECT_EQ(p.Result.Outcome, c.expected);
+    EXPECT_EQ(status, std::vector<std::string>{ConversionStatusText(input, output)});
+    const std::string reason = !c.restRead ? "cut short" : c.refusal;
+    EXPECT_EQ(p.Result.Reason, reason);
+  }
+  EXPECT_TRUE(fs::is_empty(out / "TEMP"));
 }
 
 TEST(ConversionTest, NothingIsWrittenOrMovedUnlessTheConversionCanComplete) {
@@ -86,21 +146,21 @@ TEST(ConversionTest, NothingIsWrittenOrMovedUnlessTheConversionCanComplete) {
     ConvertOutcome expected;
   };
   const Case cases[] = {
-      {"truncated JWW", ConvertJwwFile(*state, (in / "T.JWW").string(), (out / "T.JWW").string()),
+      {"truncated JWW", plmtest::ConvertOne(*state, JwwFormat(), (in / "T.JWW").string(), (out / "T.JWW").string()),
        ConvertOutcome::LoadFailed},
-      {"truncated JWS", ConvertJwsFile(*state, (in / "T.JWS").string(), (out / "T.JWS").string()),
+      {"truncated JWS", plmtest::ConvertOne(*state, JwsFormat(), (in / "T.JWS").string(), (out / "T.JWS").string()),
        ConvertOutcome::LoadFailed},
-      {"missing input", ConvertJwwFile(*state, (in / "none.JWW").string(), (out / "none.JWW").string()),
+      {"missing input", plmtest::ConvertOne(*state, JwwFormat(), (in / "none.JWW").string(), (out / "none.JWW").string()),
        ConvertOutcome::LoadFailed},
-      {"dry run", ConvertJwwFile(*state, (in / "D.JWW").string(), (out / "D.JWW").string(), ConvertMode::DryRun),
+      {"dry run", plmtest::ConvertOne(*state, JwwFormat(), (in / "D.JWW").string(), (out / "D.JWW").string(), ConvertMode::DryRun),
        ConvertOutcome::Checked},
-      {"backup impossible", ConvertJwwFile(*state, (in / "B.JWW").string(), (out / "B.JWW").string()),
+      {"backup impossible", plmtest::ConvertOne(*state, JwwFormat(), (in / "B.JWW").string(), (out / "B.JWW").string()),
        ConvertOutcome::BackupFailed},
-      {"save impossible", ConvertJwwFile(*state, (in / "D.JWW").string(), (out / "no/D.JWW").string()),
+      {"save impossible", plmtest::ConvertOne(*state, JwwFormat(), (in / "D.JWW").string(), (out / "no/D.JWW").string()),
        ConvertOutcome::SaveFailed},
       // The output is made before the input is read; the input still decides first.
       {"truncated JWW, no output folder",
-       ConvertJwwFile(*state, (in / "T.JWW").string(), (out / "no/T.JWW").string()), ConvertOutcome::LoadFailed},
+       plmtest::ConvertOne(*state, JwwFormat(), (in / "T.JWW").string(), (out / "no/T.JWW").string()), ConvertOutcome::LoadFailed},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -128,7 +188,7 @@ TEST(ConversionTest, ConvertingOntoTheInputKeepsItAsTheBackup) {
   WriteFileBytes(dir / "S.JWW", original);
   auto state = NewState(dir);
   const std::string path = (dir / "S.JWW").string();
-  EXPECT_EQ(ConvertJwwFile(*state, path, path).Outcome, ConvertOutcome::Converted);
+  EXPECT_EQ(plmtest::ConvertOne(*state, JwwFormat(), path, path).Outcome, ConvertOutcome::Converted);
   EXPECT_EQ(ReadFileBytes(dir / "S.BAK"), original);
   EXPECT_TRUE(IsJwwFile(dir / "S.JWW"));
 }
@@ -147,8 +207,8 @@ TEST(ConversionTest, CorpusDrawingsConvertAndTheirImagesAreRemoved) {
     if (!jww && !jws) continue;
     SCOPED_TRACE(e.path().string());
     const std::string output = (out / e.path().filename().string()).string();
-    const ConvertResult r = jww ? ConvertJwwFile(*state, e.path().string(), output)
-                                : ConvertJwsFile(*state, e.path().string(), output);
+    const ConvertResult r = jww ? plmtest::ConvertOne(*state, JwwFormat(), e.path().string(), output)
+                                : plmtest::ConvertOne(*state, JwsFormat(), e.path().string(), output);
     EXPECT_EQ(r.Outcome, ConvertOutcome::Converted) << r.Reason;
     EXPECT_TRUE(fs::is_empty(out / "TEMP"));
     ++converted;

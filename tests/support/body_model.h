@@ -15,7 +15,7 @@
 #include <variant>
 #include <vector>
 
-#include "jww/drawingbody.h"
+#include "jww/spacingrule.h"
 #include "tests/support/bytes.h"
 #include "tests/support/jwwheader_model.h"
 
