@@ -29,8 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path FolderOf(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
-
 // The converted format a name's extension stands for, or null.
 const DrawingFormat* ConvertedFormatOf(const fs::path& file) {
   const DrawingFormat* format = FormatForName(file.filename().string());
