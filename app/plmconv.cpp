@@ -1,24 +1,31 @@
 #include "app/plmconv.h"
 
+#include <algorithm>
 #include <ostream>
 
 #include "app/plmconv_commands.h"
-#include "app/plmconv_render.h"
 #include "jww/bytesink.h"
 #include "platform/cp932.h"
 
 namespace plm {
+namespace {
 
-const char kPlmconvUsage[] =
-    "usage: plmconv convert [--type-spacing] [--free-spacing] [--dimension-values] [--block-texts]\n"
+constexpr char kConvertSynopsis[] =
+    "plmconv convert [--type-spacing] [--free-spacing] [--dimension-values] [--block-texts]\n"
     "                       [--all] [--dry-run] [--report FILE] [--verify] [--recursive] [-v]\n"
     "                       [-j N] [--no-wait]\n"
-    "                       -o SAVE_FOLDER FILE_OR_FOLDER...\n"
-    "       plmconv list [--type 0|1|2|3] [-v] FOLDER\n"
-    "       plmconv info FILE...\n"
-    "       plmconv render [switches as for convert] [--view current|written|both] FILE -o OUT.svg\n"
-    "       plmconv --help\n"
-    "\n"
+    "                       -o SAVE_FOLDER FILE_OR_FOLDER...\n";
+
+constexpr char kListSynopsis[] =
+    "plmconv list [--type 0|1|2|3] [-v] FOLDER\n";
+
+constexpr char kInfoSynopsis[] =
+    "plmconv info FILE...\n";
+
+constexpr char kRenderSynopsis[] =
+    "plmconv render [switches as for convert] [--view current|written|both] FILE -o OUT.svg\n";
+
+constexpr char kConvertSummary[] =
     "convert  Sets negative character spacing to zero and writes each corrected drawing under\n"
     "         its own name into SAVE_FOLDER, in the version it was read in. Files whose\n"
     "         upper-cased extension is .JWW or .JWS are converted when they carry that\n"
@@ -73,7 +80,9 @@ const char kPlmconvUsage[] =
     "                      before they take their names; a file's line is printed once\n"
     "                      its output is safely in place\n"
     "         When standard error is a terminal, a progress line (files done, current\n"
-    "         file, MB/s) is shown there and erased at the end.\n"
+    "         file, MB/s) is shown there and erased at the end.\n";
+
+constexpr char kListSummary[] =
     "list     Prints the file list of FOLDER as the window shows it: a header row, then\n"
     "         one row per file in the order the file system returns them, six\n"
     "         tab-separated cells (name, size, extension, memo, last-write time,\n"
@@ -82,9 +91,13 @@ const char kPlmconvUsage[] =
     "         closing status sentence goes to standard error.\n"
     "  --type N            0 all files (*.*), 1 *.jw?, 2 *.jww, 3 *.jws; letter case\n"
     "                      does not matter\n"
-    "  -v, --verbose       also print the status sentence set when the listing starts\n"
+    "  -v, --verbose       also print the status sentence set when the listing starts\n";
+
+constexpr char kInfoSummary[] =
     "info     Prints each file's format, version, memo, entity counts, block definitions,\n"
-    "         bound images and the texts with negative spacing.\n"
+    "         bound images and the texts with negative spacing.\n";
+
+constexpr char kExitStatus[] =
     "\n"
     "Exit status: 0 when no file failed, 1 when a file failed (a failed verification\n"
     "included), a folder could not be read or the report could not be written, 2 for a\n"
@@ -92,9 +105,91 @@ const char kPlmconvUsage[] =
     "cannot be created or has neither .csv nor .json as extension, or with --no-wait\n"
     "a save folder another conversion is writing into).\n";
 
-int Usage(std::ostream& err, const std::string& message) {
-  err << "plmconv: " << message << "\n" << kPlmconvUsage;
+constexpr char kRenderHelp[] =
+    "usage: plmconv render [--type-spacing] [--free-spacing] [--dimension-values] [--block-texts]\n"
+    "                      [--all] [--view current|written|both] [--no-cells] FILE -o OUT.svg\n"
+    "\n"
+    "render   Writes a picture of the JWW drawing or JWS figure FILE as SVG: lines, arcs,\n"
+    "         points, solids, texts with their character cells, dimensions and block\n"
+    "         insertions. Texts whose negative spacing the switches (as for convert)\n"
+    "         would set to zero are highlighted, and a legend gives their counts.\n"
+    "  --view current      the drawing as it is (the default)\n"
+    "  --view written      the drawing as convert would write it\n"
+    "  --view both         both, side by side\n"
+    "  --no-cells          do not outline the character cells\n"
+    "  -o, --output FILE   the picture; its name must end in .svg\n";
+
+constexpr KnownOption kConvertOptions[] = {
+    {kTypeSpacingOption, "type-spacing"},
+    {kFreeSpacingOption, "free-spacing"},
+    {kDimensionValuesOption, "dimension-values"},
+    {kBlockTextsOption, "block-texts"},
+    {kAllOption, "all"},
+    {kDryRunOption, "dry-run"},
+    {kVerifyOption, "verify"},
+    {kRecursiveOption, "recursive", 'r'},
+    {kVerboseOption, "verbose", 'v'},
+    {kOutputOption, "output", 'o', "a folder"},
+    {kReportOption, "report", 0, "a file"},
+    {kJobsOption, "jobs", 'j', "a number"},
+    {kNoWaitOption, "no-wait"},
+};
+
+constexpr std::string_view kFileTypes[] = {"0", "1", "2", "3"};
+constexpr KnownOption kListOptions[] = {
+    {kTypeOption, "type", 0, "0, 1, 2 or 3", kFileTypes},
+    {kVerboseOption, "verbose", 'v'},
+};
+
+constexpr std::string_view kViews[] = {"current", "written", "both"};
+constexpr KnownOption kRenderOptions[] = {
+    {kTypeSpacingOption, "type-spacing"},
+    {kFreeSpacingOption, "free-spacing"},
+    {kDimensionValuesOption, "dimension-values"},
+    {kBlockTextsOption, "block-texts"},
+    {kAllOption, "all"},
+    {kViewOption, "view", 0, "current, written or both", kViews},
+    {kNoCellsOption, "no-cells"},
+    {kOutputOption, "output", 'o', "a file"},
+    {kHelpOption, "help", 'h'},
+};
+
+constexpr Command kCommands[] = {
+    {"convert", kConvertOptions, OptionStyle::Gnu, kConvertSynopsis, kConvertSummary, {}, RunConvert},
+    {"list", kListOptions, OptionStyle::Gnu, kListSynopsis, kListSummary, {}, RunList},
+    {"info", {}, OptionStyle::OperandsOnly, kInfoSynopsis, kInfoSummary, {}, RunInfo},
+    {"render", kRenderOptions, OptionStyle::OneOptionPerArgument, kRenderSynopsis, {}, kRenderHelp, RunRender},
+};
+
+// The spellings of the command that prints the usage of plmconv; what follows them
+// is ignored.
+constexpr std::string_view kHelpCommands[] = {"--help", "-h", "help"};
+
+int UsageError(std::ostream& err, std::string_view usage, const std::string& message) {
+  err << "plmconv: " << message << "\n" << usage;
   return kExitUsage;
+}
+
+}  // namespace
+
+std::optional<std::size_t> SwitchIndexOf(int id) {
+  if (id < kTypeSpacingOption || id > kBlockTextsOption) return std::nullopt;
+  return static_cast<std::size_t>(id - kTypeSpacingOption);
+}
+
+int CommandIo::Usage(const std::string& message) const { return UsageError(err, usage, message); }
+
+std::span<const Command> Commands() { return kCommands; }
+
+const std::string& PlmconvUsage() {
+  static const std::string usage = [] {
+    std::string text;
+    for (const Command& c : kCommands) (text += text.empty() ? "usage: " : "       ") += c.Synopsis;
+    text += "       plmconv --help\n\n";
+    for (const Command& c : kCommands) text += c.Summary;
+    return text + kExitStatus;
+  }();
+  return usage;
 }
 
 std::string Shown(const std::filesystem::path& path) { return ShownName(path.string()); }
@@ -113,18 +208,25 @@ int PlmconvMain(const std::vector<std::string>& args, std::ostream& out, std::os
 
 int PlmconvMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                 const PlmconvTerminal& terminal) {
-  if (args.empty()) return Usage(err, "no command given");
-  const std::string& command = args[0];
-  const std::vector<std::string> rest(args.begin() + 1, args.end());
-  if (command == "--help" || command == "-h" || command == "help") {
-    out << kPlmconvUsage;
+  if (args.empty()) return UsageError(err, PlmconvUsage(), "no command given");
+  const std::string& name = args[0];
+  if (std::find(std::begin(kHelpCommands), std::end(kHelpCommands), name) != std::end(kHelpCommands)) {
+    out << PlmconvUsage();
     return kExitOk;
   }
-  if (command == "convert") return RunConvert(rest, out, err, terminal);
-  if (command == "info") return RunInfo(rest, out, err);
-  if (command == "list") return RunList(rest, out, err);
-  if (command == "render") return RunRender(rest, out, err);
-  return Usage(err, "unknown command " + command);
+  const auto command =
+      std::find_if(std::begin(kCommands), std::end(kCommands), [&](const Command& c) { return c.Name == name; });
+  if (command == std::end(kCommands)) return UsageError(err, PlmconvUsage(), "unknown command " + name);
+  const std::string_view help = command->Help.empty() ? std::string_view(PlmconvUsage()) : command->Help;
+  const ParsedArgs parsed =
+      ParseOptions(std::vector<std::string>(args.begin() + 1, args.end()), command->Options, command->Style);
+  if (parsed.HelpAsked) {
+    out << help;
+    return kExitOk;
+  }
+  const CommandIo io{out, err, terminal, help};
+  if (!parsed.Ok()) return io.Usage(parsed.Error);
+  return command->Run(parsed, io);
 }
 
 }  // namespace plm

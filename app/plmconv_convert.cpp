@@ -29,8 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path FolderOf(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
-
 // The converted format a name's extension stands for, or null.
 const DrawingFormat* ConvertedFormatOf(const fs::path& file) {
   const DrawingFormat* format = FormatForName(file.filename().string());
@@ -287,58 +285,53 @@ std::function<void(const std::string&)> StatusPrinter(bool verbose, std::ostream
 
 }  // namespace
 
-int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-               const PlmconvTerminal& terminal) {
-  enum { kAll = 5, kDryRun, kVerify, kRecursive, kVerbose, kOutput, kReport, kJobs, kNoWait };
-  static constexpr KnownOption kOptions[] = {
-      {1, "type-spacing"},   {2, "free-spacing"},          {3, "dimension-values"},      {4, "block-texts"},
-      {kAll, "all"},         {kDryRun, "dry-run"},         {kVerify, "verify"},          {kRecursive, "recursive", 'r'},
-      {kVerbose, "verbose", 'v'}, {kOutput, "output", 'o', "a folder"}, {kReport, "report", 0, "a file"},
-      {kJobs, "jobs", 'j', "a number"}, {kNoWait, "no-wait"},
-  };
-  const ParsedArgs parsed = ParseOptions(args, kOptions);
-  if (!parsed.Ok()) return Usage(err, parsed.Error);
+int RunConvert(const ParsedArgs& parsed, const CommandIo& io) {
+  std::ostream& out = io.out;
+  std::ostream& err = io.err;
+  const PlmconvTerminal& terminal = io.terminal;
   ConvertArgs a;
   for (const ParsedOption& o : parsed.Options) {
     switch (o.Id) {
-      case 1: case 2: case 3: case 4: a.options.*kSwitchOrder[static_cast<std::size_t>(o.Id - 1)] = true; break;
-      case kAll: a.options = ConversionSwitches::All(); break;
-      case kDryRun: a.dryRun = true; break;
-      case kVerify: a.verify = true; break;
-      case kRecursive: a.recursive = true; break;
-      case kNoWait: a.noWait = true; break;
-      case kVerbose: a.verbose = true; break;
-      case kOutput: a.saveFolder = o.Value; break;
-      case kReport: a.report = o.Value; break;
-      case kJobs: {
+      case kTypeSpacingOption: case kFreeSpacingOption: case kDimensionValuesOption: case kBlockTextsOption:
+        a.options.*kSwitchOrder[*SwitchIndexOf(o.Id)] = true;
+        break;
+      case kAllOption: a.options = ConversionSwitches::All(); break;
+      case kDryRunOption: a.dryRun = true; break;
+      case kVerifyOption: a.verify = true; break;
+      case kRecursiveOption: a.recursive = true; break;
+      case kNoWaitOption: a.noWait = true; break;
+      case kVerboseOption: a.verbose = true; break;
+      case kOutputOption: a.saveFolder = o.Value; break;
+      case kReportOption: a.report = o.Value; break;
+      case kJobsOption: {
         const std::optional<int> n = JobCount(o.Value);
-        if (!n) return Usage(err, o.Spelling + " needs a whole number from 1 to " + std::to_string(kMaxJobs) +
-                                      ", not \"" + o.Value + "\"");
+        if (!n) return io.Usage(o.Spelling + " needs a whole number from 1 to " + std::to_string(kMaxJobs) +
+                                    ", not \"" + o.Value + "\"");
         a.jobs = *n;
         break;
       }
     }
   }
   for (const std::string& operand : parsed.Operands) a.inputs.emplace_back(operand);
-  if (!a.saveFolder) return Usage(err, "no save folder given (-o SAVE_FOLDER)");
+  if (!a.saveFolder) return io.Usage("no save folder given (-o SAVE_FOLDER)");
   if (a.saveFolder->empty() || !IsExistingFolder(*a.saveFolder))
-    return Usage(err, "the save folder " + Shown(*a.saveFolder) + " does not exist");
-  if (a.inputs.empty()) return Usage(err, "no files given");
+    return io.Usage("the save folder " + Shown(*a.saveFolder) + " does not exist");
+  if (a.inputs.empty()) return io.Usage("no files given");
   const std::optional<FileIdentity> saveId = IdentityOf(*a.saveFolder);
-  if (!saveId) return Usage(err, "the save folder " + Shown(*a.saveFolder) + " does not exist");
+  if (!saveId) return io.Usage("the save folder " + Shown(*a.saveFolder) + " does not exist");
   const FileIdentity save = *saveId;
   for (const fs::path& input : a.inputs) {
     const bool folder = IsFolderArgument(input);
     if (IsSameFolder(*a.saveFolder, folder ? input : FolderOf(input)))
-      return Usage(err, std::string("the save folder is ") + (folder ? "the folder " : "the folder of ") +
-                            Shown(input) + "; converting there would replace the original");
+      return io.Usage(std::string("the save folder is ") + (folder ? "the folder " : "the folder of ") +
+                          Shown(input) + "; converting there would replace the original");
     // Above a folder argument, the outputs of its sub-folders would fall among them.
     if (folder && a.recursive) {
       std::error_code ec;
       for (fs::path up = fs::canonical(input, ec).parent_path(); !ec && !up.empty(); up = up.parent_path()) {
         if (IdentityOf(up) == std::optional(save))
-          return Usage(err, "the save folder " + Shown(*a.saveFolder) + " holds the folder " + Shown(input) +
-                                "; with -r the outputs of its sub-folders would replace originals");
+          return io.Usage("the save folder " + Shown(*a.saveFolder) + " holds the folder " + Shown(input) +
+                              "; with -r the outputs of its sub-folders would replace originals");
         if (up == up.root_path()) break;
       }
     }
@@ -347,9 +340,9 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
   std::ofstream reportFile;
   if (a.report) {
     reportFormat = ReportFormatOf(*a.report);
-    if (!reportFormat) return Usage(err, "the report file " + Shown(*a.report) + " must end in .csv or .json");
+    if (!reportFormat) return io.Usage("the report file " + Shown(*a.report) + " must end in .csv or .json");
     reportFile.open(*a.report, std::ios::binary | std::ios::trunc);
-    if (!reportFile) return Usage(err, "the report file " + Shown(*a.report) + " cannot be created");
+    if (!reportFile) return io.Usage("the report file " + Shown(*a.report) + " cannot be created");
   }
   // The save folder is held for the whole run; another run writing there is waited
   // for (or, with --no-wait, not).
@@ -369,7 +362,7 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
             << " (--no-wait)\n";
         return kExitUsage;
       case SaveFolderSession::Opened::Failed:
-        return Usage(err, "the save folder " + Shown(*a.saveFolder) + " " + why);
+        return io.Usage("the save folder " + Shown(*a.saveFolder) + " " + why);
     }
   }
   ScopedTempFolder imageFolder("plmconv-images-");

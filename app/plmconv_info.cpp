@@ -87,8 +87,10 @@ bool PrintDocumentInfo(const DrawingFormat& format, const std::filesystem::path&
 
 }  // namespace
 
-int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.empty()) return Usage(err, "no files given");
+int RunInfo(const ParsedArgs& parsed, const CommandIo& io) {
+  const std::vector<std::string>& args = parsed.Operands;
+  std::ostream& out = io.out;
+  if (args.empty()) return io.Usage("no files given");
   ScopedTempFolder imageFolder("plmconv-images-");
   auto state = std::make_unique<ShellState>();
   state->Images.TempFolder = imageFolder.Path();

@@ -1,15 +1,12 @@
-#include "app/plmconv_render.h"
-
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <optional>
 #include <ostream>
 #include <sstream>
 #include <string_view>
 #include <system_error>
 
-#include "app/plmconv.h"
+#include "app/plmconv_commands.h"
 #include "jws/jwsdocument.h"
 #include "jww/jwwdocument.h"
 #include "platform/cp932.h"
@@ -23,25 +20,6 @@ namespace plm {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr char kRenderUsage[] =
-    "usage: plmconv render [--type-spacing] [--free-spacing] [--dimension-values] [--block-texts]\n"
-    "                      [--all] [--view current|written|both] [--no-cells] FILE -o OUT.svg\n"
-    "\n"
-    "render   Writes a picture of the JWW drawing or JWS figure FILE as SVG: lines, arcs,\n"
-    "         points, solids, texts with their character cells, dimensions and block\n"
-    "         insertions. Texts whose negative spacing the switches (as for convert)\n"
-    "         would set to zero are highlighted, and a legend gives their counts.\n"
-    "  --view current      the drawing as it is (the default)\n"
-    "  --view written      the drawing as convert would write it\n"
-    "  --view both         both, side by side\n"
-    "  --no-cells          do not outline the character cells\n"
-    "  -o, --output FILE   the picture; its name must end in .svg\n";
-
-int RenderUsage(std::ostream& err, const std::string& message) {
-  err << "plmconv: " << message << "\n" << kRenderUsage;
-  return kExitUsage;
-}
 
 enum class View { Current, Written, Both };
 
@@ -107,59 +85,30 @@ int RenderDocument(const Doc& doc, const Written& written, const ConversionSwitc
 
 }  // namespace
 
-int RunRender(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
+int RunRender(const ParsedArgs& parsed, const CommandIo& io) {
+  std::ostream& out = io.out;
+  std::ostream& err = io.err;
   ConversionSwitches options;
   View view = View::Current;
   bool cells = true;
   std::optional<fs::path> output;
-  std::vector<fs::path> inputs;
-  static const std::map<std::string, int> kSwitches = {
-      {"--type-spacing", 1}, {"--free-spacing", 2}, {"--dimension-values", 3}, {"--block-texts", 4}};
-  static const std::map<std::string, View> kViews = {
-      {"current", View::Current}, {"written", View::Written}, {"both", View::Both}};
-  bool optionsDone = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (!optionsDone && arg == "--") {
-      optionsDone = true;
-    } else if (!optionsDone && (arg == "--help" || arg == "-h")) {
-      out << kRenderUsage;
-      return kExitOk;
-    } else if (!optionsDone && kSwitches.count(arg)) {
-      options.*kSwitchOrder[static_cast<std::size_t>(kSwitches.at(arg) - 1)] = true;
-    } else if (!optionsDone && arg == "--all") {
-      options = ConversionSwitches::All();
-    } else if (!optionsDone && (arg == "--view" || arg.starts_with("--view="))) {
-      std::string value;
-      if (arg == "--view") {
-        if (i + 1 >= args.size()) return RenderUsage(err, "option --view needs current, written or both");
-        value = args[++i];
-      } else {
-        value = arg.substr(7);
-      }
-      if (!kViews.count(value)) return RenderUsage(err, "option --view needs current, written or both, not " + value);
-      view = kViews.at(value);
-    } else if (!optionsDone && arg == "--no-cells") {
-      cells = false;
-    } else if (!optionsDone && (arg == "-o" || arg == "--output")) {
-      if (i + 1 >= args.size()) return RenderUsage(err, "option " + arg + " needs a file");
-      output = args[++i];
-    } else if (!optionsDone && arg.starts_with("--output=")) {
-      output = arg.substr(9);
-    } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
-      return RenderUsage(err, "unknown option " + arg);
-    } else {
-      inputs.emplace_back(arg);
-    }
+  for (const ParsedOption& o : parsed.Options) {
+    if (const std::optional<std::size_t> index = SwitchIndexOf(o.Id)) options.*kSwitchOrder[*index] = true;
+    else if (o.Id == kAllOption) options = ConversionSwitches::All();
+    else if (o.Id == kViewOption)
+      view = o.Value == "current" ? View::Current : o.Value == "written" ? View::Written : View::Both;
+    else if (o.Id == kNoCellsOption) cells = false;
+    else if (o.Id == kOutputOption) output = o.Value;
   }
-  if (inputs.size() != 1) return RenderUsage(err, inputs.empty() ? "no file given" : "render takes one file");
-  if (!output || output->empty()) return RenderUsage(err, "no picture given (-o OUT.svg)");
+  const std::vector<fs::path> inputs(parsed.Operands.begin(), parsed.Operands.end());
+  if (inputs.size() != 1) return io.Usage(inputs.empty() ? "no file given" : "render takes one file");
+  if (!output || output->empty()) return io.Usage("no picture given (-o OUT.svg)");
   if (!EndsWithSvg(*output))
-    return RenderUsage(err, "the picture " + ShownName(output->string()) + " must end in .svg");
+    return io.Usage("the picture " + ShownName(output->string()) + " must end in .svg");
   const fs::path& input = inputs[0];
   std::error_code ec;
   if (fs::equivalent(input, *output, ec))
-    return RenderUsage(err, "the picture " + ShownName(output->string()) + " is the drawing itself");
+    return io.Usage("the picture " + ShownName(output->string()) + " is the drawing itself");
 
   ReadFailure failure;
   if (IsJwwFile(input)) {

@@ -1,18 +1,19 @@
 #include "jww/jwwbody.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
+#include <exception>
+#include <future>
 #include <iterator>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <span>
 #include <string_view>
-#include <thread>
+#include <utility>
 
 #include "jww/jwwentities.h"
 #include "platform/memory.h"
+#include "platform/workerpool.h"
 
 namespace plm {
 namespace {
@@ -379,30 +380,24 @@ void ClearPiece(StreamPiece& piece, uint32_t n) {
 }
 
 // The writing half of a streamed body. Its steps are taken in the order they are
-// handed over, either at once on the calling thread or, for a large body, on a
-// thread of its own while the caller reads on; the pieces go round a few buffers,
+// handed over, either at once on the calling thread or, for a large body, by a
+// worker of its own while the caller reads on; the pieces go round a few buffers,
 // so memory stays a few pieces however large the body is. Only the writing side
 // touches the sink, the writer's class state and `fix`'s results until Close.
 class BodyWriterLine {
  public:
   BodyWriterLine(ListWriter& w, const PieceFix& fix, bool threaded) : w_(w), fix_(fix) {
-    if (!threaded) return;
-    for (size_t i = 0; i < kPieces; ++i) free_.push_back(i);
-    thread_ = std::thread([this] { Loop(); });
+    if (threaded) writer_.emplace(1);
   }
-  ~BodyWriterLine() { Close(); }
   BodyWriterLine(const BodyWriterLine&) = delete;
   BodyWriterLine& operator=(const BodyWriterLine&) = delete;
 
-  // A piece to read into, emptied and with n order entries; waits for one to be free.
+  // A piece to read into, emptied and with n order entries; waits until the writing
+  // side is done with it.
   StreamPiece& FreePiece(uint32_t n) {
-    size_t slot = 0;
-    if (thread_.joinable()) {
-      std::unique_lock lock(mutex_);
-      changed_.wait(lock, [this] { return !free_.empty(); });
-      slot = free_.back();
-      free_.pop_back();
-    }
+    const size_t slot = nextSlot_;
+    nextSlot_ = (nextSlot_ + 1) % kPieces;
+    if (written_[slot].valid()) written_[slot].get();
     ClearPiece(pieces_[slot], n);
     return pieces_[slot];
   }
@@ -422,20 +417,21 @@ class BodyWriterLine {
     Step step(Step::Piece);
     step.slot = static_cast<size_t>(&piece - pieces_);
     step.inBlockDef = inBlockDef;
-    Hand(std::move(step));
+    const size_t slot = step.slot;
+    written_[slot] = Hand(std::move(step));
   }
-  // Returns once every step handed over has been taken.
+  // Returns once every step handed over has been taken; throws what a step threw.
   void Close() {
-    if (!thread_.joinable()) return;
-    Hand(Step(Step::End));
-    thread_.join();
+    if (!writer_) return;
+    writer_->Wait();
+    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
   }
 
  private:
   static constexpr size_t kPieces = 6;
   struct Step {
-    enum Kind { Count, DefHead, Piece, End };
-    explicit Step(Kind k = End, uint32_t n = 0) : kind(k), count(n) {}
+    enum Kind { Count, DefHead, Piece };
+    explicit Step(Kind k, uint32_t n = 0) : kind(k), count(n) {}
     Kind kind;
     uint32_t count;
     BlockDefinition head;  // its head fields only
@@ -443,16 +439,20 @@ class BodyWriterLine {
     bool inBlockDef = false;
   };
 
-  void Hand(Step step) {
-    if (!thread_.joinable()) {
+  // Taken at once without a worker; otherwise the future is settled once it is taken.
+  std::future<void> Hand(Step step) {
+    if (!writer_) {
       Take(step);
-      return;
+      return {};
     }
-    {
-      std::lock_guard lock(mutex_);
-      steps_.push_back(std::move(step));
-    }
-    changed_.notify_all();
+    return writer_->Submit([this, step = std::move(step)](int) {
+      if (failure_) return;  // the steps after a failed one are not taken
+      try {
+        Take(step);
+      } catch (...) {
+        failure_ = std::current_exception();
+      }
+    });
   }
 
   void Take(const Step& step) {
@@ -467,40 +467,17 @@ class BodyWriterLine {
         fix_(pieces_[step.slot].Lists, step.inBlockDef);
         if (w_.out.Ok()) w_.Piece(pieces_[step.slot]);
         break;
-      case Step::End:
-        break;
-    }
-  }
-
-  void Loop() {
-    for (;;) {
-      Step step;
-      {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return !steps_.empty(); });
-        step = std::move(steps_.front());
-        steps_.pop_front();
-      }
-      if (step.kind == Step::End) return;
-      Take(step);
-      if (step.kind == Step::Piece) {
-        {
-          std::lock_guard lock(mutex_);
-          free_.push_back(step.slot);
-        }
-        changed_.notify_all();
-      }
     }
   }
 
   ListWriter& w_;
   const PieceFix& fix_;
   StreamPiece pieces_[kPieces];
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<Step> steps_;
-  std::vector<size_t> free_;
-  std::thread thread_;
+  std::future<void> written_[kPieces];  // of each piece's last hand-over
+  size_t nextSlot_ = 0;
+  std::exception_ptr failure_;  // the first a step threw; touched by the writing side until Close
+  // Declared last: it goes first, so its running step never outlives what it uses.
+  std::optional<WorkerPool> writer_;
 };
 
 // A list of `count` entities, read a piece at a time and handed to the writing side.

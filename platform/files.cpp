@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include "platform/folder_descriptor.h"
+#include "platform/fsutil.h"
 #include "platform/hidden_names.h"
 
 #include <algorithm>
@@ -24,10 +25,6 @@ void Say(std::string* why, std::string text) {
 }
 
 std::string ErrText(int err) { return std::strerror(err); }
-
-std::filesystem::path FolderOfTarget(const std::filesystem::path& target) {
-  return target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-}
 
 int Fd(const Folder& folder) { return FolderDescriptor::Of(folder); }
 
@@ -236,9 +233,9 @@ std::optional<std::vector<uint8_t>> ReadWholeFileIf(const std::filesystem::path&
 bool AtomicFileWriter::Create(const std::filesystem::path& target, std::string* why, unsigned mode,
                               bool keepTargetMode, TemporaryKind kind) {
   Abort();
-  std::shared_ptr<Folder> folder = Folder::Open(FolderOfTarget(target));
+  std::shared_ptr<Folder> folder = Folder::Open(FolderOf(target));
   if (!folder) {
-    Say(why, "cannot create a file in " + FolderOfTarget(target).string() + ": " + ErrText(errno));
+    Say(why, "cannot create a file in " + FolderOf(target).string() + ": " + ErrText(errno));
     return false;
   }
   return Create(std::move(folder), target.filename().string(), why, mode, keepTargetMode, kind);
@@ -554,7 +551,7 @@ KeepOutcome KeepExistingAs(const Folder& folder, const std::string& name, const 
 KeepOutcome KeepExistingAs(const std::filesystem::path& file, const std::filesystem::path& keepAs,
                            std::string* why) {
   std::string error;
-  const std::shared_ptr<Folder> folder = Folder::Open(FolderOfTarget(keepAs), &error);
+  const std::shared_ptr<Folder> folder = Folder::Open(FolderOf(keepAs), &error);
   if (!folder) {
     Say(why, error);
     return KeepOutcome::Failed;

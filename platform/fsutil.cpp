@@ -15,6 +15,10 @@ bool IsSameFolder(const std::filesystem::path& a, const std::filesystem::path& b
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+std::filesystem::path FolderOf(const std::filesystem::path& file) {
+  return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+}
+
 bool IsExistingFolder(const std::filesystem::path& p) {
   struct stat st {};
   return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

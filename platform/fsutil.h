@@ -13,6 +13,9 @@ namespace plm {
 bool IsSameFolder(const std::filesystem::path& a, const std::filesystem::path& b);
 
 bool IsExistingFolder(const std::filesystem::path& p);
+
+// The folder a file is in: its parent, or "." for a bare name.
+std::filesystem::path FolderOf(const std::filesystem::path& file);
 bool IsExistingFile(const std::filesystem::path& p);
 
 // Deletes a file, ignoring every error (the design ignores such failures).

@@ -1,18 +1,18 @@
 #include "shell/batchrun.h"
 
 #include <algorithm>
-#include <condition_variable>
+#include <deque>
 #include <exception>
 #include <map>
 #include <memory>
-#include <mutex>
+#include <future>
 #include <optional>
 #include <set>
-#include <thread>
 #include <vector>
 
 #include "platform/files.h"
 #include "platform/fsutil.h"
+#include "platform/workerpool.h"
 
 namespace plm {
 namespace {
@@ -215,84 +215,34 @@ struct WorkerStates {
 
 void RunOnWorkers(ShellState& state, const RowOrderedRun& run, int count) {
   WorkerStates workers(state, count);
-  struct Slot {
-    bool ready = false;
+  struct Prepared {
     BatchRowWork work;
     std::optional<std::string> status;
-    std::exception_ptr error;
   };
-  // Row r lives in slot r % size; a worker starts row r only once row r - kAhead
-  // has been collected, so no slot is taken twice.
-  std::vector<Slot> slots(kAhead + 1);
-  std::mutex m;
-  std::condition_variable ready, room;
-  size_t next = 0, limit = kAhead;
-  bool stop = false;
-
-  auto work = [&](int k) {
-    for (;;) {
-      size_t row;
-      {
-        std::unique_lock lock(m);
-        room.wait(lock, [&] { return stop || next >= run.Rows || next < limit; });
-        if (stop || next >= run.Rows) return;
-        row = next++;
-      }
-      Slot& slot = slots[row % slots.size()];
-      try {
-        slot.work = run.Prepare(row, k, *workers.States[static_cast<size_t>(k)],
-                                [&slot](const std::string& text) { slot.status = text; });
-      } catch (...) {
-        slot.error = std::current_exception();
-      }
-      {
-        std::lock_guard lock(m);
-        slot.ready = true;
-      }
-      ready.notify_one();
-    }
+  WorkerPool pool(count);  // before anything its jobs use goes away, it stops them
+  std::deque<std::future<Prepared>> pending;  // of the rows from the next collected on
+  // A row is started only once the row kAhead before it has been collected.
+  auto start = [&](size_t row) {
+    pending.push_back(pool.Submit([&run, &workers, row](int k) {
+      Prepared prepared;
+      prepared.work = run.Prepare(row, k, *workers.States[static_cast<size_t>(k)],
+                                  [&prepared](const std::string& text) { prepared.status = text; });
+      return prepared;
+    }));
   };
-  std::vector<std::thread> threads;
-  auto stopAll = [&] {
-    {
-      std::lock_guard lock(m);
-      stop = true;
-    }
-    room.notify_all();
-    for (std::thread& t : threads) t.join();
-    threads.clear();
-  };
+  for (size_t row = 0; row < std::min(kAhead, run.Rows); ++row) start(row);
 
   GroupCommitter committer(run);
-  try {
-    for (int k = 0; k < count; ++k) threads.emplace_back(work, k);
-    for (size_t row = 0; row < run.Rows; ++row) {
-      if (run.Starting) run.Starting(row);
-      Slot& slot = slots[row % slots.size()];
-      {
-        std::unique_lock lock(m);
-        ready.wait(lock, [&] { return slot.ready; });
-      }
-      if (slot.error) std::rethrow_exception(slot.error);
-      if (slot.status && state.Status) state.Status(*slot.status);
-      BatchRowWork done = std::move(slot.work);
-      slot.work = {};
-      slot.status.reset();
-      {
-        std::lock_guard lock(m);
-        slot.ready = false;
-        limit = row + 1 + kAhead;
-      }
-      room.notify_all();
-      committer.Add(row, std::move(done));
-      if (committer.Full()) committer.Commit();
-    }
-    committer.Finish();
-  } catch (...) {
-    stopAll();
-    throw;
+  for (size_t row = 0; row < run.Rows; ++row) {
+    if (run.Starting) run.Starting(row);
+    Prepared prepared = pending.front().get();  // what the row's preparation threw, it throws
+    pending.pop_front();
+    if (prepared.status && state.Status) state.Status(*prepared.status);
+    if (row + kAhead < run.Rows) start(row + kAhead);
+    committer.Add(row, std::move(prepared.work));
+    if (committer.Full()) committer.Commit();
   }
-  stopAll();
+  committer.Finish();
 }
 
 }  // namespace

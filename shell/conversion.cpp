@@ -139,7 +139,7 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
                                      const std::string& outputPath, ConvertMode mode, const ConvertHooks& hooks,
                                      std::optional<std::span<const uint8_t>> inputBytes) {
   const std::filesystem::path out(outputPath);
-  OutputTarget target{Folder::Open(out.has_parent_path() ? out.parent_path() : std::filesystem::path(".")),
+  OutputTarget target{Folder::Open(FolderOf(out)),
                       out.filename().string(), nullptr};
   const int openError = errno;
   if (target.Where || mode == ConvertMode::DryRun)

@@ -371,7 +371,8 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
   canvas_->setToolTip(QStringLiteral("ホイールで拡大・縮小、ドラッグで移動、ダブルクリックで全体表示"));
   layout->addWidget(canvas_, 1);
 
-  worker_ = std::thread([this] { WorkerLoop(); });
+  cached_ = std::make_unique<PreviewDocument>();
+  loader_.emplace(1);
   ShowReason(previewtexts::kNoSelection);
 }
 
@@ -381,8 +382,7 @@ PreviewPane::~PreviewPane() {
     stopping_ = true;
     pending_.reset();
   }
-  wake_.notify_all();
-  if (worker_.joinable()) worker_.join();
+  loader_.reset();  // waits for a load under way, which then delivers nothing
 }
 
 void PreviewPane::ShowFile(const std::string& path) {
@@ -421,43 +421,40 @@ void PreviewPane::Request(bool reload) {
     if (pending_ && pending_->Reload && pending_->Path == job.Path) job.Reload = true;
     pending_ = std::move(job);
   }
-  wake_.notify_one();
+  loader_->Submit([this](int) { LoadPending(); });
 }
 
-void PreviewPane::WorkerLoop() {
-  PreviewDocument cached;
-  for (;;) {
-    Job job;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [this] { return stopping_ || pending_.has_value(); });
-      if (stopping_) return;
-      job = std::move(*pending_);
-      pending_.reset();
-    }
-    const uint64_t generation = job.Generation;
-    const std::function<bool()> obsolete = [this, generation] { return stopping_ || latest_ != generation; };
-    auto result = std::make_shared<PreviewResult>();
-    // Nothing may escape this thread: an error (memory running out on a huge drawing)
-    // shows as the reason instead of ending the program.
-    try {
-      bool ready = !job.Reload && cached.Path == job.Path && (cached.Jww || cached.Jws);
-      if (!ready) {
-        cached = PreviewDocument{};
-        ready = LoadPreviewDocument(job.Path, cached, result->Reason);
-        if (!ready) cached = PreviewDocument{};
-      }
-      if (obsolete()) continue;
-      if (ready) *result = BuildPreview(cached, job.Options, obsolete);
-    } catch (const std::exception& e) {
-      cached = PreviewDocument{};
-      *result = PreviewResult{};
-      result->Reason = std::string(previewtexts::kCannotRead) + e.what();
-    }
-    if (obsolete()) continue;
-    QMetaObject::invokeMethod(
-        this, [this, generation, result] { Deliver(generation, result); }, Qt::QueuedConnection);
+void PreviewPane::LoadPending() {
+  Job job;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_ || !pending_) return;  // taken by an earlier load
+    job = std::move(*pending_);
+    pending_.reset();
   }
+  PreviewDocument& cached = *cached_;
+  const uint64_t generation = job.Generation;
+  const std::function<bool()> obsolete = [this, generation] { return stopping_ || latest_ != generation; };
+  auto result = std::make_shared<PreviewResult>();
+  // Nothing may escape this load: an error (memory running out on a huge drawing)
+  // shows as the reason instead of ending the program.
+  try {
+    bool ready = !job.Reload && cached.Path == job.Path && (cached.Jww || cached.Jws);
+    if (!ready) {
+      cached = PreviewDocument{};
+      ready = LoadPreviewDocument(job.Path, cached, result->Reason);
+      if (!ready) cached = PreviewDocument{};
+    }
+    if (obsolete()) return;
+    if (ready) *result = BuildPreview(cached, job.Options, obsolete);
+  } catch (const std::exception& e) {
+    cached = PreviewDocument{};
+    *result = PreviewResult{};
+    result->Reason = std::string(previewtexts::kCannotRead) + e.what();
+  }
+  if (obsolete()) return;
+  QMetaObject::invokeMethod(
+      this, [this, generation, result] { Deliver(generation, result); }, Qt::QueuedConnection);
 }
 
 void PreviewPane::Deliver(uint64_t generation, std::shared_ptr<const PreviewResult> result) {

@@ -9,15 +9,14 @@
 // obsolete result is dropped.
 #include <QWidget>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "jww/spacingrule.h"
+#include "platform/workerpool.h"
 #include "render/viewport.h"
 
 class QLabel;
@@ -27,6 +26,7 @@ class QToolButton;
 namespace plm {
 
 struct DisplayList;
+struct PreviewDocument;
 struct PreviewResult;
 class PreviewCanvas;
 
@@ -69,7 +69,8 @@ class PreviewPane : public QWidget {
   void Request(bool reload);
   void Deliver(uint64_t generation, std::shared_ptr<const PreviewResult> result);
   void Show(std::shared_ptr<const PreviewResult> result, const QString& reason);
-  void WorkerLoop();
+  // Loads the request pending, if there is one; runs on the loader.
+  void LoadPending();
 
   PreviewCanvas* canvas_ = nullptr;
   QLabel* count_ = nullptr;
@@ -83,10 +84,10 @@ class PreviewPane : public QWidget {
   std::atomic<uint64_t> latest_{0};
 
   std::mutex mutex_;
-  std::condition_variable wake_;
   std::optional<Job> pending_;
   std::atomic<bool> stopping_{false};
-  std::thread worker_;
+  std::unique_ptr<PreviewDocument> cached_;  // the last document loaded; the loader's alone
+  std::optional<WorkerPool> loader_;         // one worker: requests load one at a time
 };
 
 }  // namespace plm
