@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/native_handle.h"
+
 namespace plm {
 
 // Which file or folder a name stands for, however it is spelled: two names with the
@@ -60,11 +62,11 @@ class Folder {
   bool AllowsLinks() const;
 
  private:
-  Folder(int descriptor, std::filesystem::path path);
+  Folder(NativeHandle handle, std::filesystem::path path);
   void ProbeLinks() const;
-  friend struct FolderDescriptor;
+  friend struct NativeHandleAccess;
 
-  int fd_ = -1;
+  NativeHandle handle_;
   std::filesystem::path path_;
   FileIdentity id_;
   size_t nameLimit_ = 255;
@@ -100,7 +102,7 @@ class FolderLock {
   void Release();
 
  private:
-  std::vector<int> held_;
+  std::vector<NativeHandle> held_;
 };
 
 // A private folder for one run's temporary files (the bound images of drawings being
@@ -123,7 +125,7 @@ class RunFolder {
   static void Sweep(const std::string& prefix, const std::filesystem::path& base = {});
 
  private:
-  int fd_ = -1;
+  NativeHandle handle_;
   std::filesystem::path path_;
 };
 
