@@ -9,6 +9,7 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/plmconv_commands.h"
@@ -160,7 +161,7 @@ bool CollectFolder(const fs::path& top, size_t topNode, const ConvertArgs& a, co
 // Marks each input that is the same file as an earlier one (named twice, or through
 // a link), and each whose output name an earlier input already has.
 void MarkRepeats(std::vector<BatchInput>& files, SaveFolderSession* session) {
-  std::map<FileIdentity, size_t> byIdentity;
+  std::unordered_map<FileIdentity, size_t> byIdentity;
   std::map<std::pair<size_t, std::string>, size_t> byOutput;
   for (size_t i = 0; i < files.size(); ++i) {
     BatchInput& f = files[i];

@@ -263,12 +263,12 @@ class FileSystemFlush {
   bool Open(const std::filesystem::path& folder, std::string* why = nullptr);
   bool Open(const Folder& folder, std::string* why = nullptr);
   bool Sync(std::string* why = nullptr);
-  // Identifies the file system (the device number), after a successful Open.
-  uint64_t Device() const { return device_; }
+  // The file system it flushes, after a successful Open.
+  VolumeIdentity Volume() const { return volume_; }
 
  private:
   NativeHandle folder_;
-  uint64_t device_ = 0;
+  VolumeIdentity volume_;
 };
 
 // Flushes one file's data to disk (fsync); false with `why` when it fails.

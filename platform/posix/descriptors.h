@@ -18,6 +18,22 @@ struct NativeHandleAccess {
     return handle;
   }
   static const NativeHandle& Of(const Folder& folder) { return folder.handle_; }
+  static FileIdentity Identity(dev_t volume, ino_t index) {
+    FileIdentity id;
+    id.volume_ = static_cast<uint64_t>(volume);
+    id.index_ = static_cast<uint64_t>(index);
+    return id;
+  }
+  static VolumeIdentity Volume(dev_t volume) {
+    VolumeIdentity v;
+    v.volume_ = static_cast<uint64_t>(volume);
+    return v;
+  }
+  static VolumeIdentity VolumeOf(const FileIdentity& id) {
+    VolumeIdentity v;
+    v.volume_ = id.volume_;
+    return v;
+  }
 };
 
 // The descriptor a handle holds, -1 when none.

@@ -52,7 +52,7 @@ bool FileSystemFlush::Open(const std::filesystem::path& folder, std::string* why
     folder_ = {};
     return false;
   }
-  device_ = static_cast<uint64_t>(st.st_dev);
+  volume_ = NativeHandleAccess::Volume(st.st_dev);
   return true;
 }
 
@@ -64,7 +64,7 @@ bool FileSystemFlush::Open(const Folder& folder, std::string* why) {
     Say(why, "cannot be opened: " + ErrText(errno));
     return false;
   }
-  device_ = folder.Identity().Volume;
+  volume_ = NativeHandleAccess::VolumeOf(folder.Identity());
   return true;
 }
 

@@ -10,6 +10,7 @@
 
 #include "platform/files.h"
 #include "platform/fsutil.h"
+#include "platform/linux/linux_calls.h"
 #include "platform/posix/descriptors.h"
 #include "platform/posix/hidden_names.h"
 
@@ -17,7 +18,7 @@ namespace plm {
 namespace {
 
 FileIdentity IdentityOfStat(const struct stat& st) {
-  return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+  return NativeHandleAccess::Identity(st.st_dev, st.st_ino);
 }
 
 bool IsPlainName(const std::string& name) {
@@ -123,6 +124,16 @@ void Folder::ProbeLinks() const {
 bool Folder::AllowsLinks() const {
   if (links_ < 0) ProbeLinks();
   return links_ == 1;
+}
+
+// An unnamed file is named by a link, so a folder without links gets none, nor a
+// system that can name one neither by its descriptor nor through /proc.
+FolderCapabilities Folder::Capabilities() const {
+  FolderCapabilities can;
+  can.Links = AllowsLinks();
+  can.UnnamedTemporaries = can.Links && CanNameUnnamed();
+  can.WholeVolumeFlush = true;  // syncfs
+  return can;
 }
 
 // ---------------------------------------------------------------------------

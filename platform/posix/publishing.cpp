@@ -63,7 +63,7 @@ std::optional<FileIdentity> FinishedTemporary::Identity() const {
   if (!published_ || !folder_) return std::nullopt;
   struct stat st {};
   if (unnamed_.Valid() && ::fstat(Fd(unnamed_), &st) == 0)
-    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    return NativeHandleAccess::Identity(st.st_dev, st.st_ino);
   return folder_->IdentityOf(target_);
 }
 

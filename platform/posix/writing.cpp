@@ -37,10 +37,8 @@ int UnnamedBudget() {
 
 }  // namespace
 
-// An unnamed file is named by a link, so a folder without links gets none, nor a
-// system that can name one neither by its descriptor nor through /proc.
 int CreateUnnamedIn(const Folder& folder, unsigned mode) {
-  if (!CanNameUnnamed() || !folder.AllowsLinks()) return -1;
+  if (!folder.Capabilities().UnnamedTemporaries) return -1;
   if (gUnnamedHeld.fetch_add(1) >= UnnamedBudget()) {
     gUnnamedHeld.fetch_sub(1);
     return -1;
