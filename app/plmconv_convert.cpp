@@ -9,6 +9,7 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/plmconv_commands.h"
@@ -17,6 +18,7 @@
 #include "app/plmconv_report.h"
 #include "platform/files.h"
 #include "platform/fsutil.h"
+#include "platform/paths.h"
 #include "shell/batchrun.h"
 #include "shell/conversion.h"
 #include "shell/filelist.h"
@@ -118,18 +120,18 @@ bool CollectFolder(const fs::path& top, size_t topNode, const ConvertArgs& a, co
     std::string Path;
     size_t Node;
   };
-  std::vector<Pending> pending{{top.string(), topNode}};
+  std::vector<Pending> pending{{Utf8FromPath(top), topNode}};
   bool ok = true;
   while (!pending.empty()) {
     const Pending folder = std::move(pending.back());
     pending.pop_back();
     std::vector<FolderEntry> entries;
     std::string why;
-    if (!ForEachFolderEntry(folder.Path, [&](const FolderEntry& e) {
+    if (!ForEachFolderEntry(PathFromUtf8(folder.Path), [&](const FolderEntry& e) {
           if (!e.Name.starts_with(".")) entries.push_back(e);
           return true;
         }, &why)) {
-      out << Shown(fs::path(folder.Path)) << ": failed (the folder cannot be read: " << why << ")\n";
+      out << Shown(PathFromUtf8(folder.Path)) << ": failed (the folder cannot be read: " << why << ")\n";
       ok = false;
       continue;
     }
@@ -139,13 +141,13 @@ bool CollectFolder(const fs::path& top, size_t topNode, const ConvertArgs& a, co
     for (const FolderEntry& e : entries) {
       const std::string path = prefix + e.Name;
       if (e.IsFolder) {
-        if (a.recursive && IdentityOf(path) != std::optional(save)) {
+        if (a.recursive && IdentityOf(PathFromUtf8(path)) != std::optional(save)) {
           nodes.push_back({folder.Node, e.Name});
           subFolders.push_back({path, nodes.size() - 1});
         }
-      } else if (e.IsLink && IsExistingFolder(path)) {
+      } else if (e.IsLink && IsExistingFolder(PathFromUtf8(path))) {
         continue;  // links to folders are never entered
-      } else if (IsDrawingExtension(path)) {
+      } else if (IsDrawingExtension(PathFromUtf8(path))) {
         files.push_back({path, folder.Node, true, {}, {}});
       }
     }
@@ -157,7 +159,7 @@ bool CollectFolder(const fs::path& top, size_t topNode, const ConvertArgs& a, co
 // Marks each input that is the same file as an earlier one (named twice, or through
 // a link), and each whose output name an earlier input already has.
 void MarkRepeats(std::vector<BatchInput>& files, SaveFolderSession* session) {
-  std::map<FileIdentity, size_t> byIdentity;
+  std::unordered_map<FileIdentity, size_t> byIdentity;
   std::map<std::pair<size_t, std::string>, size_t> byOutput;
   for (size_t i = 0; i < files.size(); ++i) {
     BatchInput& f = files[i];

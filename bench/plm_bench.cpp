@@ -8,15 +8,14 @@
 #include <cerrno>
 #include <cstdlib>
 #include <deque>
-#include <fcntl.h>
 #include <filesystem>
 #include <random>
 #include <sstream>
-#include <unistd.h>
 
 #include "app/plmconv.h"
 #include "jww/jwwdocument.h"
 #include "jww/spacingrule.h"
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/fsutil.h"
 #include "shell/filelist.h"
@@ -29,8 +28,8 @@ namespace fs = std::filesystem;
 using namespace plm;
 
 fs::path DataFolder() {
-  const char* env = std::getenv("PLM_BENCH_DATA");
-  return env && *env ? fs::path(env) : fs::path("bench-data");
+  const std::optional<std::string> env = EnvironmentValue("PLM_BENCH_DATA");
+  return env && !env->empty() ? fs::path(*env) : fs::path("bench-data");
 }
 
 fs::path OutFolder() {

@@ -8,9 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <random>
-#include <unistd.h>
 
 namespace plm::bench {
 namespace {

@@ -24,8 +24,8 @@ bool ByteSink::CreateFile(std::shared_ptr<Folder> folder, const std::string& nam
   used_ = 0;
   flushed_ = 0;
   std::string why;
-  const bool created = folder ? file_.Create(std::move(folder), name, &why, 0666, false, kind)
-                             : file_.Create(std::filesystem::path(name), &why, 0666, false, kind);
+  const bool created = folder ? file_.Create(std::move(folder), name, &why, NewFilePermissions::Default, kind)
+                             : file_.Create(std::filesystem::path(name), &why, NewFilePermissions::Default, kind);
   if (!created) Fail(why);
   return !failed_;
 }

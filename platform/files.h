@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/folders.h"
+#include "platform/native_handle.h"
 
 namespace plm {
 
@@ -33,11 +34,11 @@ class InputFile {
   int64_t Read(void* dst, size_t n, std::string* why = nullptr);
   // The size the file had when it was opened.
   uint64_t Size() const { return size_; }
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return file_.Valid(); }
   void Close();
 
  private:
-  int fd_ = -1;
+  NativeHandle file_;
   uint64_t size_ = 0;
 };
 
@@ -67,10 +68,10 @@ class FinishedTemporary {
  public:
   FinishedTemporary() = default;
   // A temporary under the hidden name `hidden` in `folder`, or (with `hidden` empty)
-  // an unnamed one held by its open descriptor, which this takes over.
-  FinishedTemporary(std::shared_ptr<Folder> folder, std::string target, std::string hidden, int descriptor,
+  // an unnamed one held by its open handle, which this takes over.
+  FinishedTemporary(std::shared_ptr<Folder> folder, std::string target, std::string hidden, NativeHandle unnamed,
                     uint64_t bytes)
-      : fd_(descriptor), folder_(std::move(folder)), target_(std::move(target)), hidden_(std::move(hidden)),
+      : unnamed_(unnamed), folder_(std::move(folder)), target_(std::move(target)), hidden_(std::move(hidden)),
         bytes_(bytes) {}
   ~FinishedTemporary() { Discard(); }
   FinishedTemporary(FinishedTemporary&& o) noexcept { *this = std::move(o); }
@@ -78,7 +79,7 @@ class FinishedTemporary {
   FinishedTemporary(const FinishedTemporary&) = delete;
   FinishedTemporary& operator=(const FinishedTemporary&) = delete;
 
-  bool Pending() const { return !published_ && (!hidden_.empty() || fd_ >= 0); }
+  bool Pending() const { return !published_ && (!hidden_.empty() || unnamed_.Valid()); }
   // The hidden name's path; empty for an unnamed temporary.
   std::filesystem::path Path() const;
   std::filesystem::path Target() const;
@@ -102,7 +103,7 @@ class FinishedTemporary {
   void Discard();
 
  private:
-  int fd_ = -1;  // an unnamed temporary, until Discard (kept open after its Publish for FlushName)
+  NativeHandle unnamed_;  // an unnamed temporary, until Discard (kept open after its Publish for FlushName)
   bool published_ = false;
   std::shared_ptr<Folder> folder_;
   std::string target_, hidden_;
@@ -120,6 +121,15 @@ enum class TemporaryKind {
   Unnamed,
 };
 
+// The permissions an AtomicFileWriter gives its file.
+enum class NewFilePermissions {
+  // What the system gives any new file of the user's.
+  Default,
+  // Exactly those of the file now under the target's name; when there is none, read
+  // and write for the owner and read for everyone else.
+  OfTarget,
+};
+
 // Writes a file so that its name only ever holds a complete file: the bytes go to a
 // temporary beside the target, are flushed to disk, and only then does the
 // temporary take the target's name. A writer dropped before its commit, or whose
@@ -131,14 +141,12 @@ class AtomicFileWriter {
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
-  // `mode` is the permission of the new file before the umask. With
-  // `keepTargetMode` the file gets exactly an existing target's permissions, or
-  // exactly `mode` when there is none. The target's folder is opened from its path.
-  bool Create(const std::filesystem::path& target, std::string* why = nullptr, unsigned mode = 0666,
-              bool keepTargetMode = false, TemporaryKind kind = TemporaryKind::Hidden);
+  // The target's folder is opened from its path.
+  bool Create(const std::filesystem::path& target, std::string* why = nullptr,
+              NewFilePermissions permissions = NewFilePermissions::Default, TemporaryKind kind = TemporaryKind::Hidden);
   // The same for the file `name` in an open folder.
   bool Create(std::shared_ptr<Folder> folder, const std::string& name, std::string* why = nullptr,
-              unsigned mode = 0666, bool keepTargetMode = false, TemporaryKind kind = TemporaryKind::Hidden);
+              NewFilePermissions permissions = NewFilePermissions::Default, TemporaryKind kind = TemporaryKind::Hidden);
   bool Write(const void* data, size_t n, std::string* why = nullptr);
 
   // Flush, sync, close and rename. False (with `why`) on any failure; the
@@ -155,7 +163,7 @@ class AtomicFileWriter {
   std::filesystem::path Target() const { return folder_ ? folder_->PathOf(name_) : std::filesystem::path(); }
 
  private:
-  int fd_ = -1;
+  NativeHandle file_;
   bool unnamed_ = false;
   uint64_t written_ = 0;
   uint64_t writebackStart_ = 0;
@@ -194,7 +202,7 @@ class PlainFileWriter {
   bool Close(std::string* why = nullptr);
 
  private:
-  int fd_ = -1;
+  NativeHandle file_;
   bool failed_ = false;
 };
 
@@ -255,12 +263,12 @@ class FileSystemFlush {
   bool Open(const std::filesystem::path& folder, std::string* why = nullptr);
   bool Open(const Folder& folder, std::string* why = nullptr);
   bool Sync(std::string* why = nullptr);
-  // Identifies the file system (the device number), after a successful Open.
-  uint64_t Device() const { return device_; }
+  // The file system it flushes, after a successful Open.
+  VolumeIdentity Volume() const { return volume_; }
 
  private:
-  int fd_ = -1;
-  uint64_t device_ = 0;
+  NativeHandle folder_;
+  VolumeIdentity volume_;
 };
 
 // Flushes one file's data to disk (fsync); false with `why` when it fails.

@@ -1,14 +1,7 @@
 #include "platform/filesearch.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <ctime>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <vector>
-
-#include "platform/fsutil.h"
 
 namespace plm {
 namespace {
@@ -111,59 +104,6 @@ bool MatchesSearchPattern(std::string_view name, std::string_view pattern) {
   for (size_t i = 0; i < n.size(); ++i)
     if (n[i] == '.') lastDot = i;
   return MatchFrom(Translate(pattern), 0, n, 0, lastDot);
-}
-
-FileSearch::~FileSearch() { Close(); }
-
-bool FileSearch::Open(const std::string& folder, std::string pattern) {
-  Close();
-  error_.clear();
-  pattern_ = std::move(pattern);
-  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-  if (dir == nullptr) {
-    error_ = ErrnoText(errno);
-    return false;
-  }
-  dir_ = dir;
-  dirFd_ = ::dirfd(dir);
-  return true;
-}
-
-bool FileSearch::Next(FoundFile& file) {
-  if (dir_ == nullptr) return false;
-  for (;;) {
-    errno = 0;
-    const dirent* entry = ::readdir(static_cast<DIR*>(dir_));
-    if (entry == nullptr) {
-      if (errno != 0) error_ = ErrnoText(errno);
-      return false;
-    }
-    const std::string_view name(entry->d_name);
-    if (name.empty() || name[0] == '.') continue;  // hidden, "." and ".."
-    if (!MatchesSearchPattern(name, pattern_)) continue;
-    struct stat st {};
-    if (::fstatat(dirFd_, entry->d_name, &st, 0) != 0) continue;  // vanished or a dangling link
-    if (!S_ISREG(st.st_mode)) continue;
-    file.Name.assign(name);
-    file.Size = static_cast<uint64_t>(st.st_size);
-    file.Archive = false;
-    file.ReadOnly = (st.st_mode & S_IWUSR) == 0;
-    const std::time_t t = st.st_mtim.tv_sec;
-    std::tm local {};
-    if (::localtime_r(&t, &local) != nullptr) {
-      file.LastWrite = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                        local.tm_sec};
-    } else {
-      file.LastWrite = {};
-    }
-    return true;
-  }
-}
-
-void FileSearch::Close() {
-  if (dir_ != nullptr) ::closedir(static_cast<DIR*>(dir_));
-  dir_ = nullptr;
-  dirFd_ = -1;
 }
 
 }  // namespace plm

@@ -2,6 +2,7 @@
 // Enumeration of the files of one folder with a name pattern, as the file list needs
 // it: plain files only, in the order the file system returns them.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -35,7 +36,7 @@ bool MatchesSearchPattern(std::string_view name, std::string_view pattern);
 // files (pipes, devices, sockets, which a reader could block on) are left out.
 class FileSearch {
  public:
-  FileSearch() = default;
+  FileSearch();
   ~FileSearch();
   FileSearch(const FileSearch&) = delete;
   FileSearch& operator=(const FileSearch&) = delete;
@@ -48,8 +49,8 @@ class FileSearch {
   const std::string& Error() const { return error_; }
 
  private:
-  void* dir_ = nullptr;  // DIR*
-  int dirFd_ = -1;
+  struct Listing;  // the system's open listing of the folder
+  std::unique_ptr<Listing> listing_;
   std::string pattern_;
   std::string error_;
 };

@@ -12,15 +12,40 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/native_handle.h"
+
 namespace plm {
 
 // Which file or folder a name stands for, however it is spelled: two names with the
 // same identity are the same file (links, "..", letter case on a file system that
-// ignores it). An opaque value, only compared.
-struct FileIdentity {
-  uint64_t Volume = 0;
-  uint64_t Index = 0;
-  auto operator<=>(const FileIdentity&) const = default;
+// ignores it). An opaque value, only compared for equality and hashed.
+class FileIdentity {
+ public:
+  FileIdentity() = default;
+  bool operator==(const FileIdentity&) const = default;
+  size_t Hash() const { return static_cast<size_t>(index_ * 0x9E3779B97F4A7C15ull ^ volume_); }
+
+ private:
+  friend struct NativeHandleAccess;
+  uint64_t volume_ = 0, index_ = 0;
+};
+
+// Which volume (file system) a file or folder is on; only compared.
+class VolumeIdentity {
+ public:
+  VolumeIdentity() = default;
+  bool operator==(const VolumeIdentity&) const = default;
+
+ private:
+  friend struct NativeHandleAccess;
+  uint64_t volume_ = 0;
+};
+
+// What the file system of a folder allows, as the implementation answers it.
+struct FolderCapabilities {
+  bool Links = false;               // a file here can be given a second name (a hard link)
+  bool UnnamedTemporaries = false;  // a file can be made here with no name until it is published
+  bool WholeVolumeFlush = false;    // one flush can make everything written to the volume durable
 };
 
 // The identity of what `path` names, following links; nothing when it is not there.
@@ -58,13 +83,14 @@ class Folder {
   // Whether a file here can be given a second name (a hard link). Asked of the file
   // system once, by trying it on a temporary of its own.
   bool AllowsLinks() const;
+  FolderCapabilities Capabilities() const;
 
  private:
-  Folder(int descriptor, std::filesystem::path path);
+  Folder(NativeHandle handle, std::filesystem::path path);
   void ProbeLinks() const;
-  friend struct FolderDescriptor;
+  friend struct NativeHandleAccess;
 
-  int fd_ = -1;
+  NativeHandle handle_;
   std::filesystem::path path_;
   FileIdentity id_;
   size_t nameLimit_ = 255;
@@ -100,7 +126,7 @@ class FolderLock {
   void Release();
 
  private:
-  std::vector<int> held_;
+  std::vector<NativeHandle> held_;
 };
 
 // A private folder for one run's temporary files (the bound images of drawings being
@@ -123,7 +149,7 @@ class RunFolder {
   static void Sweep(const std::string& prefix, const std::filesystem::path& base = {});
 
  private:
-  int fd_ = -1;
+  NativeHandle handle_;
   std::filesystem::path path_;
 };
 
@@ -131,3 +157,8 @@ class RunFolder {
 std::filesystem::path TemporaryBase();
 
 }  // namespace plm
+
+template <>
+struct std::hash<plm::FileIdentity> {
+  size_t operator()(const plm::FileIdentity& id) const noexcept { return id.Hash(); }
+};

@@ -8,6 +8,7 @@
 #include <future>
 #include <optional>
 #include <set>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/files.h"
@@ -38,7 +39,7 @@ class FileSystems {
     auto opened = std::make_unique<FileSystemFlush>();
     if (opened->Open(folder)) {
       for (const auto& h : handles_)
-        if (h->Device() == opened->Device()) handle = h.get();
+        if (h->Volume() == opened->Volume()) handle = h.get();
       if (!handle) {
         handle = opened.get();
         handles_.push_back(std::move(opened));
@@ -49,7 +50,7 @@ class FileSystems {
   }
 
  private:
-  std::map<FileIdentity, FileSystemFlush*> byFolder_;
+  std::unordered_map<FileIdentity, FileSystemFlush*> byFolder_;
   std::vector<std::unique_ptr<FileSystemFlush>> handles_;
 };
 
@@ -120,7 +121,7 @@ class GroupCommitter {
 
     // The names of the group before: durable with the flush above, else by a flush
     // of their files (where the name needs it) and of their folders, each once.
-    std::map<FileIdentity, std::string> folders;  // folder -> "" when flushed, else why not
+    std::unordered_map<FileIdentity, std::string> folders;  // folder -> "" when flushed, else why not
     for (Entry& e : published_) {
       std::string fileWhy;
       if (e.result.Outcome == ConvertOutcome::Converted && !covered(e) &&

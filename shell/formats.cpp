@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "platform/fsutil.h"
+#include "platform/paths.h"
 #include "platform/textfilters.h"
 #include "shell/filelist.h"
 
@@ -95,24 +96,25 @@ constexpr DocumentHandler kJwsDocument{LoadJws,    LoadJwsFromBytes, JwsVersion,
 // --- memo readers of the file list
 
 std::string JwwMemo(ShellState& state, const std::string& path) {
-  if (!ReadJwwMemo(state.Jww, path)) return {};
+  if (!ReadJwwMemo(state.Jww, PathFromUtf8(path))) return {};
   return CleanMemoText(state.Jww.Header.Memo);
 }
 
 std::string JwcMemo(ShellState& state, const std::string& path) {
-  if (!ReadJwcMemo(state.Jwc, path)) return {};
+  if (!ReadJwcMemo(state.Jwc, PathFromUtf8(path))) return {};
   return CleanMemoText(state.Jwc.MemoPart1 + " " + state.Jwc.MemoPart2);
 }
 
 std::string JwkMemo(ShellState& state, const std::string& path) {
-  if (!ReadJwkMemo(state.Jwk, path)) return {};
+  if (!ReadJwkMemo(state.Jwk, PathFromUtf8(path))) return {};
   return CleanMemoText(state.Jwk.MemoPart1 + " " + state.Jwk.MemoPart2);
 }
 
 // A backup name does not tell the format: the JWC probe first, then the JWW one.
 std::string BackupMemo(ShellState& state, const std::string& path) {
-  if (IsJwcFile(path)) return JwcMemo(state, path);
-  if (IsJwwFile(path)) return JwwMemo(state, path);
+  const std::filesystem::path file = PathFromUtf8(path);
+  if (IsJwcFile(file)) return JwcMemo(state, path);
+  if (IsJwwFile(file)) return JwwMemo(state, path);
   return {};
 }
 

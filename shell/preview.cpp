@@ -7,6 +7,7 @@
 #include "jww/jwwdocument.h"
 #include "platform/cp932.h"
 #include "platform/fsutil.h"
+#include "platform/paths.h"
 #include "render/source.h"
 #include "render/svg.h"
 
@@ -32,7 +33,7 @@ std::string Brief(std::string reason) {
 
 // The batch converts only names ending in .JWW or .JWS (ASCII letters upper-cased).
 bool ConvertedByName(const std::string& path) {
-  const std::string name = fs::path(path).filename().string();
+  const std::string name = Utf8FromPath(PathFromUtf8(path).filename());
   const size_t dot = name.rfind('.');
   if (dot == std::string::npos) return false;
   std::string ext = name.substr(dot);
@@ -77,8 +78,9 @@ PreviewResult Build(const RenderSource& before, const Written& written, const st
 bool LoadPreviewDocument(const std::string& path, PreviewDocument& doc, std::string& reason) {
   doc = PreviewDocument{};
   doc.Path = path;
+  const std::filesystem::path file = PathFromUtf8(path);
   ReadFailure failure;
-  if (IsJwwFile(path)) {
+  if (IsJwwFile(file)) {
     // Bound images go to a private folder that is removed with everything in it.
     ScopedTempFolder imageFolder("plmtool-preview-");
     if (!imageFolder.Ok()) {
@@ -88,16 +90,16 @@ bool LoadPreviewDocument(const std::string& path, PreviewDocument& doc, std::str
     TempImages images;
     images.TempFolder = imageFolder.Path();
     auto jww = std::make_shared<JwwDocument>();
-    if (!LoadJwwFile(*jww, images, path, &failure)) {
+    if (!LoadJwwFile(*jww, images, file, &failure)) {
       reason = previewtexts::kCannotRead + Brief(failure.Reason);
       return false;
     }
     doc.Jww = std::move(jww);
     return true;
   }
-  if (IsJwsFile(path)) {
+  if (IsJwsFile(file)) {
     auto jws = std::make_shared<JwsDocument>();
-    if (!LoadJwsFile(*jws, path, &failure)) {
+    if (!LoadJwsFile(*jws, file, &failure)) {
       reason = previewtexts::kCannotRead + Brief(failure.Reason);
       return false;
     }
@@ -105,7 +107,7 @@ bool LoadPreviewDocument(const std::string& path, PreviewDocument& doc, std::str
     return true;
   }
   ByteCursor probe;
-  reason = probe.OpenFile(path) ? std::string(previewtexts::kNotADrawing)
+  reason = probe.OpenFile(file) ? std::string(previewtexts::kNotADrawing)
                                 : previewtexts::kCannotRead + Brief(probe.Failure().Reason);
   return false;
 }

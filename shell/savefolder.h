@@ -10,6 +10,7 @@
 #include <mutex>
 #include <set>
 #include <span>
+#include <unordered_set>
 #include <string>
 
 #include "platform/folders.h"
@@ -55,7 +56,7 @@ class SaveFolderSession {
   std::mutex m_;
   std::map<std::string, std::weak_ptr<Folder>> open_;  // below, joined with '/'
   std::set<std::string> swept_;
-  std::set<FileIdentity> inputs_, made_;
+  std::unordered_set<FileIdentity> inputs_, made_;
 };
 
 }  // namespace plm

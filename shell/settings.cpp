@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/environment.h"
 #include "platform/files.h"
 
 namespace plm {
@@ -261,8 +262,9 @@ std::string SettingsFolderFor(const std::string& programFolder) {
   // A folder the user does not own (an installed copy in /usr/bin, even when run as
   // root) is not a place for one user's settings.
   const bool writable = IsOwnedWritableFolder(programFolder);
-  std::string folder = ChooseSettingsFolder(programFolder, writable, std::getenv("XDG_CONFIG_HOME"),
-                                            std::getenv("HOME"));
+  const std::optional<std::string> xdg = EnvironmentValue("XDG_CONFIG_HOME"), home = EnvironmentValue("HOME");
+  std::string folder =
+      ChooseSettingsFolder(programFolder, writable, xdg ? xdg->c_str() : nullptr, home ? home->c_str() : nullptr);
   if (folder != programFolder) CreateFolders(folder);
   return folder;
 }

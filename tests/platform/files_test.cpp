@@ -105,7 +105,7 @@ TEST(FilesTest, AnAtomicWriteShowsNothingUnderTheTargetUntilItIsPublished) {
 FinishedTemporary Finished(const fs::path& target, const std::vector<uint8_t>& bytes, TemporaryKind kind) {
   FinishedTemporaries log(true);
   AtomicFileWriter w;
-  EXPECT_TRUE(w.Create(target, nullptr, 0666, false, kind));
+  EXPECT_TRUE(w.Create(target, nullptr, NewFilePermissions::Default, kind));
   EXPECT_TRUE(w.Write(bytes.data(), bytes.size()));
   EXPECT_TRUE(w.Finish());
   EXPECT_EQ(log.Files().size(), 1u);
@@ -151,7 +151,7 @@ TEST(FilesTest, TemporariesOfBothKindsTakeFreeNamesAndReplaceOnlyWhenAsked) {
     EXPECT_NE(why.find("cannot be renamed to"), std::string::npos) << why;
 
     AtomicFileWriter lost;  // its folder was never there
-    EXPECT_FALSE(lost.Create(dir / "gone" / "Y", &why, 0666, false, kind));
+    EXPECT_FALSE(lost.Create(dir / "gone" / "Y", &why, NewFilePermissions::Default, kind));
     EXPECT_NE(why.find("cannot create a file in"), std::string::npos) << why;
     EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"D", "N", "T"}));
     EXPECT_TRUE(fs::is_empty(dir / "D"));

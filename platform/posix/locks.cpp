@@ -1,5 +1,3 @@
-#include "platform/folders.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -8,30 +6,14 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <mutex>
 #include <thread>
 
-#include "platform/folder_descriptor.h"
-#include "platform/hidden_names.h"
+#include "platform/folders.h"
+#include "platform/fsutil.h"
+#include "platform/posix/descriptors.h"
 
 namespace plm {
 namespace {
-
-void Say(std::string* why, std::string text) {
-  if (why) *why = std::move(text);
-}
-
-std::string ErrText(int err) { return std::strerror(err); }
-
-FileIdentity IdentityOfStat(const struct stat& st) {
-  return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
-}
-
-bool IsPlainName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-         name.find('\0') == std::string::npos;
-}
 
 // Removes everything below the open folder `fd`, links included but never followed.
 // Bounded in depth: the run folders it serves are two levels deep.
@@ -67,113 +49,14 @@ constexpr int kRunFolderDepth = 8;
 
 }  // namespace
 
-std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return IdentityOfStat(st);
-}
-
-// ---------------------------------------------------------------------------
-
-Folder::Folder(int descriptor, std::filesystem::path path) : fd_(descriptor), path_(std::move(path)) {
-  struct stat st {};
-  if (::fstat(fd_, &st) == 0) id_ = IdentityOfStat(st);
-  const long limit = ::fpathconf(fd_, _PC_NAME_MAX);
-  if (limit > 0) nameLimit_ = static_cast<size_t>(limit);
-}
-
-Folder::~Folder() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-std::shared_ptr<Folder> Folder::Open(const std::filesystem::path& path, std::string* why) {
-  const std::filesystem::path named = path.empty() ? std::filesystem::path(".") : path;
-  int fd = ::open(named.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  // A folder that may be written but not listed can still be written through a path
-  // handle (it cannot be flushed or locked, which then report so).
-  if (fd < 0 && errno == EACCES) fd = ::open(named.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    Say(why, errno == ENOTDIR ? "is not a folder" : "cannot be opened: " + ErrText(errno));
-    return nullptr;
-  }
-  return std::shared_ptr<Folder>(new Folder(fd, named));
-}
-
-std::shared_ptr<Folder> Folder::Sub(const std::string& name, bool create, std::string* why) const {
-  if (!IsPlainName(name)) {
-    Say(why, "\"" + name + "\" is not a folder name");
-    return nullptr;
-  }
-  if (create && ::mkdirat(fd_, name.c_str(), 0777) != 0 && errno != EEXIST) {
-    Say(why, "cannot be created: " + ErrText(errno));
-    return nullptr;
-  }
-  int fd = ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0 && errno == EACCES) fd = ::openat(fd_, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    const int err = errno;
-    struct stat st {};
-    const bool isLink = ::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
-    if (isLink)
-      Say(why, "is a link; nothing is written through a link");
-    else
-      Say(why, err == ENOTDIR ? "is not a folder" : "cannot be opened: " + ErrText(err));
-    return nullptr;
-  }
-  return std::shared_ptr<Folder>(new Folder(fd, path_ / name));
-}
-
-std::optional<FileIdentity> Folder::IdentityOf(std::string_view name) const {
-  struct stat st {};
-  if (::fstatat(fd_, std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
-  return IdentityOfStat(st);
-}
-
-bool Folder::HoldsFolder(std::string_view name) const {
-  struct stat st {};
-  return ::fstatat(fd_, std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool Folder::Flush(std::string* why) const {
-  if (::fsync(fd_) == 0) return true;
-  // A file system that keeps no folder flush (EINVAL) makes its names durable
-  // without one; a path handle cannot be flushed, its names go with the files.
-  if (errno == EINVAL || errno == EBADF) return true;
-  Say(why, "cannot be flushed to disk: " + ErrText(errno));
-  return false;
-}
-
-void Folder::ProbeLinks() const {
-  static std::mutex m;
-  std::lock_guard lock(m);
-  if (links_ >= 0) return;
-  links_ = 0;
-  const std::string a = NewHiddenName(), b = NewHiddenName();
-  const int fd = ::openat(fd_, a.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return;  // nothing can be made here at all; writes will say so
-  ::close(fd);
-  if (::linkat(fd_, a.c_str(), fd_, b.c_str(), 0) == 0) {
-    links_ = 1;
-    ::unlinkat(fd_, b.c_str(), 0);
-  }
-  ::unlinkat(fd_, a.c_str(), 0);
-}
-
-bool Folder::AllowsLinks() const {
-  if (links_ < 0) ProbeLinks();
-  return links_ == 1;
-}
-
-// ---------------------------------------------------------------------------
-
 LockOutcome FolderLock::Take(const Folder& folder, const std::function<bool()>& keepWaiting,
                              const std::function<void()>& onBusy, std::string* why) {
   Release();
   // Descriptors of their own: a lock belongs to one open of a folder, so two locks
   // taken in one process exclude each other as two processes' do.
-  const int target = ::openat(FolderDescriptor::Of(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int target = ::openat(Fd(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (target < 0) {
-    Say(why, "cannot be opened: " + ErrText(errno));
+    Say(why, "cannot be opened: " + ErrnoText(errno));
     return errno == EACCES ? LockOutcome::Unsupported : LockOutcome::Failed;
   }
   // The folders above, up to the top of the volume, top first.
@@ -215,13 +98,13 @@ LockOutcome FolderLock::Take(const Folder& folder, const std::function<bool()>& 
       }
     }
     if (!busy && !unsupported && error == 0) {
-      held_ = std::move(chain);
+      for (int fd : chain) held_.push_back(HandleOf(fd));
       return LockOutcome::Locked;
     }
     for (int fd : locked) ::flock(fd, LOCK_UN);
     if (!busy) {
       for (int fd : chain) ::close(fd);
-      Say(why, "cannot be locked: " + ErrText(error));
+      Say(why, "cannot be locked: " + ErrnoText(error));
       return unsupported ? LockOutcome::Unsupported : LockOutcome::Failed;
     }
     if (!told && onBusy) onBusy();
@@ -235,7 +118,7 @@ LockOutcome FolderLock::Take(const Folder& folder, const std::function<bool()>& 
 }
 
 void FolderLock::Release() {
-  for (int fd : held_) ::close(fd);  // closing the last descriptor of an open drops its lock
+  for (const NativeHandle& h : held_) ::close(Fd(h));  // closing the last descriptor of an open drops its lock
   held_.clear();
 }
 
@@ -269,17 +152,17 @@ RunFolder::RunFolder(const std::string& prefix, const std::filesystem::path& bas
       ::close(fd);
       continue;
     }
-    fd_ = fd;
+    handle_ = HandleOf(fd);
     path_ = pattern;
     return;
   }
 }
 
 RunFolder::~RunFolder() {
-  if (fd_ < 0) return;
-  RemoveContentsAt(fd_, kRunFolderDepth);
+  if (!handle_.Valid()) return;
+  RemoveContentsAt(Fd(handle_), kRunFolderDepth);
   ::rmdir(path_.c_str());
-  ::close(fd_);
+  ::close(Fd(handle_));
 }
 
 void RunFolder::Sweep(const std::string& prefix, const std::filesystem::path& base) {
