@@ -169,7 +169,8 @@ int RunRender(std::vector<std::string> args, std::ostream& out, std::ostream& er
       err << "plmconv: " << ShownName(input.string()) << ": failed (no temporary folder)\n";
       return kExitFailed;
     }
-    const LoadResult loaded = handler.Load(LoadRequest{input, std::nullopt, imageFolder ? imageFolder->Path() : fs::path()});
+    const LoadResult loaded =
+        handler.Load(LoadRequest{input, std::nullopt, imageFolder ? imageFolder->Path() : fs::path()});
     if (!loaded.Ok()) {
       err << "plmconv: " << ShownName(input.string()) << ": failed (" << ShownName(loaded.Failure.Reason) << ")\n";
       return kExitFailed;

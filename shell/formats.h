@@ -106,7 +106,7 @@ class FormatHandler {
   // time; the same output bytes, changes and load failures, in far less memory.
   // False when the input does not load (then what `out` holds must be dropped);
   // out.Ok() tells the rest. The images of a complete pass are deleted, those of a
-  // failed one stay. Null Streams(): none.
+  // failed one stay. Only for a format whose Streams() is true.
   virtual bool Streams() const { return false; }
   virtual bool Stream(const LoadRequest& request, const ConversionSwitches& options, ByteSink& out,
                       SpacingChanges& changes, ReadFailure* failure) const;
