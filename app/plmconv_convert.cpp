@@ -34,7 +34,7 @@ namespace fs = std::filesystem;
 // The converted format a name's extension stands for, or null.
 const DrawingFormat* ConvertedFormatOf(const fs::path& file) {
   const DrawingFormat* format = FormatForName(file.filename().string());
-  return format && format->Document ? format : nullptr;
+  return format && format->Converted() ? format : nullptr;
 }
 
 struct ConvertArgs {

@@ -1,6 +1,6 @@
 #include <cstdint>
 #include <filesystem>
-#include <memory>
+#include <optional>
 #include <ostream>
 
 #include "app/plmconv_commands.h"
@@ -8,7 +8,6 @@
 #include "platform/cp932.h"
 #include "platform/fsutil.h"
 #include "shell/formats.h"
-#include "shell/shellstate.h"
 
 namespace plm {
 namespace {
@@ -51,38 +50,34 @@ std::string MemoForDisplay(const std::string& memo) {
   return out;
 }
 
-void PrintVersionAndMemo(const DocumentHandler& doc, const ShellState& state, std::ostream& out) {
-  out << "  version: " << doc.Version(state) << "\n";
-  if (const std::string* memo = doc.StoredMemo ? doc.StoredMemo(state) : nullptr)
-    out << "  memo: " << MemoForDisplay(*memo) << "\n";
+void PrintVersionAndMemo(const StoredHeader& header, std::ostream& out) {
+  out << "  version: " << header.Version << "\n";
+  if (header.Memo) out << "  memo: " << MemoForDisplay(*header.Memo) << "\n";
 }
 
 // False when the file does not load in full.
-bool PrintDocumentInfo(const DrawingFormat& format, const std::filesystem::path& file, ShellState& state,
-                       std::ostream& out) {
-  const DocumentHandler& doc = *format.Document;
+bool PrintDocumentInfo(const DrawingFormat& format, const std::filesystem::path& file,
+                       const std::filesystem::path& imageFolder, std::ostream& out) {
+  const FormatHandler& handler = *format.Handler;
   out << "  format: " << format.Name << "\n";
-  ReadFailure failure;
-  const bool loaded = doc.Load(state, file, &failure);
-  const bool hadImages = doc.CarriesImages(state);
-  if (loaded) {
-    PrintVersionAndMemo(doc, state, out);
-    PrintBodyInfo(doc.Subject(state), out);
-    if (doc.CarriesImages(state)) {
-      out << "  bound images: " << state.Images.TempImageFiles.size() << "\n";
-      for (const BoundImageFile& image : state.Images.TempImageFiles)
+  const LoadResult loaded = handler.Load(LoadRequest{file, std::nullopt, imageFolder});
+  if (loaded.Ok()) {
+    const LoadedDrawing& drawing = *loaded.Drawing;
+    PrintVersionAndMemo(drawing.Header(), out);
+    PrintBodyInfo(drawing.View(), out);
+    if (drawing.CarriesImages()) {
+      out << "  bound images: " << drawing.Images().TempImageFiles.size() << "\n";
+      for (const BoundImageFile& image : drawing.Images().TempImageFiles)
         out << "    " << Shown(Cp932ToUtf8(image.Name)) << " (" << image.Size << " bytes)\n";
     }
   } else {
     // A drawing that does not load in full may still show its memo.
-    doc.Release(state, false);
-    if (doc.LoadHeader && doc.LoadHeader(state, file)) PrintVersionAndMemo(doc, state, out);
-    out << "  failed (" << Shown(failure.Reason) << ")\n";
+    if (const std::optional<StoredHeader> header = handler.ReadHeader(file)) PrintVersionAndMemo(*header, out);
+    out << "  failed (" << Shown(loaded.Failure.Reason) << ")\n";
+    // Extracted images go even after a failed load: info keeps nothing.
+    DeleteTempImageFiles(loaded.LeftBehind);
   }
-  // Extracted images go even after a failed load: info keeps nothing.
-  if (hadImages) DeleteTempImageFiles(state.Images);
-  doc.Release(state, true);
-  return loaded;
+  return loaded.Ok();
 }
 
 }  // namespace
@@ -92,8 +87,6 @@ int RunInfo(const ParsedArgs& parsed, const CommandIo& io) {
   std::ostream& out = io.out;
   if (args.empty()) return io.Usage("no files given");
   ScopedTempFolder imageFolder("plmconv-images-");
-  auto state = std::make_unique<ShellState>();
-  state->Images.TempFolder = imageFolder.Path();
   bool anyFailed = false;
   for (const std::string& arg : args) {
     const std::filesystem::path file(arg);
@@ -102,7 +95,7 @@ int RunInfo(const ParsedArgs& parsed, const CommandIo& io) {
       out << "  failed (" << Shown(*problem) << ")\n";
       anyFailed = true;
     } else if (const DrawingFormat* format = FormatBySignature(file)) {
-      anyFailed |= !PrintDocumentInfo(*format, file, *state, out);
+      anyFailed |= !PrintDocumentInfo(*format, file, imageFolder.Path(), out);
     } else {
       out << "  format: unknown\n";
     }

@@ -6,15 +6,15 @@
 #include <string_view>
 #include <system_error>
 
+#include "app/plmconv.h"
 #include "app/plmconv_commands.h"
-#include "jws/jwsdocument.h"
-#include "jww/jwwdocument.h"
 #include "platform/cp932.h"
 #include "platform/files.h"
 #include "platform/fsutil.h"
 #include "render/displaylist.h"
 #include "render/marks.h"
 #include "render/svg.h"
+#include "shell/formats.h"
 
 namespace plm {
 namespace {
@@ -54,10 +54,10 @@ bool WritePicture(const fs::path& output, const std::vector<SvgPanel>& panels, c
   return false;
 }
 
-template <class Doc, class Written>
-int RenderDocument(const Doc& doc, const Written& written, const ConversionSwitches& options, View view, bool cells,
-                       const fs::path& input, const fs::path& output, std::ostream& out, std::ostream& err) {
-  const RenderSource before = SourceOf(doc), after = SourceOf(written.Doc);
+int RenderDrawing(const LoadedDrawing& drawing, const ConversionSwitches& options, View view, bool cells,
+                  const fs::path& input, const fs::path& output, std::ostream& out, std::ostream& err) {
+  const WrittenCopy written = drawing.CopyAsWritten(options);
+  const RenderSource before = drawing.Source(), after = written.Drawing->Source();
   std::optional<DisplayList> current, converted;
   std::vector<SvgPanel> panels;
   if (view != View::Written) {
@@ -110,28 +110,22 @@ int RunRender(const ParsedArgs& parsed, const CommandIo& io) {
   if (fs::equivalent(input, *output, ec))
     return io.Usage("the picture " + ShownName(output->string()) + " is the drawing itself");
 
-  ReadFailure failure;
-  if (IsJwwFile(input)) {
-    ScopedTempFolder imageFolder("plmconv-render-");
-    TempImages images;
-    images.TempFolder = imageFolder.Path();
-    JwwDocument doc;
-    if (!imageFolder.Ok() || !LoadJwwFile(doc, images, input, &failure)) {
-      err << "plmconv: " << ShownName(input.string()) << ": failed ("
-          << (imageFolder.Ok() ? ShownName(failure.Reason) : std::string("no temporary folder")) << ")\n";
+  const DrawingFormat* format = FormatBySignature(input);
+  if (format && format->Handler->CanRender()) {
+    const FormatHandler& handler = *format->Handler;
+    std::optional<ScopedTempFolder> imageFolder;
+    if (handler.ExtractsImages()) imageFolder.emplace("plmconv-render-");
+    if (imageFolder && !imageFolder->Ok()) {
+      err << "plmconv: " << ShownName(input.string()) << ": failed (no temporary folder)\n";
       return kExitFailed;
     }
-    const WrittenJww written = WrittenCopyOf(doc, options);
-    return RenderDocument(doc, written, options, view, cells, input, *output, out, err);
-  }
-  if (IsJwsFile(input)) {
-    JwsDocument doc;
-    if (!LoadJwsFile(doc, input, &failure)) {
-      err << "plmconv: " << ShownName(input.string()) << ": failed (" << ShownName(failure.Reason) << ")\n";
+    const LoadResult loaded =
+        handler.Load(LoadRequest{input, std::nullopt, imageFolder ? imageFolder->Path() : fs::path()});
+    if (!loaded.Ok()) {
+      err << "plmconv: " << ShownName(input.string()) << ": failed (" << ShownName(loaded.Failure.Reason) << ")\n";
       return kExitFailed;
     }
-    const WrittenJws written = WrittenCopyOf(doc, options);
-    return RenderDocument(doc, written, options, view, cells, input, *output, out, err);
+    return RenderDrawing(*loaded.Drawing, options, view, cells, input, *output, out, err);
   }
   ByteCursor probe;
   err << "plmconv: " << ShownName(input.string()) << ": failed ("

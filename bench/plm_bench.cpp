@@ -146,9 +146,8 @@ void ReadFirst8K(benchmark::State& state) {
 
 void ReadFileMemoEach(benchmark::State& state) {
   const std::vector<std::string> paths = FilesOf(DataFolder() / "files");
-  ShellState shell;
   for (auto _ : state)
-    for (const std::string& p : paths) benchmark::DoNotOptimize(ReadFileMemo(shell, p));
+    for (const std::string& p : paths) benchmark::DoNotOptimize(ReadFileMemo(p));
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(paths.size()));
 }
 

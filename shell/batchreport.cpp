@@ -66,7 +66,7 @@ std::vector<ResultLine> SkippedLines(const BatchResults& results, const std::vec
     const std::string& name = rows[static_cast<size_t>(r)][kColName];
     if (name.empty() || handed.count(r) != 0) continue;
     const DrawingFormat* format = FormatForName(name);
-    const bool converted = format != nullptr && format->Document != nullptr;
+    const bool converted = format != nullptr && format->Converted();
     lines.push_back({ShownName(name), texts::kOutcomeSkipped,
                      converted ? texts::kSkippedNotDrawing : texts::kSkippedOtherType, false});
   }

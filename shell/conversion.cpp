@@ -17,10 +17,9 @@ namespace {
 // Why the output on disk is not the drawing that was written, or "" when it is: its
 // bytes must be those the writer makes of the document in memory (with every
 // normalisation of writing applied), and they must load in full.
-std::string CheckWrittenOutput(ShellState& state, const DocumentHandler& doc, const std::filesystem::path& output,
-                               int32_t version) {
+std::string CheckWrittenOutput(LoadedDrawing& drawing, const std::filesystem::path& output, int32_t version) {
   ByteSink expected;  // memory mode
-  doc.Encode(expected, state, version);
+  drawing.Encode(expected, version);
   if (!expected.Ok()) return "the drawing could not be encoded again: " + expected.FailureReason();
   const std::optional<std::vector<uint8_t>> actual = ReadWholeFile(output);
   if (!actual) return "the output could not be read back";
@@ -35,7 +34,7 @@ std::string CheckWrittenOutput(ShellState& state, const DocumentHandler& doc, co
     return "the output read back is " + std::to_string(actual->size()) + " bytes long, not " +
            std::to_string(want.size());
   ReadFailure failure;
-  if (!doc.LoadWritten(state, std::span<const uint8_t>(*actual), version, failure))
+  if (!drawing.LoadWritten(std::span<const uint8_t>(*actual), version, failure))
     return "the output read back does not load: " + failure.Reason;
   return {};
 }
@@ -55,9 +54,8 @@ bool TakeFinishedOutput(ByteSink& out, FinishedTemporaries& finished, PreparedCo
 // The output's temporary is made before the input is read, so the two run in one
 // pass; the input still decides first: a load failure is reported as one (and the
 // temporary removed) even when the output could not be made or written.
-PreparedConversion StreamConversion(ShellState& state, const DocumentHandler& doc, const std::string& inputPath,
-                                    const OutputTarget& target, const ConvertHooks& hooks,
-                                    std::optional<std::span<const uint8_t>> inputBytes) {
+PreparedConversion StreamConversion(const ShellState& state, const FormatHandler& format, const LoadRequest& input,
+                                    const OutputTarget& target, const ConvertHooks& hooks) {
   PreparedConversion p;
   p.OutputPath = target.Where->PathOf(target.Name).string();
   p.Target = target;
@@ -68,18 +66,21 @@ PreparedConversion StreamConversion(ShellState& state, const DocumentHandler& do
     FinishedTemporaries finished(hooks.DeferFlush);
     ByteSink out;
     out.CreateFile(target.Where, target.Name, TemporaryKind::Unnamed);
-    if (!doc.Stream(state, inputPath, inputBytes, out, r.Changes, &failure)) {
+    if (!format.Stream(input, state.Options, out, r.Changes, &failure)) {
       out.Abort();
       r.Outcome = ConvertOutcome::LoadFailed;
       r.Reason = failure.Reason;
-      doc.Release(state, false);
       return p;
     }
     written = TakeFinishedOutput(out, finished, p);
   }
   if (written) r.Outcome = ConvertOutcome::Converted;
-  doc.Release(state, true);
   return p;
+}
+
+LoadRequest RequestFor(const ShellState& state, const std::string& inputPath,
+                       std::optional<std::span<const uint8_t>> inputBytes) {
+  return LoadRequest{inputPath, inputBytes, state.Images.TempFolder};
 }
 
 }  // namespace
@@ -147,23 +148,19 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
   // No folder to write into: the input still decides first, as in a full conversion.
   PreparedConversion p;
   p.OutputPath = outputPath;
-  ReadFailure failure;
-  const DocumentHandler& doc = *format.Document;
-  const bool loaded =
-      inputBytes ? doc.LoadBytes(state, *inputBytes, &failure) : doc.Load(state, inputPath, &failure);
-  p.Result.Outcome = loaded ? ConvertOutcome::SaveFailed : ConvertOutcome::LoadFailed;
-  p.Result.Reason = loaded ? "the output cannot create a file in " + out.parent_path().string() + ": " +
-                                 ErrnoText(openError)
-                           : failure.Reason;
-  if (loaded) p.Result.Changes = doc.ApplyRule(state);
-  doc.Release(state, loaded);
+  LoadResult loaded = format.Handler->Load(RequestFor(state, inputPath, inputBytes));
+  p.Result.Outcome = loaded.Ok() ? ConvertOutcome::SaveFailed : ConvertOutcome::LoadFailed;
+  p.Result.Reason = loaded.Ok() ? "the output cannot create a file in " + out.parent_path().string() + ": " +
+                                      ErrnoText(openError)
+                                : loaded.Failure.Reason;
+  if (loaded.Ok()) p.Result.Changes = loaded.Drawing->ApplyRule(state.Options);
   return p;
 }
 
 PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& format, const std::string& inputPath,
                                      const OutputTarget& target, ConvertMode mode, const ConvertHooks& hooks,
                                      std::optional<std::span<const uint8_t>> inputBytes) {
-  const DocumentHandler& doc = *format.Document;
+  const FormatHandler& handler = *format.Handler;
   if (mode == ConvertMode::Write && !target.Where) {
     PreparedConversion p;
     p.OutputPath = target.Name;
@@ -180,28 +177,26 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
     }
   }
   // Nothing asks to see the whole document: it is converted a piece at a time.
-  if (doc.Stream && mode == ConvertMode::Write && !hooks.Verify && !hooks.Observer)
-    return StreamConversion(state, doc, inputPath, target, hooks, inputBytes);
+  const LoadRequest request = RequestFor(state, inputPath, inputBytes);
+  if (handler.Streams() && mode == ConvertMode::Write && !hooks.Verify && !hooks.Observer)
+    return StreamConversion(state, handler, request, target, hooks);
   PreparedConversion p;
   p.OutputPath = target.Where ? target.Where->PathOf(target.Name).string() : target.Name;
   p.Target = target;
   ConvertResult& r = p.Result;
-  ReadFailure failure;
-  const bool loaded =
-      inputBytes ? doc.LoadBytes(state, *inputBytes, &failure) : doc.Load(state, inputPath, &failure);
-  if (!loaded) {
+  LoadResult loaded = handler.Load(request);
+  if (!loaded.Ok()) {
     r.Outcome = ConvertOutcome::LoadFailed;
-    r.Reason = failure.Reason;
-    doc.Release(state, false);
+    r.Reason = loaded.Failure.Reason;
     return p;
   }
-  const int32_t version = doc.Version(state);
-  if (hooks.Observer) hooks.Observer->BeforeRule(doc.Subject(state));
-  r.Changes = doc.ApplyRule(state);
-  if (hooks.Observer) hooks.Observer->AfterRule(doc.Subject(state));
+  LoadedDrawing& drawing = *loaded.Drawing;
+  const int32_t version = drawing.Version();
+  if (hooks.Observer) hooks.Observer->BeforeRule(drawing.View());
+  r.Changes = drawing.ApplyRule(state.Options);
+  if (hooks.Observer) hooks.Observer->AfterRule(drawing.View());
   if (mode == ConvertMode::DryRun) {
     r.Outcome = ConvertOutcome::Checked;
-    doc.Release(state, true);
     return p;
   }
   bool written = false;
@@ -212,12 +207,12 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
     // Only the hooks open the temporary by its path.
     const bool named = hooks.Verify || hooks.Observer;
     if (out.CreateFile(target.Where, target.Name, named ? TemporaryKind::Hidden : TemporaryKind::Unnamed))
-      doc.Encode(out, state, version);
+      drawing.Encode(out, version);
     written = TakeFinishedOutput(out, finished, p);
   }
   if (written) {
     if (hooks.Observer) hooks.Observer->AfterSave(p.Output.Path());
-    const std::string problem = hooks.Verify ? CheckWrittenOutput(state, doc, p.Output.Path(), version) : "";
+    const std::string problem = hooks.Verify ? CheckWrittenOutput(drawing, p.Output.Path(), version) : "";
     if (!problem.empty()) {
       p.Output.Discard();
       r.Outcome = ConvertOutcome::VerifyFailed;
@@ -226,21 +221,20 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
       r.Outcome = ConvertOutcome::Converted;
     }
   }
-  doc.Release(state, true);
   return p;
 }
 
 ConversionInput ReadConversionInput(const std::string& inputPath, std::string_view fileName) {
   ConversionInput in;
   const DrawingFormat* format = fileName.empty() ? nullptr : FormatForName(fileName);
-  if (!format || !format->Document || !format->Probe) return in;
+  if (!format || !format->Converted()) return in;
   in.Format = format;
   bool probed = false, matches = false;
   in.Bytes = ReadWholeFileIf(
       inputPath,
       [&](std::span<const uint8_t> head) {
         probed = true;
-        return matches = StartsWithSignature(*format->Document, head);
+        return matches = format->Handler->StartsWithSignature(head);
       },
       nullptr, &in.Why, kLoadFromBytesUpTo, &in.HeadOnly);
   in.Verdict = !probed ? InputVerdict::Unopened : !matches ? InputVerdict::NotThisFormat : InputVerdict::Readable;

@@ -6,6 +6,7 @@
 
 #include "platform/ansi.h"
 #include "platform/cp932.h"
+#include "platform/paths.h"
 #include "shell/formats.h"
 #include "shell/sortorder.h"
 #include "shell/texts.h"
@@ -87,19 +88,19 @@ std::string AttributeText(bool archive, bool readOnly) {
   return text;
 }
 
-std::string ReadFileMemo(ShellState& state, const std::string& filePath) {
+std::string ReadFileMemo(const std::string& filePath) {
   const size_t slash = filePath.rfind('/');
   const DrawingFormat* format =
       FormatForName(slash == std::string::npos ? std::string_view(filePath) : std::string_view(filePath).substr(slash + 1));
-  return format && format->Memo ? format->Memo(state, filePath) : std::string();
+  return format && format->Handler->HasMemo() ? format->Handler->Memo(PathFromUtf8(filePath)) : std::string();
 }
 
-FileRow MakeFileRow(ShellState& state, const std::string& folderPath, const FoundFile& file, int sizeField) {
+FileRow MakeFileRow(const std::string& folderPath, const FoundFile& file, int sizeField) {
   FileRow row;
   row[kColName] = file.Name;
   row[kColSize] = PadSize(file.Size, sizeField);
   row[kColType] = UpperExtensionOf(file.Name);
-  row[kColMemo] = ReadFileMemo(state, folderPath + file.Name);
+  row[kColMemo] = ReadFileMemo(folderPath + file.Name);
   row[kColTime] = LastWriteText(file.LastWrite);
   row[kColAttr] = AttributeText(file.Archive, file.ReadOnly);
   return row;
@@ -125,7 +126,7 @@ ListFilesResult ListFiles(ShellState& state, const std::string& folderPath, int 
         result.Aborted = true;
         break;
       }
-      result.Rows.push_back(MakeFileRow(state, folderPath, file, sizeField));
+      result.Rows.push_back(MakeFileRow(folderPath, file, sizeField));
     }
   }
   result.Error = search.Error();

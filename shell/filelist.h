@@ -57,10 +57,10 @@ std::string AttributeText(bool archive, bool readOnly);
 
 // The memo column of a file, chosen by the upper-cased extension of its name; empty
 // when the format has no memo or its reader fails. Code page 932 bytes.
-std::string ReadFileMemo(ShellState& state, const std::string& filePath);
+std::string ReadFileMemo(const std::string& filePath);
 
 // The six cells of a listed file; folderPath ends in a separator.
-FileRow MakeFileRow(ShellState& state, const std::string& folderPath, const FoundFile& file, int sizeField);
+FileRow MakeFileRow(const std::string& folderPath, const FoundFile& file, int sizeField);
 
 // A cell as UTF-8 for display: the memo decoded from code page 932, the name and
 // extension as ShownName shows them (decoded, and quoted when they hold a control

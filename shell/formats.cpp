@@ -4,132 +4,240 @@
 #include <memory>
 #include <optional>
 
+#include "jws/jwsdocument.h"
+#include "jww/jwwdocument.h"
+#include "legacy/jwcmemo.h"
+#include "legacy/jwkmemo.h"
 #include "platform/fsutil.h"
 #include "platform/paths.h"
 #include "platform/textfilters.h"
 #include "shell/filelist.h"
 
 namespace plm {
+
+LoadedDrawing::LoadedDrawing(const std::filesystem::path& imageFolder) { images_.TempFolder = imageFolder; }
+
+LoadedDrawing::~LoadedDrawing() { DeleteTempImageFiles(images_); }
+
+bool FormatHandler::StartsWithSignature(std::span<const uint8_t> head) const {
+  const std::string_view sig = Signature();
+  return !sig.empty() && head.size() >= sig.size() &&
+         std::equal(sig.begin(), sig.end(), head.begin(),
+                    [](char c, uint8_t b) { return static_cast<uint8_t>(c) == b; });
+}
+
+bool FormatHandler::Probe(const std::filesystem::path&) const { return false; }
+
+LoadResult FormatHandler::Load(const LoadRequest&) const {
+  LoadResult r;
+  r.Failure.Reason = "the format is not converted";
+  return r;
+}
+
+bool FormatHandler::Stream(const LoadRequest&, const ConversionSwitches&, ByteSink&, SpacingChanges&,
+                           ReadFailure* failure) const {
+  if (failure) failure->Reason = "the format is not converted";
+  return false;
+}
+
+std::optional<StoredHeader> FormatHandler::ReadHeader(const std::filesystem::path&) const { return std::nullopt; }
+
+std::string FormatHandler::Memo(const std::filesystem::path&) const { return {}; }
+
 namespace {
 
 // --- JWW drawings
 
-bool LoadJww(ShellState& s, const std::filesystem::path& path, ReadFailure* failure) {
-  return LoadJwwFile(s.Jww, s.Images, path, failure);
-}
-bool LoadJwwFromBytes(ShellState& s, std::span<const uint8_t> bytes, ReadFailure* failure) {
-  return LoadJwwBytes(s.Jww, s.Images, bytes, failure);
-}
-int32_t JwwVersion(const ShellState& s) { return s.Jww.Header.Version; }
-SpacingView JwwSubject(const ShellState& s) { return SpacingViewOf(s.Jww); }
-SpacingChanges ApplyJww(ShellState& s) { return ApplySpacingRule(SpacingSubjectOf(s.Jww), s.Options); }
-// Runs while the extracted images are still there, as the save does.
-void EncodeJww(ByteSink& out, ShellState& s, int32_t version) {
-  WriteJwwHeader(out, s.Jww, version);
-  WriteJwwBody(out, s.Jww, s.Images, version);
-}
-bool LoadWrittenJww(const ShellState& s, std::span<const uint8_t> bytes, int32_t version, ReadFailure& why) {
-  // Bound images of the read-back drawing go to a folder of their own (removed with
-  // it), so the extracted images of the conversion stay as they are. A drawing
-  // without images is written with none, so its read-back extracts nothing and
-  // needs no folder.
-  std::optional<ScopedTempFolder> folder;
-  TempImages images;
-  images.TempFolder = s.Images.TempFolder;
-  if (version >= kVerImages && !s.Images.TempImageFiles.empty()) {
-    folder.emplace("plmconv-verify-");
-    if (!folder->Ok()) {
-      why.Reason = "no temporary folder for its bound images";
-      return false;
-    }
-    images.TempFolder = folder->Path();
+class JwwDrawing final : public LoadedDrawing {
+ public:
+  explicit JwwDrawing(const std::filesystem::path& imageFolder) : LoadedDrawing(imageFolder) {}
+  JwwDrawing(JwwDocument&& doc, const std::filesystem::path& imageFolder)
+      : LoadedDrawing(imageFolder), doc_(std::move(doc)) {}
+
+  bool Load(const LoadRequest& request, ReadFailure* failure) {
+    return request.Bytes ? LoadJwwBytes(doc_, images_, *request.Bytes, failure)
+                         : LoadJwwFile(doc_, images_, request.Path, failure);
   }
-  auto copy = std::make_unique<JwwDocument>();
-  const bool ok = LoadJwwBytes(*copy, images, bytes, &why);
-  ClearJwwData(*copy);
-  return ok;
-}
-void ReleaseJww(ShellState& s, bool loaded) {
-  // Only after a complete load: the extracted images of a failed load stay.
-  if (loaded) DeleteTempImageFiles(s.Images);
-  ClearJwwData(s.Jww);
-}
-const std::string* JwwStoredMemo(const ShellState& s) { return &s.Jww.Header.Memo; }
-bool LoadJwwHeader(ShellState& s, const std::filesystem::path& path) { return ReadJwwMemo(s.Jww, path); }
-bool JwwCarriesImages(const ShellState& s) { return s.Jww.Header.Version >= kVerImages; }
+  TempImages TakeImages() {
+    TempImages taken = images_;
+    LeaveImages();
+    return taken;
+  }
 
-bool StreamJww(ShellState& s, const std::filesystem::path& path, std::optional<std::span<const uint8_t>> bytes,
-               ByteSink& out, SpacingChanges& changes, ReadFailure* failure) {
-  return ConvertJwwStream(s.Jww, s.Images, JwwSource{path, bytes}, out, s.Options, changes, failure);
-}
+  StoredHeader Header() const override { return {doc_.Header.Version, doc_.Header.Memo}; }
+  bool CarriesImages() const override { return doc_.Header.Version >= kVerImages; }
+  SpacingSubject Subject() override { return SpacingSubjectOf(doc_); }
+  SpacingView View() const override { return SpacingViewOf(doc_); }
+  // Runs while the extracted images are still there, as the save does.
+  void Encode(ByteSink& out, int32_t version) override {
+    WriteJwwHeader(out, doc_, version);
+    WriteJwwBody(out, doc_, images_, version);
+  }
+  bool LoadWritten(std::span<const uint8_t> bytes, int32_t version, ReadFailure& why) const override {
+    // A drawing without images is written with none, so its read-back extracts
+    // nothing and needs no folder.
+    std::optional<ScopedTempFolder> folder;
+    TempImages images;
+    images.TempFolder = images_.TempFolder;
+    if (version >= kVerImages && !images_.TempImageFiles.empty()) {
+      folder.emplace("plmconv-verify-");
+      if (!folder->Ok()) {
+        why.Reason = "no temporary folder for its bound images";
+        return false;
+      }
+      images.TempFolder = folder->Path();
+    }
+    auto copy = std::make_unique<JwwDocument>();
+    return LoadJwwBytes(*copy, images, bytes, &why);
+  }
+  RenderSource Source() const override { return SourceOf(doc_); }
+  WrittenCopy CopyAsWritten(const ConversionSwitches& options) const override {
+    WrittenJww written = WrittenCopyOf(doc_, options);
+    return {std::make_unique<JwwDrawing>(std::move(written.Doc), std::filesystem::path()), std::move(written.Marks)};
+  }
 
-constexpr DocumentHandler kJwwDocument{LoadJww,        LoadJwwFromBytes, JwwVersion,       JwwSubject,
-                                       ApplyJww,       EncodeJww,        LoadWrittenJww,   ReleaseJww,
-                                       JwwStoredMemo,  LoadJwwHeader,    JwwCarriesImages, "JwwData.",
-                                       StreamJww};
+ private:
+  JwwDocument doc_;
+};
+
+class JwwHandler final : public FormatHandler {
+ public:
+  bool CanConvert() const override { return true; }
+  bool HasMemo() const override { return true; }
+  bool ExtractsImages() const override { return true; }
+  std::string_view Signature() const override { return "JwwData."; }
+  bool Probe(const std::filesystem::path& path) const override { return IsJwwFile(path); }
+  LoadResult Load(const LoadRequest& request) const override {
+    LoadResult r;
+    auto drawing = std::make_unique<JwwDrawing>(request.ImageFolder);
+    if (drawing->Load(request, &r.Failure)) r.Drawing = std::move(drawing);
+    else r.LeftBehind = drawing->TakeImages();
+    return r;
+  }
+  bool Streams() const override { return true; }
+  bool Stream(const LoadRequest& request, const ConversionSwitches& options, ByteSink& out, SpacingChanges& changes,
+              ReadFailure* failure) const override {
+    auto doc = std::make_unique<JwwDocument>();
+    TempImages images;
+    images.TempFolder = request.ImageFolder;
+    const bool ok =
+        ConvertJwwStream(*doc, images, JwwSource{request.Path, request.Bytes}, out, options, changes, failure);
+    // Only after a complete pass: the extracted images of a failed one stay.
+    if (ok) DeleteTempImageFiles(images);
+    return ok;
+  }
+  std::optional<StoredHeader> ReadHeader(const std::filesystem::path& path) const override {
+    auto doc = std::make_unique<JwwDocument>();
+    if (!ReadJwwMemo(*doc, path)) return std::nullopt;
+    return StoredHeader{doc->Header.Version, doc->Header.Memo};
+  }
+  std::string Memo(const std::filesystem::path& path) const override {
+    auto doc = std::make_unique<JwwDocument>();
+    if (!ReadJwwMemo(*doc, path)) return {};
+    return CleanMemoText(doc->Header.Memo);
+  }
+};
 
 // --- JWS figures
 
-bool LoadJws(ShellState& s, const std::filesystem::path& path, ReadFailure* failure) {
-  return LoadJwsFile(s.Jws, path, failure);
-}
-bool LoadJwsFromBytes(ShellState& s, std::span<const uint8_t> bytes, ReadFailure* failure) {
-  return LoadJwsBytes(s.Jws, bytes, failure);
-}
-int32_t JwsVersion(const ShellState& s) { return s.Jws.Version; }
-SpacingView JwsSubject(const ShellState& s) { return SpacingViewOf(s.Jws); }
-SpacingChanges ApplyJws(ShellState& s) { return ApplySpacingRule(SpacingSubjectOf(s.Jws), s.Options); }
-void EncodeJws(ByteSink& out, ShellState& s, int32_t version) { WriteJwsFile(out, s.Jws, version); }
-bool LoadWrittenJws(const ShellState&, std::span<const uint8_t> bytes, int32_t, ReadFailure& why) {
-  auto copy = std::make_unique<JwsDocument>();
-  const bool ok = LoadJwsBytes(*copy, bytes, &why);
-  ClearJwsData(*copy);
-  return ok;
-}
-void ReleaseJws(ShellState& s, bool) { ClearJwsData(s.Jws); }
-bool NoImages(const ShellState&) { return false; }
+class JwsDrawing final : public LoadedDrawing {
+ public:
+  JwsDrawing() : LoadedDrawing({}) {}
+  explicit JwsDrawing(JwsDocument&& doc) : LoadedDrawing({}), doc_(std::move(doc)) {}
 
-constexpr DocumentHandler kJwsDocument{LoadJws,    LoadJwsFromBytes, JwsVersion, JwsSubject, ApplyJws,
-                                       EncodeJws,  LoadWrittenJws,   ReleaseJws, nullptr,    nullptr,
-                                       NoImages,   "JwsData"};
+  bool Load(const LoadRequest& request, ReadFailure* failure) {
+    return request.Bytes ? LoadJwsBytes(doc_, *request.Bytes, failure) : LoadJwsFile(doc_, request.Path, failure);
+  }
 
-// --- memo readers of the file list
+  StoredHeader Header() const override { return {doc_.Version, std::nullopt}; }
+  SpacingSubject Subject() override { return SpacingSubjectOf(doc_); }
+  SpacingView View() const override { return SpacingViewOf(doc_); }
+  void Encode(ByteSink& out, int32_t version) override { WriteJwsFile(out, doc_, version); }
+  bool LoadWritten(std::span<const uint8_t> bytes, int32_t, ReadFailure& why) const override {
+    auto copy = std::make_unique<JwsDocument>();
+    return LoadJwsBytes(*copy, bytes, &why);
+  }
+  RenderSource Source() const override { return SourceOf(doc_); }
+  WrittenCopy CopyAsWritten(const ConversionSwitches& options) const override {
+    WrittenJws written = WrittenCopyOf(doc_, options);
+    return {std::make_unique<JwsDrawing>(std::move(written.Doc)), std::move(written.Marks)};
+  }
 
-std::string JwwMemo(ShellState& state, const std::string& path) {
-  if (!ReadJwwMemo(state.Jww, PathFromUtf8(path))) return {};
-  return CleanMemoText(state.Jww.Header.Memo);
+ private:
+  JwsDocument doc_;
+};
+
+class JwsHandler final : public FormatHandler {
+ public:
+  bool CanConvert() const override { return true; }
+  std::string_view Signature() const override { return "JwsData"; }
+  bool Probe(const std::filesystem::path& path) const override { return IsJwsFile(path); }
+  LoadResult Load(const LoadRequest& request) const override {
+    LoadResult r;
+    auto drawing = std::make_unique<JwsDrawing>();
+    if (drawing->Load(request, &r.Failure)) r.Drawing = std::move(drawing);
+    return r;
+  }
+};
+
+// --- formats the file list only shows a memo of
+
+std::string JwcMemo(const std::filesystem::path& path) {
+  jwc::THeader header;
+  if (!ReadJwcMemo(header, path)) return {};
+  return CleanMemoText(header.MemoPart1 + " " + header.MemoPart2);
 }
 
-std::string JwcMemo(ShellState& state, const std::string& path) {
-  if (!ReadJwcMemo(state.Jwc, PathFromUtf8(path))) return {};
-  return CleanMemoText(state.Jwc.MemoPart1 + " " + state.Jwc.MemoPart2);
-}
+class JwcHandler final : public FormatHandler {
+ public:
+  bool HasMemo() const override { return true; }
+  std::string Memo(const std::filesystem::path& path) const override { return JwcMemo(path); }
+};
 
-std::string JwkMemo(ShellState& state, const std::string& path) {
-  if (!ReadJwkMemo(state.Jwk, PathFromUtf8(path))) return {};
-  return CleanMemoText(state.Jwk.MemoPart1 + " " + state.Jwk.MemoPart2);
-}
+class JwkHandler final : public FormatHandler {
+ public:
+  bool HasMemo() const override { return true; }
+  std::string Memo(const std::filesystem::path& path) const override {
+    jwk::THeader header;
+    if (!ReadJwkMemo(header, path)) return {};
+    return CleanMemoText(header.MemoPart1 + " " + header.MemoPart2);
+  }
+};
+
+const JwwHandler kJww;
+const JwsHandler kJws;
+const JwcHandler kJwc;
+const JwkHandler kJwk;
+
+// The CAD's own backup of a JWW drawing: listed with its memo, never converted.
+class JwwBackupHandler final : public FormatHandler {
+ public:
+  bool HasMemo() const override { return true; }
+  std::string Memo(const std::filesystem::path& path) const override { return kJww.Memo(path); }
+};
 
 // A backup name does not tell the format: the JWC probe first, then the JWW one.
-std::string BackupMemo(ShellState& state, const std::string& path) {
-  const std::filesystem::path file = PathFromUtf8(path);
-  if (IsJwcFile(file)) return JwcMemo(state, path);
-  if (IsJwwFile(file)) return JwwMemo(state, path);
-  return {};
-}
+class BackupHandler final : public FormatHandler {
+ public:
+  bool HasMemo() const override { return true; }
+  std::string Memo(const std::filesystem::path& path) const override {
+    if (IsJwcFile(path)) return JwcMemo(path);
+    if (IsJwwFile(path)) return kJww.Memo(path);
+    return {};
+  }
+};
 
-bool ProbeJww(const std::filesystem::path& p) { return IsJwwFile(p); }
-bool ProbeJws(const std::filesystem::path& p) { return IsJwsFile(p); }
-bool ProbeJwc(const std::filesystem::path& p) { return IsJwcFile(p); }
+const JwwBackupHandler kJwwBackup;
+const BackupHandler kBackup;
 
-constexpr DrawingFormat kFormats[] = {
-    {".JWW", "JWW", "not a JWW drawing: the signature does not match", ProbeJww, JwwMemo, &kJwwDocument},
-    {".JWS", "JWS", "not a JWS figure: the signature does not match", ProbeJws, nullptr, &kJwsDocument},
-    {".JWC", "JWC", {}, ProbeJwc, JwcMemo, nullptr},
-    {".JWK", "JWK", {}, nullptr, JwkMemo, nullptr},
-    {".JW$", "JWW", {}, nullptr, JwwMemo, nullptr},  // the CAD's own backup of a JWW drawing
-    {".BAK", {}, {}, nullptr, BackupMemo, nullptr},
-    {".BK*", {}, {}, nullptr, BackupMemo, nullptr},
+const DrawingFormat kFormats[] = {
+    {".JWW", "JWW", "not a JWW drawing: the signature does not match", &kJww},
+    {".JWS", "JWS", "not a JWS figure: the signature does not match", &kJws},
+    {".JWC", "JWC", {}, &kJwc},
+    {".JWK", "JWK", {}, &kJwk},
+    {".JW$", "JWW", {}, &kJwwBackup},
+    {".BAK", {}, {}, &kBackup},
+    {".BK*", {}, {}, &kBackup},
 };
 
 bool Matches(std::string_view pattern, std::string_view ext) {
@@ -140,12 +248,6 @@ bool Matches(std::string_view pattern, std::string_view ext) {
 }  // namespace
 
 std::span<const DrawingFormat> DrawingFormats() { return kFormats; }
-
-bool StartsWithSignature(const DocumentHandler& doc, std::span<const uint8_t> head) {
-  const std::string_view sig = doc.Signature;
-  return head.size() >= sig.size() && std::equal(sig.begin(), sig.end(), head.begin(),
-                                                  [](char c, uint8_t b) { return static_cast<uint8_t>(c) == b; });
-}
 
 const DrawingFormat* FormatForExtension(std::string_view upperExtension) {
   for (const DrawingFormat& f : kFormats)
@@ -159,7 +261,7 @@ const DrawingFormat* FormatForName(std::string_view fileName) {
 
 const DrawingFormat* FormatBySignature(const std::filesystem::path& path) {
   for (const DrawingFormat& f : kFormats)
-    if (f.Document && f.Probe && f.Probe(path)) return &f;
+    if (f.Converted() && f.Handler->Probe(path)) return &f;
   return nullptr;
 }
 

@@ -1,15 +1,15 @@
 #include "shell/preview.h"
 
 #include <filesystem>
+#include <optional>
 
-#include "jws/jwsdocument.h"
 #include "jww/bytesink.h"
-#include "jww/jwwdocument.h"
 #include "platform/cp932.h"
 #include "platform/fsutil.h"
 #include "platform/paths.h"
 #include "render/source.h"
 #include "render/svg.h"
+#include "shell/formats.h"
 
 namespace plm {
 namespace {
@@ -31,19 +31,13 @@ std::string Brief(std::string reason) {
   return reason;
 }
 
-// The batch converts only names ending in .JWW or .JWS (ASCII letters upper-cased).
+// Whether the batch converts a file of this name (by its extension).
 bool ConvertedByName(const std::string& path) {
-  const std::string name = Utf8FromPath(PathFromUtf8(path).filename());
-  const size_t dot = name.rfind('.');
-  if (dot == std::string::npos) return false;
-  std::string ext = name.substr(dot);
-  for (char& c : ext)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return ext == ".JWW" || ext == ".JWS";
+  const DrawingFormat* format = FormatForName(Utf8FromPath(PathFromUtf8(path).filename()));
+  return format && format->Converted();
 }
 
-template <class Written>
-PreviewResult Build(const RenderSource& before, const Written& written, const std::string& path,
+PreviewResult Build(const RenderSource& before, const WrittenCopy& written, const std::string& path,
                     const std::function<bool()>& cancelled) {
   PreviewResult r;
   auto stop = [&] {
@@ -55,7 +49,7 @@ PreviewResult Build(const RenderSource& before, const Written& written, const st
   if (stop()) return r;
   r.Current = BuildDisplayList(before, &written.Marks);
   if (stop()) return r;
-  r.Written = BuildDisplayList(SourceOf(written.Doc), &written.Marks);
+  r.Written = BuildDisplayList(written.Drawing->Source(), &written.Marks);
   r.Marks = written.Marks;
   r.Lines = LegendLines(r.Marks, r.Current);
   if (!ConvertedByName(path) && !r.Lines.empty()) r.Lines[0] += previewtexts::kNotConverted;
@@ -79,31 +73,25 @@ bool LoadPreviewDocument(const std::string& path, PreviewDocument& doc, std::str
   doc = PreviewDocument{};
   doc.Path = path;
   const std::filesystem::path file = PathFromUtf8(path);
-  ReadFailure failure;
-  if (IsJwwFile(file)) {
+  const DrawingFormat* format = FormatBySignature(file);
+  if (format && format->Handler->CanRender()) {
+    const FormatHandler& handler = *format->Handler;
     // Bound images go to a private folder that is removed with everything in it.
-    ScopedTempFolder imageFolder("plmtool-preview-");
-    if (!imageFolder.Ok()) {
-      reason = std::string(previewtexts::kCannotRead) + "no temporary folder";
+    std::optional<ScopedTempFolder> imageFolder;
+    if (handler.ExtractsImages()) {
+      imageFolder.emplace("plmtool-preview-");
+      if (!imageFolder->Ok()) {
+        reason = std::string(previewtexts::kCannotRead) + "no temporary folder";
+        return false;
+      }
+    }
+    LoadResult loaded = handler.Load(LoadRequest{file, std::nullopt, imageFolder ? imageFolder->Path() : fs::path()});
+    if (!loaded.Ok()) {
+      reason = previewtexts::kCannotRead + Brief(loaded.Failure.Reason);
       return false;
     }
-    TempImages images;
-    images.TempFolder = imageFolder.Path();
-    auto jww = std::make_shared<JwwDocument>();
-    if (!LoadJwwFile(*jww, images, file, &failure)) {
-      reason = previewtexts::kCannotRead + Brief(failure.Reason);
-      return false;
-    }
-    doc.Jww = std::move(jww);
-    return true;
-  }
-  if (IsJwsFile(file)) {
-    auto jws = std::make_shared<JwsDocument>();
-    if (!LoadJwsFile(*jws, file, &failure)) {
-      reason = previewtexts::kCannotRead + Brief(failure.Reason);
-      return false;
-    }
-    doc.Jws = std::move(jws);
+    loaded.Drawing->LeaveImages();
+    doc.Drawing = std::move(loaded.Drawing);
     return true;
   }
   ByteCursor probe;
@@ -114,14 +102,7 @@ bool LoadPreviewDocument(const std::string& path, PreviewDocument& doc, std::str
 
 PreviewResult BuildPreview(const PreviewDocument& doc, const ConversionSwitches& options,
                            const std::function<bool()>& cancelled) {
-  if (doc.Jww) {
-    const WrittenJww written = WrittenCopyOf(*doc.Jww, options);
-    return Build(SourceOf(*doc.Jww), written, doc.Path, cancelled);
-  }
-  if (doc.Jws) {
-    const WrittenJws written = WrittenCopyOf(*doc.Jws, options);
-    return Build(SourceOf(*doc.Jws), written, doc.Path, cancelled);
-  }
+  if (doc.Drawing) return Build(doc.Drawing->Source(), doc.Drawing->CopyAsWritten(options), doc.Path, cancelled);
   PreviewResult r;
   r.Reason = previewtexts::kNotADrawing;
   return r;

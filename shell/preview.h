@@ -14,15 +14,13 @@
 
 namespace plm {
 
-struct JwwDocument;
-struct JwsDocument;
+class LoadedDrawing;
 
 // A loaded drawing kept by the pane's loader, so changed switches re-mark it without
 // reading the file again.
 struct PreviewDocument {
   std::string Path;
-  std::shared_ptr<const JwwDocument> Jww;  // exactly one of the two is set
-  std::shared_ptr<const JwsDocument> Jws;
+  std::shared_ptr<const LoadedDrawing> Drawing;  // null: nothing loaded
 };
 
 struct PreviewResult {

@@ -1,23 +1,17 @@
 #pragma once
-// The documents and shared state the shell owns: one instance per format, the image
-// folder with its list, the conversion switches and the status text sink.
+// The state a conversion run shares: the image folder, the conversion switches, the
+// status text sink and the worker count. Documents are not part of it: each load
+// owns its drawing (shell/formats.h).
 #include <functional>
 #include <string>
 
-#include "jws/jwsdocument.h"
-#include "jww/jwwdocument.h"
-#include "legacy/jwcmemo.h"
-#include "legacy/jwkmemo.h"
 #include "jww/drawingbody.h"
+#include "jww/spacingrule.h"
 
 namespace plm {
 
 struct ShellState {
-  JwwDocument Jww;
-  JwsDocument Jws;
-  jwc::THeader Jwc;
-  jwk::THeader Jwk;
-  TempImages Images;  // Images.TempFolder is the image folder
+  TempImages Images;  // Images.TempFolder is the image folder; loads list their images themselves
   ConversionSwitches Options;
   // Sets the one-line status text and repaints it at once (the window's status bar,
   // or a printer for the command line). May be empty. A batch calls it only from

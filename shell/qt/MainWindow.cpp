@@ -281,11 +281,7 @@ void MainWindow::Start() {
   fileTypeBox_->setCurrentIndex(0);
   state_.Options = {};
 
-  // 2. Every document starts empty.
-  ClearJwcData(state_.Jwc);
-  ClearJwkData(state_.Jwk);
-  InitJwwData(state_.Jww);
-  ClearJwsData(state_.Jws);
+  // 2. The image list starts empty.
   ClearTempImageFiles(state_.Images);
 
   // 3. Program folder and image folder. An installed copy cannot write beside the
@@ -344,10 +340,6 @@ void MainWindow::Finish() {
 
   // 2.
   ClearTempImageFiles(state_.Images);
-  ClearJwcData(state_.Jwc);
-  ClearJwkData(state_.Jwk);
-  ClearJwwData(state_.Jww);
-  ClearJwsData(state_.Jws);
 
   // 3. Settings, written in one safe replacement of the file; failures are ignored.
   if (IniFileName.empty()) return;  // never shown: nothing was read, nothing to keep

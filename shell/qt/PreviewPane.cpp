@@ -439,7 +439,7 @@ void PreviewPane::LoadPending() {
   // Nothing may escape this load: an error (memory running out on a huge drawing)
   // shows as the reason instead of ending the program.
   try {
-    bool ready = !job.Reload && cached.Path == job.Path && (cached.Jww || cached.Jws);
+    bool ready = !job.Reload && cached.Path == job.Path && cached.Drawing;
     if (!ready) {
       cached = PreviewDocument{};
       ready = LoadPreviewDocument(job.Path, cached, result->Reason);

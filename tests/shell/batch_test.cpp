@@ -168,7 +168,7 @@ TEST(BatchTest, TheSignatureCheckOnReadBytesAgreesWithTheProbes) {
     const std::vector<uint8_t> bytes = plmtest::ReadFileBytes(file);
     for (const DrawingFormat* f : {&JwwFormat(), &JwsFormat()}) {
       SCOPED_TRACE(std::string(f->Name) + " on \"" + c + "\"");
-      EXPECT_EQ(StartsWithSignature(*f->Document, bytes), f->Probe(file));
+      EXPECT_EQ(f->Handler->StartsWithSignature(bytes), f->Handler->Probe(file));
     }
   }
 }

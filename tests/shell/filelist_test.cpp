@@ -281,18 +281,17 @@ TEST(FileListTest, ReadFileMemoChoosesTheReaderByExtension) {
       {"k.JWK", jwk, jwkMemo},  {"k.BAK", jwk, ""},      {"k.jwc", jwk, ""},
   };
   plmtest::TempDir dir;
-  auto state = std::make_unique<ShellState>();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     plmtest::WriteFileBytes(dir / c.name, c.content.data());
-    EXPECT_EQ(ReadFileMemo(*state, (dir / c.name).string()), c.expected);
+    EXPECT_EQ(ReadFileMemo((dir / c.name).string()), c.expected);
   }
   // A file of too few bytes for its reader: no memo.
   std::vector<uint8_t> shortJwc = jwc.data();
   shortJwc.resize(799);
   plmtest::WriteFileBytes(dir / "s.jwc", shortJwc);
-  EXPECT_EQ(ReadFileMemo(*state, (dir / "s.jwc").string()), "");
-  EXPECT_EQ(ReadFileMemo(*state, (dir / "missing.jww").string()), "");
+  EXPECT_EQ(ReadFileMemo((dir / "s.jwc").string()), "");
+  EXPECT_EQ(ReadFileMemo((dir / "missing.jww").string()), "");
 }
 
 TEST(FileListTest, ListFilesSkipsFoldersAndHiddenNamesAndCanBeAborted) {
