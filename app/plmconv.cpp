@@ -5,7 +5,7 @@
 
 #include "app/plmconv_commands.h"
 #include "jww/bytesink.h"
-#include "platform/cp932.h"
+#include "text/cp932.h"
 
 namespace plm {
 namespace {

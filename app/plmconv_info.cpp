@@ -5,7 +5,7 @@
 
 #include "app/plmconv_commands.h"
 #include "jww/spacingrule.h"
-#include "platform/cp932.h"
+#include "text/cp932.h"
 #include "platform/fsutil.h"
 #include "shell/formats.h"
 

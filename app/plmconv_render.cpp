@@ -8,7 +8,7 @@
 
 #include "app/plmconv.h"
 #include "app/plmconv_commands.h"
-#include "platform/cp932.h"
+#include "text/cp932.h"
 #include "platform/files.h"
 #include "platform/fsutil.h"
 #include "render/displaylist.h"

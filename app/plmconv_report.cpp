@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string_view>
 
-#include "platform/cp932.h"
+#include "text/cp932.h"
 
 namespace plm {
 namespace {

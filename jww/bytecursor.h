@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "platform/textfilters.h"  // CleanString, the writers' string filter
+#include "text/textfilters.h"  // CleanString, the writers' string filter
 
 namespace plm {
 

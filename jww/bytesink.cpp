@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/cp932.h"
+#include "text/cp932.h"
 
 namespace plm {
 

@@ -12,7 +12,7 @@
 
 #include "jww/bytecursor.h"
 #include "platform/files.h"
-#include "platform/textfilters.h"
+#include "text/textfilters.h"
 
 namespace plm {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/cp932.h"
+#include "text/cp932.h"
 
 namespace plm {
 

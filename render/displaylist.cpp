@@ -7,7 +7,7 @@
 #include <unordered_map>
 
 #include "jww/jwwdocument.h"
-#include "platform/cp932.h"
+#include "text/cp932.h"
 
 namespace plm {
 namespace {

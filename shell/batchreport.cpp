@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-#include "platform/cp932.h"
+#include "text/cp932.h"
 #include "shell/formats.h"
 #include "shell/texts.h"
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/cp932.h"
+#include "text/cp932.h"
 #include "platform/files.h"
 #include "platform/fsutil.h"
 

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "platform/ansi.h"
-#include "platform/cp932.h"
+#include "text/cp932.h"
 #include "platform/paths.h"
 #include "shell/formats.h"
 #include "shell/sortorder.h"

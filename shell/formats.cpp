@@ -10,7 +10,7 @@
 #include "legacy/jwkmemo.h"
 #include "platform/fsutil.h"
 #include "platform/paths.h"
-#include "platform/textfilters.h"
+#include "text/textfilters.h"
 #include "shell/filelist.h"
 
 namespace plm {

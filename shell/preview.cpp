@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "jww/bytesink.h"
-#include "platform/cp932.h"
+#include "text/cp932.h"
 #include "platform/fsutil.h"
 #include "platform/paths.h"
 #include "render/source.h"

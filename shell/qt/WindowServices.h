@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/cp932.h"
+#include "text/cp932.h"
 #include "platform/dialogs.h"
 #include "shell/qt/KeyStateQt.h"
 #include "shell/shellstate.h"

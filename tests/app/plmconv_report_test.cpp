@@ -11,7 +11,7 @@
 #include "app/plmconv.h"
 #include "jws/jwsdocument.h"
 #include "jww/jwwdocument.h"
-#include "platform/cp932.h"
+#include "text/cp932.h"
 #include "platform/fsutil.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"

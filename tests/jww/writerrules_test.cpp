@@ -6,7 +6,7 @@
 #include <string>
 
 #include "jww/jwwbody.h"
-#include "platform/textfilters.h"
+#include "text/textfilters.h"
 #include "tests/support/body_model.h"
 
 namespace {

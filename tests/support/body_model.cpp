@@ -9,7 +9,7 @@
 #include <type_traits>
 
 #include "jww/jwwbody.h"
-#include "platform/textfilters.h"
+#include "text/textfilters.h"
 
 using namespace std::string_literals;
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/textfilters.h"
+#include "text/textfilters.h"
 
 namespace plmtest {
 namespace {

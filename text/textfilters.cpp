@@ -1,6 +1,6 @@
-#include "platform/textfilters.h"
+#include "text/textfilters.h"
 
-#include "platform/cp932.h"
+#include "text/cp932.h"
 
 namespace plm {
 

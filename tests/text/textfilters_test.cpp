@@ -1,4 +1,4 @@
-#include "platform/textfilters.h"
+#include "text/textfilters.h"
 
 #include <gtest/gtest.h>
 
