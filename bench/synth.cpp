@@ -252,7 +252,7 @@ JwwDocument MakeDrawing(uint64_t targetBytes, int32_t version, TempImages& image
         for (size_t k = 0; k < data.size(); ++k) data[k] = static_cast<uint8_t>((k * 131 + i) >> 3);
         if (!WriteBytes(images.TempFolder / name, data)) return doc;
         images.TempImageFiles.push_back({name, static_cast<int32_t>(size), false});
-        doc.TextList.push_back(b.Text(std::string(kImagePrefix) + name + ",100,80,0,0,1,0"));
+        doc.TextList.push_back(b.MakeText(std::string(kImagePrefix) + name + ",100,80,0,0,1,0"));
         doc.EntityOrder.push_back({kKindText, static_cast<int32_t>(doc.TextList.size() - 1)});
       }
     }
@@ -331,7 +331,7 @@ bool MakeBatchFolder(const fs::path& folder, int count, uint64_t totalBytes) {
       for (size_t k = 0; k < data.size(); ++k) data[k] = static_cast<uint8_t>(k * 31 + static_cast<size_t>(i));
       if (!WriteBytes(images.TempFolder / name, data)) return false;
       images.TempImageFiles.push_back({name, static_cast<int32_t>(data.size()), false});
-      doc.TextList.push_back(b.Text(std::string(kImagePrefix) + name + ",100,80,0,0,1,0"));
+      doc.TextList.push_back(b.MakeText(std::string(kImagePrefix) + name + ",100,80,0,0,1,0"));
       doc.EntityOrder.push_back({kKindText, static_cast<int32_t>(doc.TextList.size() - 1)});
     }
     auto bytes = [&] {
