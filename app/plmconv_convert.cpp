@@ -128,7 +128,7 @@ bool CollectFolder(const fs::path& top, size_t topNode, const ConvertArgs& a, co
     std::vector<FolderEntry> entries;
     std::string why;
     if (!ForEachFolderEntry(PathFromUtf8(folder.Path), [&](const FolderEntry& e) {
-          if (!e.Name.starts_with(".")) entries.push_back(e);
+          if (!e.Hidden) entries.push_back(e);
           return true;
         }, &why)) {
       out << Shown(PathFromUtf8(folder.Path)) << ": failed (the folder cannot be read: " << why << ")\n";

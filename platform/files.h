@@ -296,6 +296,9 @@ struct FolderEntry {
   std::string Name;  // bytes as the file system holds them
   bool IsFolder = false;  // a real folder, not a link to one
   bool IsLink = false;
+  // Hidden from the user: a name starting with '.' on POSIX, the hidden or system
+  // attribute on Windows. The folder tree and the folder walks leave these out.
+  bool Hidden = false;
 };
 
 // The entries of a folder in the order the file system returns them, "." and ".."

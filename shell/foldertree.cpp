@@ -80,7 +80,7 @@ SearchOutcome AddSubFolders(FolderTree& tree, const std::string& folderPath, int
       }
     }
     first = false;
-    if (entry.Name[0] == '.' || !entry.IsFolder) return true;
+    if (entry.Hidden || !entry.IsFolder) return true;
     const int id = tree.AddChild(parent, entry.Name);
     if (hooks.NodeAdded) hooks.NodeAdded(id);
     return true;

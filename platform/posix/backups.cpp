@@ -7,7 +7,7 @@
 #include "platform/linux/linux_calls.h"
 #include "platform/fsutil.h"
 #include "platform/posix/descriptors.h"
-#include "platform/posix/hidden_names.h"
+#include "platform/hidden_names.h"
 
 namespace plm {
 namespace {

@@ -12,7 +12,7 @@
 #include "platform/fsutil.h"
 #include "platform/linux/linux_calls.h"
 #include "platform/posix/descriptors.h"
-#include "platform/posix/hidden_names.h"
+#include "platform/hidden_names.h"
 
 namespace plm {
 namespace {
@@ -190,6 +190,7 @@ bool ForEachFolderEntryImpl(const std::filesystem::path& folder, bool (*visit)(v
     if (name == "." || name == "..") continue;
     FolderEntry e;
     e.Name = entry->d_name;
+    e.Hidden = name.starts_with('.');
     if (entry->d_type == DT_DIR) {
       e.IsFolder = true;
     } else if (entry->d_type == DT_LNK) {
