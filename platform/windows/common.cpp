@@ -6,6 +6,7 @@
 #include "platform/hidden_names.h"
 #include "platform/paths.h"
 #include "platform/windows/handles.h"
+#include "text/cp932.h"
 
 namespace plm {
 
@@ -151,6 +152,35 @@ bool IdentityOfHandle(HANDLE h, FileIdentity& id) {
   id = NativeHandleAccess::Identity(info.dwVolumeSerialNumber,
                                     (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
   return true;
+}
+
+}  // namespace plm
+
+namespace plm {
+
+std::filesystem::path PathOfStoredName(const std::filesystem::path& folder, std::string_view cp932Name) {
+  std::string name;
+  for (size_t i = 0; i < cp932Name.size();) {
+    const auto b = static_cast<unsigned char>(cp932Name[i]);
+    const size_t n = IsCp932LeadByte(b) && i + 1 < cp932Name.size() ? 2 : 1;
+    const std::string_view piece = cp932Name.substr(i, n);
+    const std::string decoded = Cp932ToUtf8(piece);
+    // A character that decodes, and encodes back to the same bytes, that Windows
+    // allows in a name; everything else spelt out.
+    const bool plain = b != '%' && (b >= 0x80 || (b >= 0x20 && std::string_view("<>:\"/\\|?*").find(static_cast<char>(b)) ==
+                                                                      std::string_view::npos));
+    if (plain && decoded.find("\xEF\xBF\xBD") == std::string::npos && Utf8ToCp932(decoded) == piece) {
+      name += decoded;
+      i += n;
+      continue;
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    name += '%';
+    name += kHex[b >> 4];
+    name += kHex[b & 0xF];
+    ++i;
+  }
+  return folder / PathFromUtf8(name);
 }
 
 }  // namespace plm
