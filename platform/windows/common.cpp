@@ -154,6 +154,21 @@ bool IdentityOfHandle(HANDLE h, FileIdentity& id) {
   return true;
 }
 
+bool SetAttributesOfHandle(HANDLE file, DWORD attributes, const FILETIME* lastWrite) {
+  FILE_BASIC_INFO info{};  // zero times are left as they are
+  info.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+  if (lastWrite) {
+    info.LastWriteTime.LowPart = lastWrite->dwLowDateTime;
+    info.LastWriteTime.HighPart = static_cast<LONG>(lastWrite->dwHighDateTime);
+  }
+  return SetFileInformationByHandle(file, FileBasicInfo, &info, sizeof info) != 0;
+}
+
+DWORD AttributesOfHandle(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  return GetFileInformationByHandle(file, &info) ? info.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
+}
+
 }  // namespace plm
 
 namespace plm {
