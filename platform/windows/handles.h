@@ -110,4 +110,21 @@ bool RenameOpenFile(HANDLE file, const Folder& folder, std::string_view name, bo
 // The identity of an open handle.
 bool IdentityOfHandle(HANDLE h, FileIdentity& id);
 
+// What one look at a file or folder tells.
+struct FileFacts {
+  bool IsFolder = false;
+  bool IsLink = false;  // a symbolic link or junction (a name-surrogate reparse point)
+  DWORD Attributes = 0;
+  FileIdentity Identity;
+};
+// True for the attributes and reparse tag of a link: reparse points that stand for
+// another name. Other reparse points (cloud placeholders, deduplicated files) are
+// the files themselves.
+bool IsLinkAttribute(DWORD attributes, DWORD reparseTag);
+// Opens `systemPath` only to read its attributes, sharing everything, following a
+// link when `follow`; INVALID_HANDLE_VALUE (last error set) when it is not there.
+HANDLE OpenForFacts(const std::wstring& systemPath, bool follow);
+bool FactsOfHandle(HANDLE h, FileFacts& facts);
+bool FactsOf(const std::wstring& systemPath, bool follow, FileFacts& facts);
+
 }  // namespace plm
