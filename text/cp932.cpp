@@ -1,85 +1,156 @@
 #include "text/cp932.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <iconv.h>
+#include <array>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/codepage.h"
 
 namespace plm {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+constexpr char32_t kNone = 0xFFFFFFFF;
 
-class Converter {
- public:
-  Converter(const char* to = "UTF-8", const char* from = "CP932") : cd_(iconv_open(to, from)) {}
-  ~Converter() {
-    if (Valid()) iconv_close(cd_);
+// Code page 932 as this program decodes and encodes it, built once from the system's
+// converter. The rules below make the table one and the same on every system: the
+// systems' tables agree on every two-byte character and differ on single bytes only.
+struct Cp932Tables {
+  std::array<char32_t, 256> single{};
+  std::vector<char32_t> pairs;  // [lead index * 256 + trail]; kNone where no character
+  std::unordered_map<char32_t, uint16_t> encode;
+
+  static size_t LeadIndex(unsigned char lead) { return lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + 0x1F; }
+
+  Cp932Tables() : pairs(60 * 256, kNone) {
+    for (int b = 0; b < 256; ++b) {
+      const char byte = static_cast<char>(b);
+      const std::optional<char32_t> c = SystemCp932Character(std::string_view(&byte, 1));
+      // A single byte above 0x7F stands for a half-width katakana or for nothing: one
+      // system gives 0x80 as the control U+0080, the other refuses it; neither is a
+      // character of the code page.
+      single[b] = c && !(b >= 0x80 && (*c < 0xA0 || (*c >= 0xE000 && *c <= 0xF8FF))) ? *c : kNone;
+      if (b < 0x80 && !c) single[b] = static_cast<char32_t>(b);  // ASCII, even without a converter
+    }
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+      if (!IsCp932LeadByte(static_cast<unsigned char>(lead))) continue;
+      for (int trail = 0x40; trail <= 0xFC; ++trail) {
+        const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        if (const std::optional<char32_t> c = SystemCp932Character(std::string_view(pair, 2)))
+          pairs[LeadIndex(static_cast<unsigned char>(lead)) * 256 + trail] = *c;
+      }
+    }
+    // Encoding: the single bytes, then the pairs in code order; of two codes for one
+    // character the first wins, except that the NEC-selected rows 0xED and 0xEE give
+    // way to the same characters in rows 0xFA to 0xFC.
+    for (int b = 0; b < 256; ++b)
+      if (single[b] != kNone) encode.emplace(single[b], static_cast<uint16_t>(b));
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+      if (!IsCp932LeadByte(static_cast<unsigned char>(lead))) continue;
+      for (int trail = 0; trail < 256; ++trail) {
+        const char32_t c = pairs[LeadIndex(static_cast<unsigned char>(lead)) * 256 + trail];
+        if (c == kNone) continue;
+        const auto code = static_cast<uint16_t>(lead << 8 | trail);
+        const auto [at, fresh] = encode.emplace(c, code);
+        if (!fresh && (at->second >> 8 == 0xED || at->second >> 8 == 0xEE) && lead >= 0xFA) at->second = code;
+      }
+    }
+    // Characters of the JIS tables that code page 932 shows with other code points,
+    // encoded one way to the code that stands for them.
+    if (!encode.empty()) {
+      static constexpr std::pair<char32_t, uint16_t> kOneWay[] = {
+          {0x00A2, 0x8191}, {0x00A3, 0x8192}, {0x00A5, 0x005C}, {0x00AC, 0x81CA}, {0x2014, 0x815C},
+          {0x2016, 0x8161}, {0x203E, 0x007E}, {0x2212, 0x817C}, {0x301C, 0x8160},
+      };
+      for (const auto& [c, code] : kOneWay) encode.emplace(c, code);
+    }
   }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-  bool Valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-  iconv_t Handle() const { return cd_; }
 
- private:
-  iconv_t cd_;
+  // The character at the start of `bytes` and its length, or kNone with length 1.
+  std::pair<char32_t, size_t> Decode(std::string_view bytes) const {
+    const auto lead = static_cast<unsigned char>(bytes[0]);
+    if (single[lead] != kNone) return {single[lead], 1};
+    if (IsCp932LeadByte(lead) && bytes.size() > 1) {
+      const char32_t c = pairs[LeadIndex(lead) * 256 + static_cast<unsigned char>(bytes[1])];
+      if (c != kNone) return {c, 2};
+    }
+    return {kNone, 1};
+  }
 };
 
-// Converts `text`; each place that does not convert becomes `replacement`, and
-// `skip` says how many input bytes that place takes.
-template <class Skip>
-std::string Convert(Converter& conv, std::string_view text, std::string_view replacement, Skip&& skip) {
-  std::string out;
-  char* in = const_cast<char*>(text.data());
-  size_t inLeft = text.size();
-  char buffer[1024];
-  while (inLeft > 0) {
-    char* outPtr = buffer;
-    size_t outLeft = sizeof buffer;
-    const size_t rc = iconv(conv.Handle(), &in, &inLeft, &outPtr, &outLeft);
-    out.append(buffer, static_cast<size_t>(outPtr - buffer));
-    if (rc != static_cast<size_t>(-1)) break;
-    if (errno == E2BIG) continue;
-    out.append(replacement);
-    const size_t n = std::min(skip(std::string_view(in, inLeft)), inLeft);
-    in += n;
-    inLeft -= n;
-    iconv(conv.Handle(), nullptr, nullptr, nullptr, nullptr);
-  }
-  return out;
+const Cp932Tables& Tables() {
+  static const Cp932Tables tables;
+  return tables;
 }
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | c >> 6));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | c >> 12));
+    out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | c >> 18));
+    out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+size_t Utf8SequenceLength(std::string_view s);
 
 }  // namespace
 
 std::string Cp932ToUtf8(std::string_view bytes) {
-  Converter conv;
-  if (!conv.Valid()) {  // no converter: show ASCII, replace the rest
-    std::string out;
-    for (unsigned char c : bytes) {
-      if (c < 0x80) out.push_back(static_cast<char>(c));
-      else out.append(kReplacement);
-    }
-    return out;
+  const Cp932Tables& tables = Tables();
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 2);
+  for (size_t i = 0; i < bytes.size();) {
+    const auto [c, n] = tables.Decode(bytes.substr(i));
+    if (c == kNone) out.append(kReplacement);
+    else AppendUtf8(out, c);
+    i += n;
   }
-  // EILSEQ or EINVAL: one byte that does not decode.
-  return Convert(conv, bytes, kReplacement, [](std::string_view) { return size_t{1}; });
+  return out;
 }
 
 std::string Utf8ToCp932(std::string_view text) {
-  Converter conv("CP932", "UTF-8");
-  if (!conv.Valid()) {  // no converter: keep ASCII, the rest as "?"
-    std::string out;
-    for (unsigned char c : text)
-      if (c < 0x80) out.push_back(static_cast<char>(c));
-      else if (c >= 0xC0) out.push_back('?');  // one per character, not per byte
-    return out;
+  const Cp932Tables& tables = Tables();
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = Utf8SequenceLength(text.substr(i));
+    if (n == 0) {
+      // Bytes that are not UTF-8: one "?" for the lead byte and the continuation
+      // bytes after it.
+      out.push_back('?');
+      ++i;
+      while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+      continue;
+    }
+    const auto b = [&](size_t k) { return static_cast<char32_t>(static_cast<unsigned char>(text[i + k])); };
+    const char32_t c = n == 1   ? b(0)
+                       : n == 2 ? (b(0) & 0x1F) << 6 | (b(1) & 0x3F)
+                       : n == 3 ? (b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F)
+                                : (b(0) & 0x07) << 18 | (b(1) & 0x3F) << 12 | (b(2) & 0x3F) << 6 | (b(3) & 0x3F);
+    i += n;
+    const auto at = tables.encode.find(c);
+    if (at == tables.encode.end()) {
+      out.push_back(c < 0x80 ? static_cast<char>(c) : '?');  // ASCII even without a converter
+    } else if (at->second > 0xFF) {
+      out.push_back(static_cast<char>(at->second >> 8));
+      out.push_back(static_cast<char>(at->second & 0xFF));
+    } else {
+      out.push_back(static_cast<char>(at->second));
+    }
   }
-  // A character without a code, or bytes that are not UTF-8: one "?" for the whole
-  // character (its lead byte and the continuation bytes after it).
-  return Convert(conv, text, "?", [](std::string_view rest) {
-    size_t n = 1;
-    while (n < rest.size() && (static_cast<unsigned char>(rest[n]) & 0xC0) == 0x80) ++n;
-    return n;
-  });
+  return out;
 }
 
 namespace {
