@@ -283,20 +283,30 @@ void RunFolder::Sweep(const std::string& prefix, const std::filesystem::path& ba
   FindClose(find);
   for (const std::wstring& name : candidates) {
     const std::wstring folder = whereW + L"\\" + name;
+    // Held without delete sharing while it is emptied, so no link can take its
+    // name meanwhile and lead the removal elsewhere.
+    const HANDLE held = CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (held == INVALID_HANDLE_VALUE) continue;
+    FileFacts facts;
+    if (!FactsOfHandle(held, facts) || !facts.IsFolder || facts.IsLink) {
+      CloseHandle(held);
+      continue;
+    }
     // Made when missing (a run killed before it marked its folder), and held alone:
     // a live run holds its mark, so this open fails; once it succeeds no run can
     // take the folder.
     const HANDLE mark = CreateFileW((folder + kRunMark).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
                                     OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT | FILE_ATTRIBUTE_HIDDEN, nullptr);
-    if (mark == INVALID_HANDLE_VALUE) continue;
-    FileFacts facts;
-    if (!FactsOfHandle(mark, facts) || facts.IsFolder || facts.IsLink) {
-      CloseHandle(mark);
+    if (mark == INVALID_HANDLE_VALUE || !FactsOfHandle(mark, facts) || facts.IsFolder || facts.IsLink) {
+      if (mark != INVALID_HANDLE_VALUE) CloseHandle(mark);
+      CloseHandle(held);
       continue;
     }
     RemoveContents(folder, kRunFolderDepth, kRunMark + 1);
     MarkForDeletion(mark, true);
     CloseHandle(mark);
+    CloseHandle(held);
     RemoveDirectoryW(folder.c_str());
   }
 }
