@@ -198,4 +198,38 @@ std::filesystem::path PathOfStoredName(const std::filesystem::path& folder, std:
   return folder / PathFromUtf8(name);
 }
 
+bool IsLinkAttribute(DWORD attributes, DWORD reparseTag) {
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsReparseTagNameSurrogate(reparseTag);
+}
+
+HANDLE OpenForFacts(const std::wstring& systemPath, bool follow) {
+  return CreateFileW(systemPath.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
+                     nullptr);
+}
+
+bool FactsOfHandle(HANDLE h, FileFacts& facts) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(h, &info)) return false;
+  facts.Attributes = info.dwFileAttributes;
+  facts.Identity = NativeHandleAccess::Identity(info.dwVolumeSerialNumber,
+                                                (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  // Without the tag a reparse point is taken for a link: the side that follows nothing.
+  const DWORD reparseTag = GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag)
+                               ? tag.ReparseTag
+                               : IO_REPARSE_TAG_SYMLINK;
+  facts.IsLink = IsLinkAttribute(info.dwFileAttributes, reparseTag);
+  facts.IsFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  return true;
+}
+
+bool FactsOf(const std::wstring& systemPath, bool follow, FileFacts& facts) {
+  const HANDLE h = OpenForFacts(systemPath, follow);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const bool ok = FactsOfHandle(h, facts);
+  CloseHandle(h);
+  return ok;
+}
+
 }  // namespace plm

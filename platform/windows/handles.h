@@ -135,5 +135,21 @@ bool RetryWhileHeld(F&& attempt, bool deniedMeansHeld) {
 bool SetAttributesOfHandle(HANDLE file, DWORD attributes, const FILETIME* lastWrite = nullptr);
 // The open file's attributes, or INVALID_FILE_ATTRIBUTES (last error set).
 DWORD AttributesOfHandle(HANDLE file);
+// What one look at a file or folder tells.
+struct FileFacts {
+  bool IsFolder = false;
+  bool IsLink = false;  // a symbolic link or junction (a name-surrogate reparse point)
+  DWORD Attributes = 0;
+  FileIdentity Identity;
+};
+// True for the attributes and reparse tag of a link: reparse points that stand for
+// another name. Other reparse points (cloud placeholders, deduplicated files) are
+// the files themselves.
+bool IsLinkAttribute(DWORD attributes, DWORD reparseTag);
+// Opens `systemPath` only to read its attributes, sharing everything, following a
+// link when `follow`; INVALID_HANDLE_VALUE (last error set) when it is not there.
+HANDLE OpenForFacts(const std::wstring& systemPath, bool follow);
+bool FactsOfHandle(HANDLE h, FileFacts& facts);
+bool FactsOf(const std::wstring& systemPath, bool follow, FileFacts& facts);
 
 }  // namespace plm

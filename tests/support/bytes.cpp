@@ -1,8 +1,10 @@
 #include "tests/support/bytes.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 namespace plmtest {
 
@@ -24,8 +26,15 @@ std::string BackupOf(const std::string& outputName) {
 }
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "plmtest-XXXXXX").string();
-  if (::mkdtemp(pattern.data())) path_ = pattern;
+  // A new name made only by this call: create_directory says whether it made it.
+  thread_local std::mt19937_64 rng{std::random_device{}()};
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "plmtest-%012llx", static_cast<unsigned long long>(rng() & 0xFFFFFFFFFFFFull));
+    std::error_code ec;
+    if (std::filesystem::create_directory(base / name, ec)) path_ = base / name;
+  }
 }
 
 TempDir::~TempDir() {
