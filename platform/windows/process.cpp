@@ -1,10 +1,11 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>
-#include <shellapi.h>
 
 #include "platform/process.h"
 #include "platform/windows/handles.h"
+// After <windows.h>, which it needs before it.
+#include <shellapi.h>
 
 namespace plm {
 
