@@ -4,6 +4,8 @@
 
 #include "platform/process.h"
 #include "platform/windows/handles.h"
+// After <windows.h>, which it needs before it.
+#include <shellapi.h>
 
 #include <shellapi.h>  // after windows.h, which it needs
 

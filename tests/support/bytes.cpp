@@ -41,8 +41,12 @@ TempDir::~TempDir() {
   std::error_code ec;
   if (!path_.empty()) {
     // Restore write permission first, so folders a test made read-only can be removed.
-    for (auto& e : std::filesystem::recursive_directory_iterator(path_, ec))
-      std::filesystem::permissions(e.path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    // Stepped with an error code: a destructor must not throw on a name it cannot
+    // reach (past MAX_PATH on Windows).
+    std::error_code each;
+    for (std::filesystem::recursive_directory_iterator it(path_, ec), end; !ec && it != end; it.increment(ec))
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                   each);
     std::filesystem::remove_all(path_, ec);
   }
 }
