@@ -1,8 +1,13 @@
 #include "tests/support/bytes.h"
 
-#include <cstdlib>
+#include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <random>
+
+#include "platform/paths.h"
 
 namespace plmtest {
 
@@ -24,9 +29,25 @@ std::string BackupOf(const std::string& outputName) {
 }
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "plmtest-XXXXXX").string();
-  if (::mkdtemp(pattern.data())) path_ = pattern;
+  // A new name each time: create_directory reports whether this call made the folder,
+  // so a folder another test (or process) holds is never shared.
+  static std::mt19937_64 random{std::random_device{}() ^ static_cast<uint64_t>(
+      std::chrono::steady_clock::now().time_since_epoch().count())};
+  static std::mutex lock;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    char name[32];
+    {
+      std::lock_guard<std::mutex> hold(lock);
+      std::snprintf(name, sizeof name, "plmtest-%012llx", static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+    }
+    std::error_code ec;
+    const std::filesystem::path candidate = base / name;
+    if (std::filesystem::create_directory(candidate, ec)) path_ = candidate;
+  }
 }
+
+std::filesystem::path TempDir::operator/(const std::string& name) const { return path_ / plm::PathFromUtf8(name); }
 
 TempDir::~TempDir() {
   std::error_code ec;
@@ -38,8 +59,20 @@ TempDir::~TempDir() {
   }
 }
 
+std::filesystem::path SourceFolder() {
+  const std::filesystem::path given = plm::PathFromUtf8(PLM_SOURCE_DIR);
+#ifdef _WIN32
+  // A Windows build made on a POSIX host and run under its emulator: the source folder
+  // is a POSIX path, which the emulator shows as drive Z:.
+  std::error_code ec;
+  if (PLM_SOURCE_DIR[0] == '/' && !std::filesystem::is_directory(given, ec))
+    return plm::PathFromUtf8(std::string("Z:") + PLM_SOURCE_DIR);
+#endif
+  return given;
+}
+
 std::filesystem::path CorpusFolder() {
-  const std::filesystem::path p = std::filesystem::path(PLM_SOURCE_DIR) / ".." / "shared" / "corpus";
+  const std::filesystem::path p = SourceFolder() / ".." / "shared" / "corpus";
   std::error_code ec;
   return std::filesystem::is_directory(p, ec) ? p : std::filesystem::path();
 }
