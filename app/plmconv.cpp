@@ -192,13 +192,13 @@ const std::string& PlmconvUsage() {
   return usage;
 }
 
-std::string Shown(const std::filesystem::path& path) { return ShownName(path.string()); }
+std::string Shown(const std::filesystem::path& path) { return ShownName(ShownPath(path)); }
 std::string Shown(const std::string& text) { return ShownName(text); }
 
 std::optional<std::string> OpenProblem(const std::string& file) {
   InputFile in;
   std::string why;
-  if (in.Open(file, &why)) return std::nullopt;
+  if (in.Open(PathFromUtf8(file), &why)) return std::nullopt;
   return why;
 }
 

@@ -117,37 +117,36 @@ std::vector<std::string> NamesBelow(const std::vector<OutputNode>& nodes, size_t
 bool CollectFolder(const fs::path& top, size_t topNode, const ConvertArgs& a, const FileIdentity& save,
                    std::vector<OutputNode>& nodes, std::vector<BatchInput>& files, std::ostream& out) {
   struct Pending {
-    std::string Path;
+    fs::path Path;
     size_t Node;
   };
-  std::vector<Pending> pending{{Utf8FromPath(top), topNode}};
+  std::vector<Pending> pending{{top, topNode}};
   bool ok = true;
   while (!pending.empty()) {
     const Pending folder = std::move(pending.back());
     pending.pop_back();
     std::vector<FolderEntry> entries;
     std::string why;
-    if (!ForEachFolderEntry(PathFromUtf8(folder.Path), [&](const FolderEntry& e) {
+    if (!ForEachFolderEntry(folder.Path, [&](const FolderEntry& e) {
           if (!e.Hidden) entries.push_back(e);
           return true;
         }, &why)) {
-      out << Shown(PathFromUtf8(folder.Path)) << ": failed (the folder cannot be read: " << why << ")\n";
+      out << Shown(folder.Path) << ": failed (the folder cannot be read: " << why << ")\n";
       ok = false;
       continue;
     }
     std::sort(entries.begin(), entries.end(), [](const FolderEntry& x, const FolderEntry& y) { return x.Name < y.Name; });
-    const std::string prefix = folder.Path.ends_with('/') ? folder.Path : folder.Path + "/";
     std::vector<Pending> subFolders;
     for (const FolderEntry& e : entries) {
-      const std::string path = prefix + e.Name;
+      const fs::path path = folder.Path / PathFromUtf8(e.Name);
       if (e.IsFolder) {
-        if (a.recursive && IdentityOf(PathFromUtf8(path)) != std::optional(save)) {
+        if (a.recursive && IdentityOf(path) != std::optional(save)) {
           nodes.push_back({folder.Node, e.Name});
           subFolders.push_back({path, nodes.size() - 1});
         }
-      } else if (e.IsLink && IsExistingFolder(PathFromUtf8(path))) {
+      } else if (e.IsLink && IsExistingFolder(path)) {
         continue;  // links to folders are never entered
-      } else if (IsDrawingExtension(PathFromUtf8(path))) {
+      } else if (IsDrawingExtension(path)) {
         files.push_back({path, folder.Node, true, {}, {}});
       }
     }
@@ -199,7 +198,7 @@ struct FileNote {
 // its originals replaced.
 bool IsOwnOutputFolder(const BatchInput& input, const Folder& output, Batch& batch) {
   std::lock_guard lock(batch.folderLock);
-  const std::pair<size_t, std::string> key(input.Node, FolderOf(input.Path).string());
+  const std::pair<size_t, std::string> key(input.Node, Utf8FromPath(FolderOf(input.Path)));
   const auto known = batch.ownFolders.find(key);
   if (known != batch.ownFolders.end()) return known->second;
   const bool same = IdentityOf(FolderOf(input.Path)) == std::optional(output.Identity());
@@ -241,7 +240,7 @@ BatchRowWork PrepareOne(const BatchInput& input, Batch& batch, ShellState& state
   }
   const std::vector<std::string> below = NamesBelow(batch.nodes, input.Node);
   fs::path outputFolder = *batch.args.saveFolder;
-  for (const std::string& name : below) outputFolder /= name;
+  for (const std::string& name : below) outputFolder /= PathFromUtf8(name);
   std::shared_ptr<Folder> folder;
   if (batch.session) {
     std::string problem;
@@ -257,8 +256,8 @@ BatchRowWork PrepareOne(const BatchInput& input, Batch& batch, ShellState& state
       return work;
     }
   }
-  const std::string inputPath = file.string();
-  const std::string outputPath = (outputFolder / file.filename()).string();
+  const std::string inputPath = Utf8FromPath(file);
+  const std::string outputPath = Utf8FromPath(outputFolder / file.filename());
   if (read.Bytes) note.Size = read.HeadOnly ? FileSizeOf(file).value_or(0) : read.Bytes->size();
   ConvertHooks hooks;
   hooks.Verify = batch.args.verify;
@@ -303,8 +302,8 @@ int RunConvert(const ParsedArgs& parsed, const CommandIo& io) {
       case kRecursiveOption: a.recursive = true; break;
       case kNoWaitOption: a.noWait = true; break;
       case kVerboseOption: a.verbose = true; break;
-      case kOutputOption: a.saveFolder = o.Value; break;
-      case kReportOption: a.report = o.Value; break;
+      case kOutputOption: a.saveFolder = PathFromUtf8(o.Value); break;
+      case kReportOption: a.report = PathFromUtf8(o.Value); break;
       case kJobsOption: {
         const std::optional<int> n = JobCount(o.Value);
         if (!n) return io.Usage(o.Spelling + " needs a whole number from 1 to " + std::to_string(kMaxJobs) +
@@ -314,7 +313,7 @@ int RunConvert(const ParsedArgs& parsed, const CommandIo& io) {
       }
     }
   }
-  for (const std::string& operand : parsed.Operands) a.inputs.emplace_back(operand);
+  for (const std::string& operand : parsed.Operands) a.inputs.push_back(PathFromUtf8(operand));
   if (!a.saveFolder) return io.Usage("no save folder given (-o SAVE_FOLDER)");
   if (a.saveFolder->empty() || !IsExistingFolder(*a.saveFolder))
     return io.Usage("the save folder " + Shown(*a.saveFolder) + " does not exist");

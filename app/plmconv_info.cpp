@@ -89,7 +89,7 @@ int RunInfo(const ParsedArgs& parsed, const CommandIo& io) {
   ScopedTempFolder imageFolder("plmconv-images-");
   bool anyFailed = false;
   for (const std::string& arg : args) {
-    const std::filesystem::path file(arg);
+    const std::filesystem::path file = PathFromUtf8(arg);
     out << Shown(file) << "\n";
     if (auto problem = OpenProblem(arg)) {
       out << "  failed (" << Shown(*problem) << ")\n";

@@ -24,7 +24,7 @@ int RunList(const ParsedArgs& parsed, const CommandIo& io) {
   const std::optional<std::string> folder =
       parsed.Operands.empty() ? std::nullopt : std::optional<std::string>(parsed.Operands[0]);
   if (!folder) return io.Usage("no folder given");
-  if (folder->empty() || !IsExistingFolder(*folder))
+  if (folder->empty() || !IsExistingFolder(PathFromUtf8(*folder)))
     return io.Usage("the folder " + Shown(*folder) + " does not exist");
   // Folder paths of the list end in a separator; file paths are folder + name.
   std::string folderPath = *folder;

@@ -50,7 +50,7 @@ bool WritePicture(const fs::path& output, const std::vector<SvgPanel>& panels, c
   WriteSvg(svg, panels, legend, options);
   std::string error;
   if (ReplaceFileContents(output, svg.str(), &error)) return true;
-  why = ShownName(output.string()) + " " + error;
+  why = ShownName(ShownPath(output)) + " " + error;
   return false;
 }
 
@@ -75,10 +75,10 @@ int RenderDrawing(const LoadedDrawing& drawing, const ConversionSwitches& option
   svg.CharCells = cells;
   std::string why;
   if (!WritePicture(output, panels, legend, svg, why)) {
-    err << "plmconv: " << ShownName(output.string()) << ": failed (" << why << ")\n";
+    err << "plmconv: " << ShownName(ShownPath(output)) << ": failed (" << why << ")\n";
     return kExitFailed;
   }
-  out << ShownName(input.string()) << " -> " << ShownName(output.string()) << ": " << written.Marks.Counts.Total()
+  out << ShownName(ShownPath(input)) << " -> " << ShownName(ShownPath(output)) << ": " << written.Marks.Counts.Total()
       << " spacing values would change\n";
   return kExitOk;
 }
@@ -98,9 +98,10 @@ int RunRender(const ParsedArgs& parsed, const CommandIo& io) {
     else if (o.Id == kViewOption)
       view = o.Value == "current" ? View::Current : o.Value == "written" ? View::Written : View::Both;
     else if (o.Id == kNoCellsOption) cells = false;
-    else if (o.Id == kOutputOption) output = o.Value;
+    else if (o.Id == kOutputOption) output = PathFromUtf8(o.Value);
   }
-  const std::vector<fs::path> inputs(parsed.Operands.begin(), parsed.Operands.end());
+  std::vector<fs::path> inputs;
+  for (const std::string& operand : parsed.Operands) inputs.push_back(PathFromUtf8(operand));
   if (inputs.size() != 1) return io.Usage(inputs.empty() ? "no file given" : "render takes one file");
   if (!output || output->empty()) return io.Usage("no picture given (-o OUT.svg)");
   if (!EndsWithSvg(*output))
@@ -116,19 +117,19 @@ int RunRender(const ParsedArgs& parsed, const CommandIo& io) {
     std::optional<ScopedTempFolder> imageFolder;
     if (handler.ExtractsImages()) imageFolder.emplace("plmconv-render-");
     if (imageFolder && !imageFolder->Ok()) {
-      err << "plmconv: " << ShownName(input.string()) << ": failed (no temporary folder)\n";
+      err << "plmconv: " << ShownName(ShownPath(input)) << ": failed (no temporary folder)\n";
       return kExitFailed;
     }
     const LoadResult loaded =
         handler.Load(LoadRequest{input, std::nullopt, imageFolder ? imageFolder->Path() : fs::path()});
     if (!loaded.Ok()) {
-      err << "plmconv: " << ShownName(input.string()) << ": failed (" << ShownName(loaded.Failure.Reason) << ")\n";
+      err << "plmconv: " << ShownName(ShownPath(input)) << ": failed (" << ShownName(loaded.Failure.Reason) << ")\n";
       return kExitFailed;
     }
     return RenderDrawing(*loaded.Drawing, options, view, cells, input, *output, out, err);
   }
   ByteCursor probe;
-  err << "plmconv: " << ShownName(input.string()) << ": failed ("
+  err << "plmconv: " << ShownName(ShownPath(input)) << ": failed ("
       << (probe.OpenFile(input) ? std::string("neither a JWW drawing nor a JWS figure")
                                 : ShownName(probe.Failure().Reason))
       << ")\n";

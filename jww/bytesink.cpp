@@ -11,7 +11,7 @@ ByteSink::ByteSink() { buffer_.reserve(size_t{1} << 16); }
 ByteSink::~ByteSink() { Abort(); }
 
 bool ByteSink::CreateFile(const std::filesystem::path& path, TemporaryKind kind) {
-  return CreateFile(nullptr, path.string(), kind);
+  return CreateFile(nullptr, Utf8FromPath(path), kind);
 }
 
 bool ByteSink::CreateFile(std::shared_ptr<Folder> folder, const std::string& name, TemporaryKind kind) {
@@ -25,7 +25,7 @@ bool ByteSink::CreateFile(std::shared_ptr<Folder> folder, const std::string& nam
   flushed_ = 0;
   std::string why;
   const bool created = folder ? file_.Create(std::move(folder), name, &why, NewFilePermissions::Default, kind)
-                             : file_.Create(std::filesystem::path(name), &why, NewFilePermissions::Default, kind);
+                             : file_.Create(PathFromUtf8(name), &why, NewFilePermissions::Default, kind);
   if (!created) Fail(why);
   return !failed_;
 }

@@ -39,7 +39,7 @@ void ClearTempImageFiles(TempImages& images) { images.TempImageFiles.clear(); }
 void DeleteTempImageFiles(const TempImages& images) {
   for (const BoundImageFile& image : images.TempImageFiles) {
     if (image.Name.empty()) continue;
-    const std::filesystem::path file = images.TempFolder / image.Name;
+    const std::filesystem::path file = PathOfStoredName(images.TempFolder, image.Name);
     if (IsExistingFile(file)) DeleteFileQuietly(file);
   }
 }
@@ -76,11 +76,11 @@ bool ReadImageSection(ByteCursor& in, TempImages& images) {
                                  " bytes left");
       return false;
     }
-    const std::filesystem::path file = images.TempFolder / image.Name;
+    const std::filesystem::path file = PathOfStoredName(images.TempFolder, image.Name);
     PlainFileWriter writer;
     std::string why;
     if (!writer.Create(file, &why)) {
-      in.Fail("cannot extract bound image " + std::to_string(i + 1) + " into " + images.TempFolder.string() + ": " +
+      in.Fail("cannot extract bound image " + std::to_string(i + 1) + " into " + ShownPath(images.TempFolder) + ": " +
               why);
       return false;
     }
@@ -121,14 +121,14 @@ void WriteImageSection(ByteSink& out, const DrawingBody& body, TempImages& image
   std::vector<std::vector<uint8_t>> data;
   for (BoundImageFile& image : files) {
     if (!image.Used) continue;
-    const std::filesystem::path file = images.TempFolder / image.Name;
+    const std::filesystem::path file = PathOfStoredName(images.TempFolder, image.Name);
     if (image.Name.empty() || !IsExistingFile(file)) {
       image.Used = false;
       continue;
     }
     std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(file, nullptr, static_cast<uint64_t>(INT32_MAX));
     if (!bytes) {
-      out.Fail("cannot read the extracted image " + file.string());
+      out.Fail("cannot read the extracted image " + ShownPath(file));
       return;
     }
     data.push_back(std::move(*bytes));

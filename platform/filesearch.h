@@ -17,10 +17,11 @@ struct FoundFile {
   std::string Name;        // bare name, bytes as the file system holds them
   uint64_t Size = 0;       // full size; no 32-bit limit
   LocalDateTime LastWrite; // whole seconds, local time
-  // POSIX file systems keep no archive bit, so Archive is never set here.
+  // The archive attribute, which Windows sets on every write; POSIX file systems keep
+  // no such bit, so there it is never set.
   bool Archive = false;
-  // Read-only means the owner's write permission bit is clear: a property of the file,
-  // like the attribute it stands for, not of the user running the program.
+  // Read-only means the read-only attribute on Windows, the owner's write permission
+  // bit clear on POSIX: a property of the file, not of the user running the program.
   bool ReadOnly = false;
 };
 
@@ -32,8 +33,9 @@ struct FoundFile {
 bool MatchesSearchPattern(std::string_view name, std::string_view pattern);
 
 // One pass over a folder. Listed are regular files (after following links) whose names
-// match the pattern and do not start with '.'; folders, hidden names and special
-// files (pipes, devices, sockets, which a reader could block on) are left out.
+// match the pattern and that are not hidden (a name starting with '.' on POSIX, the
+// hidden or system attribute on Windows); folders and special files (pipes, devices,
+// sockets, which a reader could block on) are left out.
 class FileSearch {
  public:
   FileSearch();

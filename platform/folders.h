@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/native_handle.h"
+#include "platform/paths.h"
 
 namespace plm {
 
@@ -70,7 +71,7 @@ class Folder {
 
   // The path it was opened by, for messages and for the few calls that need a path.
   const std::filesystem::path& Path() const { return path_; }
-  std::filesystem::path PathOf(std::string_view name) const { return path_ / std::string(name); }
+  std::filesystem::path PathOf(std::string_view name) const { return path_ / PathFromUtf8(name); }
   FileIdentity Identity() const { return id_; }
   // The longest name, in bytes, the folder's file system takes.
   size_t NameLimit() const { return nameLimit_; }

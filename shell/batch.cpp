@@ -15,7 +15,7 @@ BatchCheck CheckBatchStart(bool folderTreeReady, bool fileListShown, const std::
   if (!folderTreeReady) return BatchCheck::NoSearchFolder;
   if (!fileListShown || sourceFolder.empty()) return BatchCheck::NoFileList;
   if (saveFolder.empty()) return BatchCheck::NoSaveFolder;
-  if (saveFolder == sourceFolder || IsSameFolder(saveFolder, sourceFolder)) return BatchCheck::SameFolder;
+  if (saveFolder == sourceFolder || IsSameFolder(PathFromUtf8(saveFolder), PathFromUtf8(sourceFolder))) return BatchCheck::SameFolder;
   return BatchCheck::Ready;
 }
 
@@ -48,7 +48,7 @@ BatchResults RunBatchRows(ShellState& state, const std::vector<FileRow>& rows, i
   // before anything is written.
   SaveFolderSession session;
   std::string saveProblem;
-  switch (session.Open(saveFolder, wait, &saveProblem)) {
+  switch (session.Open(PathFromUtf8(saveFolder), wait, &saveProblem)) {
     case SaveFolderSession::Opened::Ready: break;
     case SaveFolderSession::Opened::Busy: results.GaveUpWaiting = true; return results;
     case SaveFolderSession::Opened::Failed:
@@ -91,7 +91,7 @@ BatchResults RunBatchRows(ShellState& state, const std::vector<FileRow>& rows, i
     if (read.Verdict != InputVerdict::Readable) {  // selected as a drawing, yet nothing can come of it: a failure
       const bool probed = read.Verdict == InputVerdict::NotThisFormat;
       r.Outcome = probed                    ? ConvertOutcome::NotADrawing
-                  : !IdentityOf(input)     ? ConvertOutcome::Missing
+                  : !IdentityOf(PathFromUtf8(input)) ? ConvertOutcome::Missing
                                            : ConvertOutcome::LoadFailed;
       r.Reason = probed ? std::string(read.Format->NotThisFormat) : read.Why;
       return work;

@@ -57,7 +57,7 @@ bool TakeFinishedOutput(ByteSink& out, FinishedTemporaries& finished, PreparedCo
 PreparedConversion StreamConversion(const ShellState& state, const FormatHandler& format, const LoadRequest& input,
                                     const OutputTarget& target, const ConvertHooks& hooks) {
   PreparedConversion p;
-  p.OutputPath = target.Where->PathOf(target.Name).string();
+  p.OutputPath = Utf8FromPath(target.Where->PathOf(target.Name));
   p.Target = target;
   ConvertResult& r = p.Result;
   ReadFailure failure;
@@ -80,7 +80,7 @@ PreparedConversion StreamConversion(const ShellState& state, const FormatHandler
 
 LoadRequest RequestFor(const ShellState& state, const std::string& inputPath,
                        std::optional<std::span<const uint8_t>> inputBytes) {
-  return LoadRequest{inputPath, inputBytes, state.Images.TempFolder};
+  return LoadRequest{PathFromUtf8(inputPath), inputBytes, state.Images.TempFolder};
 }
 
 }  // namespace
@@ -97,7 +97,7 @@ std::string BackupNameOf(const std::string& outputName) {
 }
 
 std::filesystem::path BackupPathOf(const std::filesystem::path& outputPath) {
-  return outputPath.parent_path() / BackupNameOf(outputPath.filename().string());
+  return outputPath.parent_path() / PathFromUtf8(BackupNameOf(Utf8FromPath(outputPath.filename())));
 }
 
 namespace {
@@ -107,7 +107,7 @@ namespace {
 std::string WhyNotKeep(const OutputTarget& target, const std::string& backup) {
   const Folder& folder = *target.Where;
   if (backup.size() > folder.NameLimit())
-    return "its backup name " + folder.PathOf(backup).string() + " would be " + std::to_string(backup.size()) +
+    return "its backup name " + ShownPath(folder.PathOf(backup)) + " would be " + std::to_string(backup.size()) +
            " bytes long, more than the " + std::to_string(folder.NameLimit()) + " its folder takes";
   if (!target.Session) return {};
   std::string why = target.Session->WhyNotReplace(folder, target.Name);
@@ -139,10 +139,10 @@ std::optional<ConvertResult> RefusedBeforeWriting(const OutputTarget& target) {
 PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& format, const std::string& inputPath,
                                      const std::string& outputPath, ConvertMode mode, const ConvertHooks& hooks,
                                      std::optional<std::span<const uint8_t>> inputBytes) {
-  const std::filesystem::path out(outputPath);
-  OutputTarget target{Folder::Open(FolderOf(out)),
-                      out.filename().string(), nullptr};
-  const int openError = errno;
+  const std::filesystem::path out = PathFromUtf8(outputPath);
+  std::string openProblem;
+  OutputTarget target{Folder::Open(FolderOf(out), &openProblem), Utf8FromPath(out.filename()), nullptr};
+  if (openProblem.starts_with("cannot be opened: ")) openProblem.erase(0, 18);
   if (target.Where || mode == ConvertMode::DryRun)
     return PrepareConversion(state, format, inputPath, target, mode, hooks, inputBytes);
   // No folder to write into: the input still decides first, as in a full conversion.
@@ -150,8 +150,7 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
   p.OutputPath = outputPath;
   LoadResult loaded = format.Handler->Load(RequestFor(state, inputPath, inputBytes));
   p.Result.Outcome = loaded.Ok() ? ConvertOutcome::SaveFailed : ConvertOutcome::LoadFailed;
-  p.Result.Reason = loaded.Ok() ? "the output cannot create a file in " + out.parent_path().string() + ": " +
-                                      ErrnoText(openError)
+  p.Result.Reason = loaded.Ok() ? "the output cannot create a file in " + ShownPath(out.parent_path()) + ": " + openProblem
                                 : loaded.Failure.Reason;
   if (loaded.Ok()) p.Result.Changes = loaded.Drawing->ApplyRule(state.Options);
   return p;
@@ -171,7 +170,7 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
   if (mode == ConvertMode::Write) {
     if (std::optional<ConvertResult> refused = RefusedBeforeWriting(target)) {
       PreparedConversion p;
-      p.OutputPath = target.Where->PathOf(target.Name).string();
+      p.OutputPath = Utf8FromPath(target.Where->PathOf(target.Name));
       p.Result = std::move(*refused);
       return p;
     }
@@ -181,7 +180,7 @@ PreparedConversion PrepareConversion(ShellState& state, const DrawingFormat& for
   if (handler.Streams() && mode == ConvertMode::Write && !hooks.Verify && !hooks.Observer)
     return StreamConversion(state, handler, request, target, hooks);
   PreparedConversion p;
-  p.OutputPath = target.Where ? target.Where->PathOf(target.Name).string() : target.Name;
+  p.OutputPath = target.Where ? Utf8FromPath(target.Where->PathOf(target.Name)) : target.Name;
   p.Target = target;
   ConvertResult& r = p.Result;
   LoadResult loaded = handler.Load(request);
@@ -231,7 +230,7 @@ ConversionInput ReadConversionInput(const std::string& inputPath, std::string_vi
   in.Format = format;
   bool probed = false, matches = false;
   in.Bytes = ReadWholeFileIf(
-      inputPath,
+      PathFromUtf8(inputPath),
       [&](std::span<const uint8_t> head) {
         probed = true;
         return matches = format->Handler->StartsWithSignature(head);
@@ -286,7 +285,7 @@ ConvertResult PublishConversion(PreparedConversion& p) {
   if (!refused.empty()) {
     r.Reason = "the existing output cannot be kept: " + refused;
   } else if (KeepExistingAs(folder, p.Target.Name, backup, &why, &kept) == KeepOutcome::Failed) {
-    r.Reason = "the existing output could not be renamed to " + folder.PathOf(backup).string() + ": " + why;
+    r.Reason = "the existing output could not be renamed to " + ShownPath(folder.PathOf(backup)) + ": " + why;
   }
   if (!r.Reason.empty()) {
     p.Output.Discard();

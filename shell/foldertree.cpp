@@ -71,7 +71,7 @@ SearchOutcome AddSubFolders(FolderTree& tree, const std::string& folderPath, int
   SearchOutcome outcome = SearchOutcome::Completed;
   bool first = true;
   // A folder that cannot be read simply gets no children.
-  ForEachFolderEntry(folderPath, [&](const FolderEntry& entry) {
+  ForEachFolderEntry(PathFromUtf8(folderPath), [&](const FolderEntry& entry) {
     if (!first) {
       if (hooks.ProcessEvents) hooks.ProcessEvents();
       if (EscapeHeld(hooks)) {

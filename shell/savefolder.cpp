@@ -39,9 +39,9 @@ std::shared_ptr<Folder> SaveFolderSession::OutputFolder(std::span<const std::str
         // A save folder removed during the run (a network folder that dropped) is
         // never made again; the message says which it was.
         if (plm::IdentityOf(root_->Path()) != std::optional(root_->Identity()))
-          *why = "the save folder " + root_->Path().string() + " no longer exists";
+          *why = "the save folder " + ShownPath(root_->Path()) + " no longer exists";
         else
-          *why = "the output folder " + folder->PathOf(name).string() + " " + error;
+          *why = "the output folder " + ShownPath(folder->PathOf(name)) + " " + error;
       }
       return nullptr;
     }
@@ -56,9 +56,9 @@ std::string SaveFolderSession::WhyNotReplace(const Folder& folder, const std::st
   const std::optional<FileIdentity> there = folder.IdentityOf(name);
   if (!there) return {};
   if (inputs_.count(*there) != 0)
-    return folder.PathOf(name).string() + " is a file this run converts, which is never replaced";
+    return ShownPath(folder.PathOf(name)) + " is a file this run converts, which is never replaced";
   if (made_.count(*there) != 0)
-    return folder.PathOf(name).string() + " was written by this run for another file, which it never replaces";
+    return ShownPath(folder.PathOf(name)) + " was written by this run for another file, which it never replaces";
   return {};
 }
 

@@ -261,11 +261,11 @@ std::string ChooseSettingsFolder(const std::string& programFolder, bool programF
 std::string SettingsFolderFor(const std::string& programFolder) {
   // A folder the user does not own (an installed copy in /usr/bin, even when run as
   // root) is not a place for one user's settings.
-  const bool writable = IsOwnedWritableFolder(programFolder);
+  const bool writable = IsOwnedWritableFolder(PathFromUtf8(programFolder));
   const std::optional<std::string> xdg = EnvironmentValue("XDG_CONFIG_HOME"), home = EnvironmentValue("HOME");
   std::string folder =
       ChooseSettingsFolder(programFolder, writable, xdg ? xdg->c_str() : nullptr, home ? home->c_str() : nullptr);
-  if (folder != programFolder) CreateFolders(folder);
+  if (folder != programFolder) CreateFolders(PathFromUtf8(folder));
   return folder;
 }
 

@@ -8,6 +8,7 @@
 
 #include "jws/jwsdocument.h"
 #include "jww/jwwdocument.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -161,7 +162,7 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
-  const fs::path folder = argv[1];
+  const fs::path folder = PathFromUtf8(argv[1]);
   std::error_code ec;
   fs::create_directories(folder, ec);
   TempImages images;
@@ -179,6 +180,6 @@ int main(int argc, char** argv) {
     std::cerr << "plmexamples: cannot write into " << folder << "\n";
     return 1;
   }
-  std::cout << "example drawings written to " << folder.string() << "\n";
+  std::cout << "example drawings written to " << ShownPath(folder) << "\n";
   return 0;
 }

@@ -9,3 +9,11 @@ std::filesystem::path PathFromUtf8(std::string_view utf8) { return std::filesyst
 std::string Utf8FromPath(const std::filesystem::path& path) { return path.string(); }
 
 }  // namespace plm
+
+namespace plm {
+
+std::filesystem::path PathOfStoredName(const std::filesystem::path& folder, std::string_view cp932Name) {
+  return folder / std::string(cp932Name);
+}
+
+}  // namespace plm

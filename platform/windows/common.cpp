@@ -6,6 +6,7 @@
 #include "platform/hidden_names.h"
 #include "platform/paths.h"
 #include "platform/windows/handles.h"
+#include "text/cp932.h"
 
 namespace plm {
 
@@ -151,6 +152,84 @@ bool IdentityOfHandle(HANDLE h, FileIdentity& id) {
   id = NativeHandleAccess::Identity(info.dwVolumeSerialNumber,
                                     (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
   return true;
+}
+
+bool SetAttributesOfHandle(HANDLE file, DWORD attributes, const FILETIME* lastWrite) {
+  FILE_BASIC_INFO info{};  // zero times are left as they are
+  info.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+  if (lastWrite) {
+    info.LastWriteTime.LowPart = lastWrite->dwLowDateTime;
+    info.LastWriteTime.HighPart = static_cast<LONG>(lastWrite->dwHighDateTime);
+  }
+  return SetFileInformationByHandle(file, FileBasicInfo, &info, sizeof info) != 0;
+}
+
+DWORD AttributesOfHandle(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  return GetFileInformationByHandle(file, &info) ? info.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace plm
+
+namespace plm {
+
+std::filesystem::path PathOfStoredName(const std::filesystem::path& folder, std::string_view cp932Name) {
+  std::string name;
+  for (size_t i = 0; i < cp932Name.size();) {
+    const auto b = static_cast<unsigned char>(cp932Name[i]);
+    const size_t n = IsCp932LeadByte(b) && i + 1 < cp932Name.size() ? 2 : 1;
+    const std::string_view piece = cp932Name.substr(i, n);
+    const std::string decoded = Cp932ToUtf8(piece);
+    // A character that decodes, and encodes back to the same bytes, that Windows
+    // allows in a name; everything else spelt out.
+    const bool plain = b != '%' && (b >= 0x80 || (b >= 0x20 && std::string_view("<>:\"/\\|?*").find(static_cast<char>(b)) ==
+                                                                      std::string_view::npos));
+    if (plain && decoded.find("\xEF\xBF\xBD") == std::string::npos && Utf8ToCp932(decoded) == piece) {
+      name += decoded;
+      i += n;
+      continue;
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    name += '%';
+    name += kHex[b >> 4];
+    name += kHex[b & 0xF];
+    ++i;
+  }
+  return folder / PathFromUtf8(name);
+}
+
+bool IsLinkAttribute(DWORD attributes, DWORD reparseTag) {
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsReparseTagNameSurrogate(reparseTag);
+}
+
+HANDLE OpenForFacts(const std::wstring& systemPath, bool follow) {
+  return CreateFileW(systemPath.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
+                     nullptr);
+}
+
+bool FactsOfHandle(HANDLE h, FileFacts& facts) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(h, &info)) return false;
+  facts.Attributes = info.dwFileAttributes;
+  facts.Identity = NativeHandleAccess::Identity(info.dwVolumeSerialNumber,
+                                                (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  // Without the tag a reparse point is taken for a link: the side that follows nothing.
+  const DWORD reparseTag = GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag)
+                               ? tag.ReparseTag
+                               : IO_REPARSE_TAG_SYMLINK;
+  facts.IsLink = IsLinkAttribute(info.dwFileAttributes, reparseTag);
+  facts.IsFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  return true;
+}
+
+bool FactsOf(const std::wstring& systemPath, bool follow, FileFacts& facts) {
+  const HANDLE h = OpenForFacts(systemPath, follow);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const bool ok = FactsOfHandle(h, facts);
+  CloseHandle(h);
+  return ok;
 }
 
 }  // namespace plm

@@ -110,4 +110,46 @@ bool RenameOpenFile(HANDLE file, const Folder& folder, std::string_view name, bo
 // The identity of an open handle.
 bool IdentityOfHandle(HANDLE h, FileIdentity& id);
 
+// Calls `attempt` (true on success, else false with the last error set) up to five
+// times, 100 ms apart, while it fails because another program holds a file it
+// needs: a sharing or lock violation, or, with `deniedMeansHeld`, access denied,
+// which is what replacing a name another program holds open gives. The last error
+// stays as the last attempt left it.
+template <class F>
+bool RetryWhileHeld(F&& attempt, bool deniedMeansHeld) {
+  for (int tries = 0;; ++tries) {
+    if (attempt()) return true;
+    const DWORD error = GetLastError();
+    const bool held = IsHeldByAnother(error) || (deniedMeansHeld && error == ERROR_ACCESS_DENIED);
+    if (tries >= 4 || !held) {
+      SetLastError(error);
+      return false;
+    }
+    Sleep(100);
+  }
+}
+
+// Sets the open file's attributes to `attributes` (FILE_ATTRIBUTE_NORMAL when none)
+// and, when `lastWrite` is given, its modification time; false (last error set) on
+// failure.
+bool SetAttributesOfHandle(HANDLE file, DWORD attributes, const FILETIME* lastWrite = nullptr);
+// The open file's attributes, or INVALID_FILE_ATTRIBUTES (last error set).
+DWORD AttributesOfHandle(HANDLE file);
+// What one look at a file or folder tells.
+struct FileFacts {
+  bool IsFolder = false;
+  bool IsLink = false;  // a symbolic link or junction (a name-surrogate reparse point)
+  DWORD Attributes = 0;
+  FileIdentity Identity;
+};
+// True for the attributes and reparse tag of a link: reparse points that stand for
+// another name. Other reparse points (cloud placeholders, deduplicated files) are
+// the files themselves.
+bool IsLinkAttribute(DWORD attributes, DWORD reparseTag);
+// Opens `systemPath` only to read its attributes, sharing everything, following a
+// link when `follow`; INVALID_HANDLE_VALUE (last error set) when it is not there.
+HANDLE OpenForFacts(const std::wstring& systemPath, bool follow);
+bool FactsOfHandle(HANDLE h, FileFacts& facts);
+bool FactsOf(const std::wstring& systemPath, bool follow, FileFacts& facts);
+
 }  // namespace plm

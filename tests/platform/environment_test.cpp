@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
+
+#include "tests/support/environment.h"
 
 namespace plm {
 namespace {
@@ -24,13 +25,10 @@ TEST(EnvironmentTest, UnsetDiffersFromEmpty) {
   const std::string name = "PLM_ENVIRONMENT_TEST_VARIABLE";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value ? c.value : "(unset)");
-    if (c.value)
-      ::setenv(name.c_str(), c.value, 1);
-    else
-      ::unsetenv(name.c_str());
+    plmtest::SetEnvironment(name, c.value);
     EXPECT_EQ(EnvironmentValue(name), c.expected);
   }
-  ::unsetenv(name.c_str());
+  plmtest::SetEnvironment(name, nullptr);
 }
 
 }  // namespace

@@ -22,14 +22,12 @@ TEST(FolderIdentityTest, EqualExactlyForTheSameFolder) {
   plmtest::TempDir dir;
   fs::create_directories(dir / "A" / "inner");
   fs::create_directories(dir / "B");
-  fs::create_directory_symlink(dir / "A", dir / "A-link");
   struct Case {
     const char* first;
     const char* second;
     bool same;
   } const cases[] = {
       {"A", "A", true},  // control
-      {"A", "A-link", true},
       {"A", "A/inner/..", true},
       {"A", "B", false},
       {"A", "A/inner", false},

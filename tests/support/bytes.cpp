@@ -1,10 +1,9 @@
 #include "tests/support/bytes.h"
 
-#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 #include <random>
 
 #include "platform/paths.h"
@@ -29,21 +28,14 @@ std::string BackupOf(const std::string& outputName) {
 }
 
 TempDir::TempDir() {
-  // A new name each time: create_directory reports whether this call made the folder,
-  // so a folder another test (or process) holds is never shared.
-  static std::mt19937_64 random{std::random_device{}() ^ static_cast<uint64_t>(
-      std::chrono::steady_clock::now().time_since_epoch().count())};
-  static std::mutex lock;
+  // A new name made only by this call: create_directory says whether it made it.
+  thread_local std::mt19937_64 rng{std::random_device{}()};
   const std::filesystem::path base = std::filesystem::temp_directory_path();
   for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
     char name[32];
-    {
-      std::lock_guard<std::mutex> hold(lock);
-      std::snprintf(name, sizeof name, "plmtest-%012llx", static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
-    }
+    std::snprintf(name, sizeof name, "plmtest-%012llx", static_cast<unsigned long long>(rng() & 0xFFFFFFFFFFFFull));
     std::error_code ec;
-    const std::filesystem::path candidate = base / name;
-    if (std::filesystem::create_directory(candidate, ec)) path_ = candidate;
+    if (std::filesystem::create_directory(base / name, ec)) path_ = base / name;
   }
 }
 
