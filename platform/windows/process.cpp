@@ -1,10 +1,11 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>
-#include <shellapi.h>
 
 #include "platform/process.h"
 #include "platform/windows/handles.h"
+
+#include <shellapi.h>  // after windows.h, which it needs
 
 namespace plm {
 
