@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "fuzz/targets.h"
+#include "platform/paths.h"
 #include "tests/support/bytes.h"
 
 namespace {
@@ -18,12 +19,12 @@ int ReplayFolder(const fs::path& root) {
   std::error_code ec;
   for (const auto& folder : fs::directory_iterator(root, ec)) {
     if (!folder.is_directory()) continue;
-    const std::string name = folder.path().filename().string();
+    const std::string name = plm::Utf8FromPath(folder.path().filename());
     const plmfuzz::Target target = plmfuzz::TargetNamed(name.c_str());
     EXPECT_NE(target, nullptr) << "no fuzz target named " << name;
     if (!target) continue;
     for (const auto& input : fs::directory_iterator(folder.path())) {
-      SCOPED_TRACE(input.path().string());
+      SCOPED_TRACE(plm::Utf8FromPath(input.path()));
       const std::vector<uint8_t> bytes = plmtest::ReadFileBytes(input.path());
       EXPECT_TRUE(target(bytes.data(), bytes.size()));
       ++replayed;
@@ -33,12 +34,12 @@ int ReplayFolder(const fs::path& root) {
 }
 
 TEST(FuzzRegressionsTest, EveryStoredFailingInputHoldsItsTargetsInvariants) {
-  if (ReplayFolder(fs::path(PLM_SOURCE_DIR) / "fuzz" / "regressions") == 0)
+  if (ReplayFolder(plmtest::SourceFolder() / "fuzz" / "regressions") == 0)
     GTEST_SKIP() << "no stored failing inputs";
 }
 
 TEST(FuzzRegressionsTest, MinimisedSeedsHoldEveryTargetsInvariants) {
-  EXPECT_GT(ReplayFolder(fs::path(PLM_SOURCE_DIR) / "fuzz" / "seeds"), 0) << "fuzz/seeds/ holds no inputs";
+  EXPECT_GT(ReplayFolder(plmtest::SourceFolder() / "fuzz" / "seeds"), 0) << "fuzz/seeds/ holds no inputs";
 }
 
 // The targets' invariants hold on the project's own example drawings.
@@ -46,12 +47,12 @@ TEST(FuzzRegressionsTest, ExampleDrawingsPassEveryTarget) {
   const char* examples = std::getenv("PLMEXAMPLES");
   if (!examples) GTEST_SKIP() << "PLMEXAMPLES not set";
   plmtest::TempDir dir;
-  ASSERT_EQ(std::system((std::string(examples) + " " + dir.path().string() + " >/dev/null").c_str()), 0);
+  ASSERT_EQ(std::system((std::string(examples) + " " + plm::Utf8FromPath(dir.path()) + " >/dev/null").c_str()), 0);
   for (const char* name : {"load_jww", "load_jws", "jww_memo", "jwc_memo", "jwk_memo", "probes", "roundtrip_jww",
                            "roundtrip_jws"}) {
     for (const auto& file : fs::directory_iterator(dir.path())) {
       if (!file.is_regular_file()) continue;
-      SCOPED_TRACE(std::string(name) + " " + file.path().string());
+      SCOPED_TRACE(std::string(name) + " " + plm::Utf8FromPath(file.path()));
       const std::vector<uint8_t> bytes = plmtest::ReadFileBytes(file.path());
       EXPECT_TRUE(plmfuzz::TargetNamed(name)(bytes.data(), bytes.size()));
     }

@@ -6,6 +6,7 @@
 
 #include "jws/jwsdocument.h"
 #include "platform/ansi.h"
+#include "platform/paths.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
 
@@ -18,7 +19,7 @@ std::vector<fs::path> CorpusFigures() {
   const fs::path folder = plmtest::CorpusFolder();
   if (folder.empty()) return files;
   for (const auto& e : fs::directory_iterator(folder))
-    if (e.is_regular_file() && plm::AnsiUpper(e.path().extension().string()) == ".JWS") files.push_back(e.path());
+    if (e.is_regular_file() && plm::AnsiUpper(plm::Utf8FromPath(e.path().extension())) == ".JWS") files.push_back(e.path());
   std::sort(files.begin(), files.end());
   return files;
 }
@@ -33,7 +34,7 @@ TEST(JwsCorpusTest, EveryFigureIsWrittenAsTheJwsRulesSay) {
   for (int bits : {0, 15}) {
     const plm::ConversionSwitches options = plmtest::OptionsFromBits(bits);
     for (const fs::path& file : files) {
-      SCOPED_TRACE(file.filename().string() + " switches " + std::to_string(bits));
+      SCOPED_TRACE(plm::Utf8FromPath(file.filename()) + " switches " + std::to_string(bits));
       const std::vector<uint8_t> input = plmtest::ReadFileBytes(file);
       plm::JwsDocument doc;
       plm::ReadFailure failure;

@@ -7,6 +7,7 @@
 #include "jww/jwwdocument.h"
 #include "jww/spacingrule.h"
 #include "platform/ansi.h"
+#include "platform/paths.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
 
@@ -19,7 +20,7 @@ std::vector<fs::path> CorpusDrawings() {
   const fs::path folder = plmtest::CorpusFolder();
   if (folder.empty()) return files;
   for (const auto& e : fs::directory_iterator(folder))
-    if (e.is_regular_file() && plm::AnsiUpper(e.path().extension().string()) == ".JWW") files.push_back(e.path());
+    if (e.is_regular_file() && plm::AnsiUpper(plm::Utf8FromPath(e.path().extension())) == ".JWW") files.push_back(e.path());
   std::sort(files.begin(), files.end());
   return files;
 }
@@ -63,7 +64,7 @@ TEST(JwwCorpusTest, EveryDrawingIsWrittenBackWithOnlyTheReservedHeaderWordsZeroe
   const std::vector<fs::path> files = CorpusDrawings();
   if (files.empty()) GTEST_SKIP() << "corpus folder absent";
   for (const fs::path& file : files) {
-    SCOPED_TRACE(file.filename().string());
+    SCOPED_TRACE(plm::Utf8FromPath(file.filename()));
     const std::vector<uint8_t> input = plmtest::ReadFileBytes(file);
     const Converted out = Convert(file, {});
     ASSERT_TRUE(out.ok) << out.why;
@@ -82,7 +83,7 @@ TEST(JwwCorpusTest, EveryDrawingConvertedWithAllSwitchesGivesTheModelBytes) {
   for (int bits : {1, 2, 15}) {
     const plm::ConversionSwitches options = plmtest::OptionsFromBits(bits);
     for (const fs::path& file : files) {
-      SCOPED_TRACE(file.filename().string() + " switches " + std::to_string(bits));
+      SCOPED_TRACE(plm::Utf8FromPath(file.filename()) + " switches " + std::to_string(bits));
       const std::vector<uint8_t> input = plmtest::ReadFileBytes(file);
       const Converted out = Convert(file, options);
       ASSERT_TRUE(out.ok) << out.why;

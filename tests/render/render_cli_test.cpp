@@ -4,12 +4,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "platform/ansi.h"
+#include "platform/paths.h"
 #include "tests/render/render_fixture.h"
 #include "tests/support/cli.h"
+#include "tests/support/render_cli_fixture.h"
+#include "tests/support/text_files.h"
 
 namespace {
 
@@ -17,13 +18,7 @@ namespace fs = std::filesystem;
 using namespace rendertest;
 using plmtest::Body;
 using plmtest::Plmconv;
-
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using plmtest::ReadText;
 
 size_t Occurrences(const std::string& s, const std::string& what) {
   size_t n = 0;
@@ -31,29 +26,19 @@ size_t Occurrences(const std::string& s, const std::string& what) {
   return n;
 }
 
-// A drawing with one free-size text of negative spacing, one typed text with
-// negative spacing, and a line.
-std::vector<uint8_t> DrawingBytes() {
-  Body body;
-  body.Entities = {Line(0, 0, 100, 50), Text("\x95\xB6\x8E\x9A", 10, 10, 5, 5, -2, 0, 0),
-                   Text("AB", 10, 30, 5, 5, -1, 0, 3)};
-  plmtest::Bytes bytes = plmtest::JwwHeaderBytes(600);
-  bytes.append(plmtest::EncodeBody(body, 600, false));
-  return bytes.data();
-}
 
 TEST(RenderCliTest, UsageErrors) {
   plmtest::TempDir dir;
   const fs::path in = dir / "A.JWW";
   plmtest::WriteFileBytes(in, DrawingBytes());
   const std::vector<std::vector<std::string>> cases = {
-      {"render", in.string()},
-      {"render", in.string(), "-o", (dir / "a.png").string()},
-      {"render", in.string(), "-o", (dir / "B.JWW").string()},
-      {"render", "-o", (dir / "a.svg").string()},
-      {"render", in.string(), in.string(), "-o", (dir / "a.svg").string()},
-      {"render", "--bogus", in.string(), "-o", (dir / "a.svg").string()},
-      {"render", "--view", "sideways", in.string(), "-o", (dir / "a.svg").string()},
+      {"render", plm::Utf8FromPath(in)},
+      {"render", plm::Utf8FromPath(in), "-o", plm::Utf8FromPath(dir / "a.png")},
+      {"render", plm::Utf8FromPath(in), "-o", plm::Utf8FromPath(dir / "B.JWW")},
+      {"render", "-o", plm::Utf8FromPath(dir / "a.svg")},
+      {"render", plm::Utf8FromPath(in), plm::Utf8FromPath(in), "-o", plm::Utf8FromPath(dir / "a.svg")},
+      {"render", "--bogus", plm::Utf8FromPath(in), "-o", plm::Utf8FromPath(dir / "a.svg")},
+      {"render", "--view", "sideways", plm::Utf8FromPath(in), "-o", plm::Utf8FromPath(dir / "a.svg")},
   };
   for (const auto& args : cases) {
     SCOPED_TRACE(args.size() > 2 ? args[1] + " " + args[2] : args[1]);
@@ -85,7 +70,7 @@ TEST(RenderCliTest, PictureMarksWhatTheSwitchesChange) {
       SCOPED_TRACE(std::string(view) + " " + (c.switches.empty() ? "" : c.switches[0]));
       std::vector<std::string> args = {"render"};
       args.insert(args.end(), c.switches.begin(), c.switches.end());
-      args.insert(args.end(), {"--view", view, in.string(), "-o", out.string()});
+      args.insert(args.end(), {"--view", view, plm::Utf8FromPath(in), "-o", plm::Utf8FromPath(out)});
       const plmtest::CliRun run = Plmconv(args);
       ASSERT_EQ(run.code, plm::kExitOk) << run.err;
       const std::string svg = ReadText(out);
@@ -100,15 +85,6 @@ TEST(RenderCliTest, PictureMarksWhatTheSwitchesChange) {
   EXPECT_EQ(plmtest::ReadFileBytes(in), DrawingBytes());  // the drawing is only read
 }
 
-TEST(RenderCliTest, CodePage932FileNameIsShownDecoded) {
-  plmtest::TempDir dir;
-  const fs::path in = dir / "\x95\x7E\x92\x6E\x90\x7D.JWW", out = dir / "a.svg";  // 敷地図.JWW
-  plmtest::WriteFileBytes(in, DrawingBytes());
-  const plmtest::CliRun run = Plmconv({"render", in.string(), "-o", out.string()});
-  ASSERT_EQ(run.code, plm::kExitOk) << run.err;
-  EXPECT_NE(ReadText(out).find("敷地図.JWW"), std::string::npos);
-}
-
 TEST(RenderCliTest, FailuresLeaveNoPicture) {
   plmtest::TempDir dir;
   const std::vector<uint8_t> good = DrawingBytes();
@@ -116,15 +92,15 @@ TEST(RenderCliTest, FailuresLeaveNoPicture) {
   plmtest::WriteFileBytes(truncated, std::vector<uint8_t>(good.begin(), good.end() - 20));
   plmtest::WriteFileBytes(text, std::vector<uint8_t>{'h', 'e', 'l', 'l', 'o'});
   for (const fs::path& in : {truncated, text, dir / "missing.jww"}) {
-    SCOPED_TRACE(in.filename().string());
-    const plmtest::CliRun run = Plmconv({"render", in.string(), "-o", out.string()});
+    SCOPED_TRACE(plm::Utf8FromPath(in.filename()));
+    const plmtest::CliRun run = Plmconv({"render", plm::Utf8FromPath(in), "-o", plm::Utf8FromPath(out)});
     EXPECT_EQ(run.code, plm::kExitFailed);
     EXPECT_NE(run.err.find("failed ("), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(out));
   }
   const fs::path good_in = dir / "A.JWW";
   plmtest::WriteFileBytes(good_in, good);
-  const plmtest::CliRun run = Plmconv({"render", good_in.string(), "-o", (dir / "no" / "a.svg").string()});
+  const plmtest::CliRun run = Plmconv({"render", plm::Utf8FromPath(good_in), "-o", plm::Utf8FromPath(dir / "no" / "a.svg")});
   EXPECT_EQ(run.code, plm::kExitFailed);
   EXPECT_NE(run.err.find("cannot create"), std::string::npos) << run.err;
 }
@@ -134,16 +110,16 @@ TEST(RenderCliTest, EveryCorpusDrawingRenders) {
   if (folder.empty()) GTEST_SKIP() << "no corpus folder";
   std::vector<fs::path> files;
   for (const auto& e : fs::directory_iterator(folder)) {
-    const std::string ext = plm::AnsiUpper(e.path().extension().string());
+    const std::string ext = plm::AnsiUpper(plm::Utf8FromPath(e.path().extension()));
     if (e.is_regular_file() && (ext == ".JWW" || ext == ".JWS")) files.push_back(e.path());
   }
   std::sort(files.begin(), files.end());
   ASSERT_FALSE(files.empty());
   plmtest::TempDir dir;
   for (const fs::path& f : files) {
-    SCOPED_TRACE(f.filename().string());
+    SCOPED_TRACE(plm::Utf8FromPath(f.filename()));
     const fs::path out = dir / "picture.svg";
-    const plmtest::CliRun run = Plmconv({"render", "--all", "--view", "both", f.string(), "-o", out.string()});
+    const plmtest::CliRun run = Plmconv({"render", "--all", "--view", "both", plm::Utf8FromPath(f), "-o", plm::Utf8FromPath(out)});
     EXPECT_EQ(run.code, plm::kExitOk) << run.err;
     const std::string svg = ReadText(out);
     EXPECT_NE(svg.find("</svg>"), std::string::npos);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/paths.h"
 #include "tests/support/bytes.h"
 #include "tests/support/jwwheader_model.h"
 
@@ -11,7 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 using plmtest::Bytes;
 
-std::string Slashed(const fs::path& p) { return p.string() + "/"; }
+std::string Slashed(const fs::path& p) { return plm::Utf8FromPath(p) + "/"; }
 
 Bytes JwsFigure() {
   Bytes b;
@@ -102,7 +103,7 @@ TEST(BatchTest, RowsConvertByExtensionAndProbe) {
   EXPECT_EQ(first.Rows[3].Name, "Z.JWS");
   EXPECT_EQ(first.Rows[3].Result.Outcome, ConvertOutcome::NotADrawing);
   std::vector<std::string> written;
-  for (const auto& e : fs::directory_iterator(dir / "out")) written.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(dir / "out")) written.push_back(plm::Utf8FromPath(e.path().filename()));
   std::sort(written.begin(), written.end());
   EXPECT_EQ(written, (std::vector<std::string>{"B.JWS", "a.jww"}));
   ASSERT_EQ(status.size(), 2u);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/body_model.h"
+#include "platform/paths.h"
 #include "tests/support/bytes.h"
 
 namespace plm {
@@ -11,7 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 using plmtest::Bytes;
 
-std::string Slashed(const fs::path& p) { return p.string() + "/"; }
+std::string Slashed(const fs::path& p) { return plm::Utf8FromPath(p) + "/"; }
 
 // A figure file whose `texts` free-size texts all have spacing -0.5.
 Bytes Figure(int texts) {

@@ -11,6 +11,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "platform/paths.h"
 #include "shell/batch.h"
 #include "tests/support/body_model.h"
 #include "tests/support/bytes.h"
@@ -21,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 using Data = std::vector<uint8_t>;
 
-std::string Slashed(const fs::path& p) { return p.string() + "/"; }
+std::string Slashed(const fs::path& p) { return plm::Utf8FromPath(p) + "/"; }
 
 // A figure whose texts (negative spacing) depend on `seed`, so every output differs.
 Data Figure(int seed) {
@@ -40,7 +41,7 @@ std::string BackupName(const std::string& name) { return plmtest::BackupOf(name)
 
 std::map<std::string, Data> Contents(const fs::path& folder) {
   std::map<std::string, Data> files;
-  for (const auto& e : fs::directory_iterator(folder)) files[e.path().filename().string()] = plmtest::ReadFileBytes(e.path());
+  for (const auto& e : fs::directory_iterator(folder)) files[plm::Utf8FromPath(e.path().filename())] = plmtest::ReadFileBytes(e.path());
   return files;
 }
 
@@ -197,7 +198,7 @@ TEST(BatchRunTest, GroupsTakeTheirNamesInRowOrderAndAFaultLosesNothing) {
         ConvertHooks hooks;
         hooks.DeferFlush = true;
         BatchRowWork w;
-        w.Conversion = PrepareConversion(ws, JwsFormat(), (g.dir / "src" / g.Name(static_cast<int>(i))).string(),
+        w.Conversion = PrepareConversion(ws, JwsFormat(), plm::Utf8FromPath(g.dir / "src" / g.Name(static_cast<int>(i))),
                                          g.Output(static_cast<int>(i)).string(), ConvertMode::Write, hooks);
         return w;
       };
@@ -223,7 +224,7 @@ TEST(BatchRunTest, GroupsTakeTheirNamesInRowOrderAndAFaultLosesNothing) {
       // temporary stays.
       const std::set<std::string> names = [&] {
         std::set<std::string> n;
-        for (const auto& e : fs::directory_iterator(g.dir / "save")) n.insert(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(g.dir / "save")) n.insert(plm::Utf8FromPath(e.path().filename()));
         return n;
       }();
       int replaced = 0;

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "platform/paths.h"
 #include "tests/support/bytes.h"
 #include "tests/support/convert_one.h"
 #include "tests/support/jwwheader_model.h"
@@ -75,7 +76,7 @@ TEST(ConversionInputTest, TheNamePicksTheFormatAndTheSignatureConfirmsIt) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     if (c.content) WriteFileBytes(dir / c.name, *c.content);
-    const ConversionInput in = ReadConversionInput((dir / c.name).string(), c.name);
+    const ConversionInput in = ReadConversionInput(plm::Utf8FromPath(dir / c.name), c.name);
     EXPECT_EQ(in.Verdict, c.verdict);
     EXPECT_EQ(in.Format, c.format);
     EXPECT_EQ(in.Why.empty(), c.verdict != InputVerdict::Unopened) << in.Why;
@@ -92,7 +93,7 @@ TEST(ConversionInputTest, AReadableInputIsStoppedOnlyByItsRestOrARefusal) {
   plmtest::TempDir in, out;
   WriteFileBytes(in / "A.JWW", JwwDrawing("m").data());
   auto state = NewState(out);
-  const std::string input = (in / "A.JWW").string(), output = (out / "A.JWW").string();
+  const std::string input = plm::Utf8FromPath(in / "A.JWW"), output = plm::Utf8FromPath(out / "A.JWW");
   const ConversionInput read = ReadConversionInput(input, "A.JWW");
   ASSERT_EQ(read.Verdict, InputVerdict::Readable);
   struct Case {
@@ -146,21 +147,21 @@ TEST(ConversionTest, NothingIsWrittenOrMovedUnlessTheConversionCanComplete) {
     ConvertOutcome expected;
   };
   const Case cases[] = {
-      {"truncated JWW", plmtest::ConvertOne(*state, JwwFormat(), (in / "T.JWW").string(), (out / "T.JWW").string()),
+      {"truncated JWW", plmtest::ConvertOne(*state, JwwFormat(), plm::Utf8FromPath(in / "T.JWW"), plm::Utf8FromPath(out / "T.JWW")),
        ConvertOutcome::LoadFailed},
-      {"truncated JWS", plmtest::ConvertOne(*state, JwsFormat(), (in / "T.JWS").string(), (out / "T.JWS").string()),
+      {"truncated JWS", plmtest::ConvertOne(*state, JwsFormat(), plm::Utf8FromPath(in / "T.JWS"), plm::Utf8FromPath(out / "T.JWS")),
        ConvertOutcome::LoadFailed},
-      {"missing input", plmtest::ConvertOne(*state, JwwFormat(), (in / "none.JWW").string(), (out / "none.JWW").string()),
+      {"missing input", plmtest::ConvertOne(*state, JwwFormat(), plm::Utf8FromPath(in / "none.JWW"), plm::Utf8FromPath(out / "none.JWW")),
        ConvertOutcome::LoadFailed},
-      {"dry run", plmtest::ConvertOne(*state, JwwFormat(), (in / "D.JWW").string(), (out / "D.JWW").string(), ConvertMode::DryRun),
+      {"dry run", plmtest::ConvertOne(*state, JwwFormat(), plm::Utf8FromPath(in / "D.JWW"), plm::Utf8FromPath(out / "D.JWW"), ConvertMode::DryRun),
        ConvertOutcome::Checked},
-      {"backup impossible", plmtest::ConvertOne(*state, JwwFormat(), (in / "B.JWW").string(), (out / "B.JWW").string()),
+      {"backup impossible", plmtest::ConvertOne(*state, JwwFormat(), plm::Utf8FromPath(in / "B.JWW"), plm::Utf8FromPath(out / "B.JWW")),
        ConvertOutcome::BackupFailed},
-      {"save impossible", plmtest::ConvertOne(*state, JwwFormat(), (in / "D.JWW").string(), (out / "no/D.JWW").string()),
+      {"save impossible", plmtest::ConvertOne(*state, JwwFormat(), plm::Utf8FromPath(in / "D.JWW"), plm::Utf8FromPath(out / "no/D.JWW")),
        ConvertOutcome::SaveFailed},
       // The output is made before the input is read; the input still decides first.
       {"truncated JWW, no output folder",
-       plmtest::ConvertOne(*state, JwwFormat(), (in / "T.JWW").string(), (out / "no/T.JWW").string()), ConvertOutcome::LoadFailed},
+       plmtest::ConvertOne(*state, JwwFormat(), plm::Utf8FromPath(in / "T.JWW"), plm::Utf8FromPath(out / "no/T.JWW")), ConvertOutcome::LoadFailed},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -170,7 +171,7 @@ TEST(ConversionTest, NothingIsWrittenOrMovedUnlessTheConversionCanComplete) {
   }
   // Only the files put there before remain, unchanged.
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(out.path())) names.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(out.path())) names.push_back(plm::Utf8FromPath(e.path().filename()));
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"B.BAK", "B.JWW", "T.JWW", "TEMP"}));
   EXPECT_EQ(ReadFileBytes(out / "T.JWW"), kOldOutput);
@@ -185,7 +186,7 @@ TEST(ConversionTest, ConvertingOntoTheInputKeepsItAsTheBackup) {
   const std::vector<uint8_t> original = JwwDrawing("self").data();
   WriteFileBytes(dir / "S.JWW", original);
   auto state = NewState(dir);
-  const std::string path = (dir / "S.JWW").string();
+  const std::string path = plm::Utf8FromPath(dir / "S.JWW");
   EXPECT_EQ(plmtest::ConvertOne(*state, JwwFormat(), path, path).Outcome, ConvertOutcome::Converted);
   EXPECT_EQ(ReadFileBytes(dir / "S.BAK"), original);
   EXPECT_TRUE(IsJwwFile(dir / "S.JWW"));
@@ -199,14 +200,14 @@ TEST(ConversionTest, CorpusDrawingsConvertAndTheirImagesAreRemoved) {
   state->Options = ConversionSwitches::All();
   int converted = 0;
   for (const auto& e : fs::directory_iterator(corpus)) {
-    const std::string ext = e.path().extension().string();
+    const std::string ext = plm::Utf8FromPath(e.path().extension());
     const bool jww = ext == ".jww" || ext == ".JWW";
     const bool jws = ext == ".jws" || ext == ".JWS";
     if (!jww && !jws) continue;
-    SCOPED_TRACE(e.path().string());
-    const std::string output = (out / e.path().filename().string()).string();
-    const ConvertResult r = jww ? plmtest::ConvertOne(*state, JwwFormat(), e.path().string(), output)
-                                : plmtest::ConvertOne(*state, JwsFormat(), e.path().string(), output);
+    SCOPED_TRACE(plm::Utf8FromPath(e.path()));
+    const std::string output = plm::Utf8FromPath(out.path() / e.path().filename());
+    const ConvertResult r = jww ? plmtest::ConvertOne(*state, JwwFormat(), plm::Utf8FromPath(e.path()), output)
+                                : plmtest::ConvertOne(*state, JwsFormat(), plm::Utf8FromPath(e.path()), output);
     EXPECT_EQ(r.Outcome, ConvertOutcome::Converted) << r.Reason;
     EXPECT_TRUE(fs::is_empty(out / "TEMP"));
     ++converted;

@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <sys/stat.h>
 
+#include "platform/paths.h"
 #include "shell/formats.h"
 #include "tests/support/bytes.h"
 #include "tests/support/header_column.h"
 #include "tests/support/jwwheader_model.h"
+#include "tests/support/shell_fixtures.h"
 
 namespace plm {
 namespace {
@@ -255,14 +256,8 @@ Bytes JwcFile(std::string_view memo1, std::string_view memo2) {
   return b.fill(800 - b.size(), '0');
 }
 
-Bytes JwwDrawing(const std::string& memo) {
-  plmtest::DistinctValues values;
-  values.SetStr("Memo", -1, memo);
-  return plmtest::BuildEmptyJwwDrawing(600, values);
-}
-
 TEST(FileListTest, ReadFileMemoChoosesTheReaderByExtension) {
-  const Bytes jww = JwwDrawing("plan\r\n\x90\x7D\x96\xCA");
+  const Bytes jww = plmtest::JwwDrawingWithMemo("plan\r\n\x90\x7D\x96\xCA");
   const Bytes jwc = JwcFile("jwc memo", "two");
   Bytes jwk;
   jwk.raw("jwk").fill(37, ' ').raw("parts").fill(59, ' ').fill(296, '9');
@@ -284,62 +279,14 @@ TEST(FileListTest, ReadFileMemoChoosesTheReaderByExtension) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     plmtest::WriteFileBytes(dir / c.name, c.content.data());
-    EXPECT_EQ(ReadFileMemo((dir / c.name).string()), c.expected);
+    EXPECT_EQ(ReadFileMemo(Utf8FromPath(dir / c.name)), c.expected);
   }
   // A file of too few bytes for its reader: no memo.
   std::vector<uint8_t> shortJwc = jwc.data();
   shortJwc.resize(799);
   plmtest::WriteFileBytes(dir / "s.jwc", shortJwc);
-  EXPECT_EQ(ReadFileMemo((dir / "s.jwc").string()), "");
-  EXPECT_EQ(ReadFileMemo((dir / "missing.jww").string()), "");
-}
-
-TEST(FileListTest, ListFilesSkipsFoldersAndHiddenNamesAndCanBeAborted) {
-  plmtest::TempDir dir;
-  plmtest::WriteFileBytes(dir / "a.jww", JwwDrawing("memo").data());
-  plmtest::WriteFileBytes(dir / "b.JWW", std::vector<uint8_t>(1234, 1));
-  plmtest::WriteFileBytes(dir / ".hidden.jww", {});
-  plmtest::WriteFileBytes(dir / "c.txt", {});
-  std::filesystem::create_directory(dir / "sub.jww");
-  ::chmod((dir / "b.JWW").c_str(), 0444);
-  const std::string folder = dir.path().string() + "/";
-
-  auto state = std::make_unique<ShellState>();
-  std::vector<std::string> status;
-  state->Status = [&](const std::string& s) { status.push_back(s); };
-  ListFilesResult listed = ListFiles(*state, folder, 2, 64);
-  ASSERT_EQ(listed.Rows.size(), 2u);
-  EXPECT_TRUE(listed.FileListShown);
-  EXPECT_FALSE(listed.Aborted);
-  EXPECT_EQ(status, (std::vector<std::string>{"フォルダ「" + folder + "」を検索中(ESC:中断)",
-                                              "2 Files  パス名「" + folder + "」"}));
-  for (const FileRow& row : listed.Rows) {
-    SCOPED_TRACE(row[kColName]);
-    if (row[kColName] == "b.JWW") {
-      EXPECT_EQ(row[kColSize], "    1234");
-      EXPECT_EQ(row[kColMemo], "");
-      EXPECT_EQ(row[kColAttr], "R ");
-    } else {
-      EXPECT_EQ(row[kColName], "a.jww");
-      EXPECT_EQ(row[kColMemo], "memo");
-      EXPECT_EQ(row[kColAttr], "");
-    }
-    EXPECT_EQ(row[kColType], UpperExtensionOf(row[kColName]));
-  }
-
-  status.clear();
-  int asked = 0;
-  listed = ListFiles(*state, folder, 0, 64, [&] { return ++asked == 2; });
-  EXPECT_TRUE(listed.Aborted);
-  EXPECT_EQ(listed.Rows.size(), 1u);
-  EXPECT_TRUE(listed.FileListShown);
-  EXPECT_EQ(status.back(), "検索を中断しました。");
-
-  listed = ListFiles(*state, folder + "missing/", 0, 64);
-  EXPECT_TRUE(listed.Rows.empty());
-  EXPECT_FALSE(listed.FileListShown);
-  EXPECT_FALSE(listed.Error.empty());
-  EXPECT_EQ(status.back(), "0 Files  パス名「" + folder + "missing/」");
+  EXPECT_EQ(ReadFileMemo(Utf8FromPath(dir / "s.jwc")), "");
+  EXPECT_EQ(ReadFileMemo(Utf8FromPath(dir / "missing.jww")), "");
 }
 
 }  // namespace

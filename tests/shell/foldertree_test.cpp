@@ -2,27 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "tests/support/fake_keystate.h"
 #include "tests/support/bytes.h"
+#include "tests/support/shell_fixtures.h"
 
 namespace plm {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Slashed(const fs::path& p) { return p.string() + "/"; }
-
-// Every node as "path" in depth-first order, relative to the root.
-std::vector<std::string> Paths(const FolderTree& tree) {
-  std::vector<std::string> out;
-  const std::string root = tree.Node(0).Text;
-  for (int id : tree.DepthFirst()) out.push_back(NodeFolderPath(tree, id).substr(root.size()));
-  return out;
-}
-
-bool NameLess(const std::string& a, const std::string& b) { return a < b; }
+using plmtest::NameLess;
+using plmtest::Slashed;
+using plmtest::TreePaths;
 
 TEST(FolderTreeTest, NodeFolderPath) {
   EXPECT_EQ(NodeFolderPath(std::vector<std::string>{"/w/"}), "/w/");
@@ -37,29 +28,6 @@ TEST(FolderTreeTest, NodeFolderPath) {
   tree.AddChild(root, "Z");
   EXPECT_EQ(NodeFolderPath(tree, b), "C:/W/A/B/");
   EXPECT_EQ(NodeFolderPath(tree, root), "C:/W/");
-}
-
-TEST(FolderTreeTest, SearchVisitsEveryVisibleFolderOnceParentsFirst) {
-  plmtest::TempDir dir;
-  for (const char* f : {"a/x/deep", "a/y", "b", ".hidden/inner", "c"}) fs::create_directories(dir / f);
-  std::ofstream(dir / "a" / "file.jww") << "x";
-  fs::create_directory_symlink(dir.path(), dir / "b" / "loop");  // a link back to the root
-  fs::permissions(dir / "c", fs::perms::owner_read | fs::perms::owner_exec);  // read-only folder
-
-  FolderTree tree;
-  std::vector<std::string> added;
-  int events = 0;
-  FolderSearchHooks hooks;
-  hooks.ProcessEvents = [&] { ++events; };
-  hooks.NodeAdded = [&](int id) { added.push_back(tree.Node(id).Text); };
-  EXPECT_EQ(SearchFolderTree(tree, Slashed(dir.path()), hooks), SearchOutcome::Completed);
-  fs::permissions(dir / "c", fs::perms::owner_all);
-
-  EXPECT_EQ(tree.Node(0).Text, Slashed(dir.path()));
-  EXPECT_EQ(added.size(), tree.Count());
-  tree.SortChildren(NameLess);
-  EXPECT_EQ(Paths(tree), (std::vector<std::string>{"", "a/", "a/x/", "a/x/deep/", "a/y/", "b/", "c/"}));
-  EXPECT_GT(events, 0);
 }
 
 TEST(FolderTreeTest, EscapeStopsTheSearchAndKeepsWhatWasFound) {
@@ -100,7 +68,7 @@ TEST(FolderTreeTest, SortChildrenOrdersEveryLevelAndKeepsEqualNames) {
   tree.AddChild(b, "y");
   const int first = tree.AddChild(root, "a");
   tree.SortChildren(NameLess);
-  EXPECT_EQ(Paths(tree), (std::vector<std::string>{"", "a/", "a/", "b/", "b/y/", "b/z/"}));
+  EXPECT_EQ(TreePaths(tree), (std::vector<std::string>{"", "a/", "a/", "b/", "b/y/", "b/z/"}));
   EXPECT_EQ(tree.Node(root).Children[1], first);  // equal names keep their order
 }
 

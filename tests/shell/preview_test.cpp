@@ -6,6 +6,7 @@
 
 #include "jww/jwwdocument.h"
 #include "tests/support/body_model.h"
+#include "platform/paths.h"
 #include "tests/support/bytes.h"
 
 namespace {
@@ -53,7 +54,7 @@ TEST(PreviewTest, SummaryCountsWhatTheSwitchesChangeAndNamesUnconvertedNames) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const plm::PreviewResult r = plm::PreviewFile((dir / c.name).string(), c.options);
+    const plm::PreviewResult r = plm::PreviewFile(plm::Utf8FromPath(dir / c.name), c.options);
     ASSERT_TRUE(r.Ok) << r.Reason;
     EXPECT_EQ(r.Summary, c.summary);
     ASSERT_EQ(r.Current.Texts.size(), 2u);
@@ -79,7 +80,7 @@ TEST(PreviewTest, ReasonsForWhatCannotBeShown) {
                         {"missing.JWW", cannot}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const plm::PreviewResult r = plm::PreviewFile((dir / c.name).string(), FreeSpacing());
+    const plm::PreviewResult r = plm::PreviewFile(plm::Utf8FromPath(dir / c.name), FreeSpacing());
     EXPECT_FALSE(r.Ok);
     EXPECT_EQ(r.Reason.rfind(c.reasonStart, 0), 0u) << r.Reason;
     EXPECT_GT(r.Reason.size(), cannot.size());
@@ -91,7 +92,7 @@ TEST(PreviewTest, ACancelledBuildShowsNothing) {
   plmtest::WriteFileBytes(dir / "a.JWW", TwoTexts());
   plm::PreviewDocument doc;
   std::string reason;
-  ASSERT_TRUE(plm::LoadPreviewDocument((dir / "a.JWW").string(), doc, reason)) << reason;
+  ASSERT_TRUE(plm::LoadPreviewDocument(plm::Utf8FromPath(dir / "a.JWW"), doc, reason)) << reason;
   EXPECT_TRUE(plm::BuildPreview(doc, FreeSpacing(), [] { return false; }).Ok);  // control
   const plm::PreviewResult r = plm::BuildPreview(doc, FreeSpacing(), [] { return true; });
   EXPECT_FALSE(r.Ok);
@@ -104,11 +105,11 @@ TEST(PreviewTest, EveryCorpusDrawingShows) {
   const plm::ConversionSwitches all = plm::ConversionSwitches::All();
   int shown = 0;
   for (const auto& e : fs::directory_iterator(corpus)) {
-    std::string ext = e.path().extension().string();
+    std::string ext = plm::Utf8FromPath(e.path().extension());
     for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     if (ext != ".jww" && ext != ".jws") continue;
-    SCOPED_TRACE(e.path().filename().string());
-    const plm::PreviewResult r = plm::PreviewFile(e.path().string(), all);
+    SCOPED_TRACE(plm::Utf8FromPath(e.path().filename()));
+    const plm::PreviewResult r = plm::PreviewFile(plm::Utf8FromPath(e.path()), all);
     EXPECT_TRUE(r.Ok) << r.Reason;
     EXPECT_FALSE(r.Bounds.Empty);
     EXPECT_EQ(r.Current.Texts.size(), r.Written.Texts.size());

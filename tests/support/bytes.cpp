@@ -6,6 +6,8 @@
 #include <iterator>
 #include <random>
 
+#include "platform/paths.h"
+
 namespace plmtest {
 
 std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path) {
@@ -37,6 +39,8 @@ TempDir::TempDir() {
   }
 }
 
+std::filesystem::path TempDir::operator/(const std::string& name) const { return path_ / plm::PathFromUtf8(name); }
+
 TempDir::~TempDir() {
   std::error_code ec;
   if (!path_.empty()) {
@@ -51,8 +55,20 @@ TempDir::~TempDir() {
   }
 }
 
+std::filesystem::path SourceFolder() {
+  const std::filesystem::path given = plm::PathFromUtf8(PLM_SOURCE_DIR);
+#ifdef _WIN32
+  // A Windows build made on a POSIX host and run under its emulator: the source folder
+  // is a POSIX path, which the emulator shows as drive Z:.
+  std::error_code ec;
+  if (PLM_SOURCE_DIR[0] == '/' && !std::filesystem::is_directory(given, ec))
+    return plm::PathFromUtf8(std::string("Z:") + PLM_SOURCE_DIR);
+#endif
+  return given;
+}
+
 std::filesystem::path CorpusFolder() {
-  const std::filesystem::path p = std::filesystem::path(PLM_SOURCE_DIR) / ".." / "shared" / "corpus";
+  const std::filesystem::path p = SourceFolder() / ".." / "shared" / "corpus";
   std::error_code ec;
   return std::filesystem::is_directory(p, ec) ? p : std::filesystem::path();
 }

@@ -63,11 +63,15 @@ class TempDir {
   TempDir();
   ~TempDir();
   const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+  // `name` is UTF-8 text.
+  std::filesystem::path operator/(const std::string& name) const;
 
  private:
   std::filesystem::path path_;
 };
+
+// The project's source folder, as the test binary can reach it.
+std::filesystem::path SourceFolder();
 
 // The folder of real user drawings, or empty when it is not there.
 std::filesystem::path CorpusFolder();
