@@ -1,5 +1,6 @@
 #include "fuzz/targets.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "legacy/jwcmemo.h"
 #include "legacy/jwkmemo.h"
 #include "platform/fsutil.h"
+#include "platform/paths.h"
 
 namespace plmfuzz {
 namespace {
@@ -21,10 +23,21 @@ namespace fs = std::filesystem;
 using namespace plm;
 
 // One private folder per process: image folders and the file the path-based readers open.
-const fs::path& WorkFolder() {
-  static ScopedTempFolder folder("plmfuzz-");
-  return folder.Path();
+// What it held when it was made (a system's mark of a live run) is its own.
+struct Work {
+  ScopedTempFolder Folder{"plmfuzz-"};
+  std::vector<std::string> OwnNames;
+  Work() {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(Folder.Path(), ec))
+      OwnNames.push_back(Utf8FromPath(entry.path().filename()));
+  }
+};
+const Work& TheWork() {
+  static const Work work;
+  return work;
 }
+const fs::path& WorkFolder() { return TheWork().Folder.Path(); }
 
 fs::path Subfolder(const char* name) {
   const fs::path p = WorkFolder() / name;
@@ -47,10 +60,13 @@ fs::path AsFile(const uint8_t* data, size_t size) {
 
 // Nothing may appear outside the image folder while loading.
 bool OnlyImageFolderWritten() {
+  const std::vector<std::string>& own = TheWork().OwnNames;
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(WorkFolder(), ec)) {
-    const std::string name = entry.path().filename().string();
-    if (name != "input" && name != "images" && name != "images2") return false;
+    const std::string name = Utf8FromPath(entry.path().filename());
+    if (name != "input" && name != "images" && name != "images2" &&
+        std::find(own.begin(), own.end(), name) == own.end())
+      return false;
   }
   return true;
 }

@@ -179,7 +179,7 @@ TEST(JwwImagesTest, ImageNamesThatLeaveTheFolderFailTheLoadAndWriteNothing) {
     const bool ok = plm::LoadJwwBytes(doc, images, Drawing(body), &failure);
     EXPECT_EQ(ok, c.safe) << failure.Reason;
     if (ok) {
-      EXPECT_EQ(plmtest::ReadFileBytes(temp / c.name), Data(4, 1));
+      EXPECT_EQ(plmtest::ReadFileBytes(plm::PathOfStoredName(temp, c.name)), Data(4, 1));
     } else {
       // The first image's name, behind the entity and definition counts and the image count.
       EXPECT_EQ(failure.Offset, plmtest::JwwHeaderBytes(700).size() + 2 + 2 + 4) << failure.Reason;
