@@ -17,6 +17,10 @@
 
 namespace plm {
 
+// Part of a failure's reason when another program holds the file open without
+// sharing it (after a few short retries); callers may show it in their own words.
+inline constexpr std::string_view kInUseByAnotherProgram = "it is in use by another program";
+
 // A regular file opened read-only for strictly sequential reading. The open never
 // blocks, even on a FIFO or a device, and anything but a regular file is refused.
 class InputFile {

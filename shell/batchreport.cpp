@@ -6,6 +6,7 @@
 #include "text/cp932.h"
 #include "shell/formats.h"
 #include "shell/texts.h"
+#include "platform/files.h"
 
 namespace plm {
 
@@ -52,7 +53,8 @@ ResultLine ResultLineOf(const BatchRowResult& row) {
     default: break;
   }
   // A reason may quote a path, whose bytes need not be UTF-8.
-  line.Detail = lead + ShownName(r.Reason);
+  line.Detail = r.Reason.find(kInUseByAnotherProgram) != std::string::npos ? lead + std::string(texts::kInUseByAnother)
+                                                                          : lead + ShownName(r.Reason);
   return line;
 }
 

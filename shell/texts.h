@@ -73,6 +73,8 @@ inline constexpr char kLoadFailed[] = "読み込めませんでした: ";
 inline constexpr char kBackupFailed[] = "保存先の既存ファイルをバックアップできませんでした: ";
 inline constexpr char kSaveFailed[] = "書き込めませんでした: ";
 inline constexpr char kVerifyFailed[] = "書き込んだファイルを読み直せませんでした: ";
+// Another program holds the file open without sharing it; nothing was changed.
+inline constexpr char kInUseByAnother[] = "ほかのプログラムがファイルを開いているため、何も変えませんでした";
 inline constexpr char kSkippedNotDrawing[] = "図面の形式ではありません";
 // A selected row named as a drawing from which no output can come.
 inline constexpr char kFailedNotDrawing[] = "図面ではありません";

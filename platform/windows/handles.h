@@ -15,6 +15,7 @@
 #endif
 #include <windows.h>
 
+#include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/native_handle.h"
 
@@ -89,8 +90,8 @@ HANDLE OpenRetryingWhileHeld(F&& attempt) {
     Sleep(100);
   }
 }
-// The reason given for a file another program holds open.
-inline constexpr std::string_view kHeldByAnother = "it is in use by another program";
+// The reason given for a file another program holds open (kInUseByAnotherProgram).
+inline constexpr std::string_view kHeldByAnother = kInUseByAnotherProgram;
 
 // Writes all of `n` bytes; false with "cannot be written: ..." in `why` on an error.
 bool WriteAll(HANDLE file, const void* data, size_t n, std::string* why);

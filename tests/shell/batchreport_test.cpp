@@ -60,6 +60,9 @@ TEST(BatchReportTest, EachOutcomeHasItsLine) {
        "書き込めませんでした: the output cannot be created"},
       {Row(0, "a.jww", ConvertOutcome::VerifyFailed, "differs at byte 9"), "失敗",
        "書き込んだファイルを読み直せませんでした: differs at byte 9"},
+      // Held open by another program: said in the window's words.
+      {Row(0, "a.jww", ConvertOutcome::LoadFailed, "cannot be opened: it is in use by another program (sharing)"),
+       "失敗", "読み込めませんでした: ほかのプログラムがファイルを開いているため、何も変えませんでした"},
       // A reason quoting a code page 932 path is shown decoded, never as broken UTF-8.
       {Row(0, "a.jww", ConvertOutcome::BackupFailed, "renamed to /o/\x95\x7E\x92\x6E\x90\x7D.BAK: denied"), "失敗",
        "保存先の既存ファイルをバックアップできませんでした: renamed to /o/敷地図.BAK: denied"},
