@@ -142,24 +142,4 @@ KeepOutcome KeepExistingAs(const Folder& folder, const std::string& name, const 
   return KeepOutcome::Failed;
 }
 
-KeepOutcome KeepExistingAs(const std::filesystem::path& file, const std::filesystem::path& keepAs,
-                           std::string* why) {
-  std::string error;
-  const std::shared_ptr<Folder> folder = Folder::Open(FolderOf(keepAs), &error);
-  if (!folder) {
-    Say(why, error);
-    return KeepOutcome::Failed;
-  }
-  return KeepExistingAs(*folder, file.filename().string(), keepAs.filename().string(), why);
-}
-
-bool PreserveAs(const std::filesystem::path& file, const std::filesystem::path& keepAs, std::string* why) {
-  switch (KeepExistingAs(file, keepAs, why)) {
-    case KeepOutcome::Kept: return true;
-    case KeepOutcome::NothingThere: Say(why, ErrnoText(ENOENT)); return false;
-    case KeepOutcome::Failed: return false;
-  }
-  return false;
-}
-
 }  // namespace plm

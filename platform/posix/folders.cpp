@@ -121,11 +121,6 @@ void Folder::ProbeLinks() const {
   ::unlinkat(Fd(*this), a.c_str(), 0);
 }
 
-bool Folder::AllowsLinks() const {
-  if (links_ < 0) ProbeLinks();
-  return links_ == 1;
-}
-
 // An unnamed file is named by a link, so a folder without links gets none, nor a
 // system that can name one neither by its descriptor nor through /proc.
 FolderCapabilities Folder::Capabilities() const {

@@ -146,15 +146,6 @@ bool AtomicFileWriter::Finish(std::string* why) {
   return true;
 }
 
-bool AtomicFileWriter::Publish(std::string* why) {
-  if (!done_.Pending() || file_.Valid()) {
-    Say(why, "cannot be renamed: the file is not finished");
-    Abort();
-    return false;
-  }
-  return done_.Publish(why);
-}
-
 void AtomicFileWriter::Abort() {
   if (file_.Valid() && unnamed_) {
     CloseUnnamed(Fd(file_));

@@ -157,11 +157,6 @@ void Folder::ProbeLinks() const {
   DeleteFileW(first.c_str());
 }
 
-bool Folder::AllowsLinks() const {
-  if (links_ < 0) ProbeLinks();
-  return links_ == 1;
-}
-
 // No file is made without a name on Windows, and no call flushes a whole volume
 // for a user who is not an administrator.
 FolderCapabilities Folder::Capabilities() const {

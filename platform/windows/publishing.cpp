@@ -15,48 +15,6 @@ void RemoveStaleTemporaries(const Folder& folder) {
   for (const std::string& name : stale) DeleteFileW(SystemPathIn(folder, name).c_str());
 }
 
-void RemoveStaleTemporaries(const std::filesystem::path& folder) {
-  if (const std::shared_ptr<Folder> open = Folder::Open(folder)) RemoveStaleTemporaries(*open);
-}
-
-namespace {
-thread_local FinishedTemporaries* tCurrentLog = nullptr;
-}
-
-FinishedTemporaries::FinishedTemporaries(bool deferFlush) : defer_(deferFlush), previous_(tCurrentLog) {
-  tCurrentLog = this;
-}
-
-FinishedTemporaries::~FinishedTemporaries() { tCurrentLog = previous_; }
-
-FinishedTemporaries* FinishedTemporaries::Current() { return tCurrentLog; }
-
-// On Windows a finished temporary has both: its hidden name and the open handle
-// whose delete mark removes it unless it is published.
-FinishedTemporary& FinishedTemporary::operator=(FinishedTemporary&& o) noexcept {
-  if (this != &o) {
-    Discard();
-    unnamed_ = o.unnamed_;
-    published_ = o.published_;
-    folder_ = std::move(o.folder_);
-    target_ = std::move(o.target_);
-    hidden_ = std::move(o.hidden_);
-    bytes_ = o.bytes_;
-    o.unnamed_ = {};
-    o.published_ = false;
-    o.hidden_.clear();
-  }
-  return *this;
-}
-
-std::filesystem::path FinishedTemporary::Path() const {
-  return hidden_.empty() || !folder_ ? std::filesystem::path() : folder_->PathOf(hidden_);
-}
-
-std::filesystem::path FinishedTemporary::Target() const {
-  return folder_ ? folder_->PathOf(target_) : PathFromUtf8(target_);
-}
-
 std::optional<FileIdentity> FinishedTemporary::Identity() const {
   if (!published_ || !folder_) return std::nullopt;
   return folder_->IdentityOf(target_);

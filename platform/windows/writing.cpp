@@ -76,15 +76,6 @@ bool AtomicFileWriter::Finish(std::string* why) {
   return true;
 }
 
-bool AtomicFileWriter::Publish(std::string* why) {
-  if (!done_.Pending() || file_.Valid()) {
-    Say(why, "cannot be renamed: the file is not finished");
-    Abort();
-    return false;
-  }
-  return done_.Publish(why);
-}
-
 void AtomicFileWriter::Abort() {
   CloseNative(file_);  // its delete mark removes the temporary
   hidden_.clear();
