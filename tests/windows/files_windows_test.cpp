@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tests/support/bytes.h"
+#include "tests/windows/windows_fixtures.h"
 
 namespace plm {
 namespace {
@@ -24,56 +25,12 @@ namespace fs = std::filesystem;
 const std::vector<uint8_t> kOld{'o', 'l', 'd'};
 const std::vector<uint8_t> kNew{'n', 'e', 'w', '!'};
 
-// The path as the system's wide calls take it without a length limit.
-std::wstring Long(const fs::path& path) {
-  std::wstring p = fs::absolute(path).native();
-  for (wchar_t& c : p)
-    if (c == L'/') c = L'\\';
-  return L"\\\\?\\" + p;
-}
-
-HANDLE Hold(const fs::path& path, DWORD access, DWORD share) {
-  return CreateFileW(Long(path).c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
-}
-
-void Put(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  const HANDLE h = CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  DWORD n = 0;
-  EXPECT_TRUE(WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr));
-  CloseHandle(h);
-}
-
-// The file's bytes, or "missing" when it cannot be opened.
-std::vector<uint8_t> Get(const fs::path& path) {
-  const HANDLE h = Hold(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-  if (h == INVALID_HANDLE_VALUE) return {'m', 'i', 's', 's', 'i', 'n', 'g'};
-  std::vector<uint8_t> bytes(1 << 16);
-  DWORD n = 0;
-  ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-  CloseHandle(h);
-  bytes.resize(n);
-  return bytes;
-}
-
-std::vector<std::string> Names(const fs::path& dir) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAW found;
-  const HANDLE f = FindFirstFileW((Long(dir) + L"\\*").c_str(), &found);
-  if (f == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::wstring name = found.cFileName;
-    if (name != L"." && name != L"..") names.push_back(Utf8FromPath(fs::path(name)));
-  } while (FindNextFileW(f, &found));
-  FindClose(f);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-bool IsHidden(const fs::path& path) {
-  const DWORD a = GetFileAttributesW(Long(path).c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_HIDDEN);
-}
+using plmtest::Get;
+using plmtest::Hold;
+using plmtest::IsHidden;
+using plmtest::Long;
+using plmtest::Names;
+using plmtest::Put;
 
 TEST(WindowsFilesTest, ReadingRefusesWhatIsNotARegularFile) {
   plmtest::TempDir dir;

@@ -15,28 +15,15 @@
 #include "platform/fsutil.h"
 #include "platform/paths.h"
 #include "tests/support/bytes.h"
+#include "tests/windows/windows_fixtures.h"
 
 namespace plm {
 namespace {
 
 namespace fs = std::filesystem;
 
-// The \\?\ form of a path, so the tests reach names past MAX_PATH as the code does.
-std::wstring Long(const fs::path& p) {
-  std::wstring w = fs::absolute(p).native();
-  for (wchar_t& c : w)
-    if (c == L'/') c = L'\\';
-  return w.starts_with(L"\\\\?\\") ? w : L"\\\\?\\" + w;
-}
-
-void MakeFile(const fs::path& p, std::string_view bytes, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-  const HANDLE h = CreateFileW(Long(p).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
-  DWORD written = 0;
-  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(h);
-  ASSERT_TRUE(SetFileAttributesW(Long(p).c_str(), attributes)) << GetLastError();
-}
+using plmtest::Long;
+using plmtest::MakeFile;
 
 class WindowsFoldersTest : public ::testing::Test {
  protected:
