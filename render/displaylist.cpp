@@ -1,6 +1,7 @@
 #include "render/displaylist.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -313,6 +314,16 @@ void Box::Add(Vec2 p) {
   MaxX = std::max(MaxX, p.X);
   MinY = std::min(MinY, p.Y);
   MaxY = std::max(MaxY, p.Y);
+}
+
+ImageFormat ImageFormatOf(std::span<const uint8_t> b) {
+  const auto starts = [&](std::initializer_list<uint8_t> sig) {
+    return b.size() >= sig.size() && std::equal(sig.begin(), sig.end(), b.begin());
+  };
+  if (starts({'B', 'M'})) return ImageFormat::Bmp;
+  if (starts({0xFF, 0xD8, 0xFF})) return ImageFormat::Jpeg;
+  if (starts({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A})) return ImageFormat::Png;
+  return ImageFormat::Unknown;
 }
 
 Vec2 ArcPrim::At(double t) const {

@@ -20,6 +20,8 @@
 // - Coded points: Angle is radians (drawn as points only).
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -96,6 +98,23 @@ struct TextRun {
   std::array<Vec2, 4> CellCorners(size_t i) const;
 };
 
+// The kinds of picture a bound image may hold, told by the bytes' own signature.
+enum class ImageFormat : uint8_t { Unknown, Bmp, Jpeg, Png };
+ImageFormat ImageFormatOf(std::span<const uint8_t> bytes);
+
+// A bound image where a text refers to it: the picture fills the parallelogram of
+// Corners (lower left, lower right, upper right, upper left, in drawing coordinates),
+// upright when the lower left corner is drawn at the bottom. Bytes is the image file
+// as the drawing stores it, null when the drawing holds no image of that name; a
+// painter that cannot show the picture draws the frame with the name instead.
+struct ImagePrim {
+  std::array<Vec2, 4> Corners;
+  std::string Name;  // UTF-8
+  std::shared_ptr<const std::vector<uint8_t>> Bytes;
+  ImageFormat Format = ImageFormat::Unknown;
+  Style S;
+};
+
 // Limits that keep hostile drawings bounded in time and memory.
 struct RenderLimits {
   int MaxDepth = 16;                    // nesting of block insertions
@@ -126,6 +145,7 @@ struct DisplayList {
   std::vector<ArcPrim> Arcs;
   std::vector<PointPrim> Points;
   std::vector<TextRun> Texts;
+  std::vector<ImagePrim> Images;  // painted over everything else, in drawing order
   Box Bounds;
   RenderStats Stats;
 };
