@@ -7,6 +7,16 @@
 
 namespace plm {
 
+// The separator the system's own paths use, which the shell joins folder names with
+// ('\\' on Windows, where '/' is taken too).
+#ifdef _WIN32
+inline constexpr char kFolderSeparator = '\\';
+inline constexpr bool IsFolderSeparator(char c) { return c == '\\' || c == '/'; }
+#else
+inline constexpr char kFolderSeparator = '/';
+inline constexpr bool IsFolderSeparator(char c) { return c == '/'; }
+#endif
+
 // The system path a UTF-8 path names.
 std::filesystem::path PathFromUtf8(std::string_view utf8);
 

@@ -89,9 +89,9 @@ std::string AttributeText(bool archive, bool readOnly) {
 }
 
 std::string ReadFileMemo(const std::string& filePath) {
-  const size_t slash = filePath.rfind('/');
-  const DrawingFormat* format =
-      FormatForName(slash == std::string::npos ? std::string_view(filePath) : std::string_view(filePath).substr(slash + 1));
+  size_t start = filePath.size();
+  while (start > 0 && !IsFolderSeparator(filePath[start - 1])) --start;
+  const DrawingFormat* format = FormatForName(std::string_view(filePath).substr(start));
   return format && format->Handler->HasMemo() ? format->Handler->Memo(PathFromUtf8(filePath)) : std::string();
 }
 

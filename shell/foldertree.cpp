@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/files.h"
+#include "platform/paths.h"
 
 namespace plm {
 
@@ -45,10 +46,10 @@ std::string NodeFolderPath(const std::vector<std::string>& textsFromRoot) {
   if (textsFromRoot.empty()) return {};
   const std::string& root = textsFromRoot.front();
   std::string path = textsFromRoot.back();
-  if (textsFromRoot.size() > 1) path += '/';
+  if (textsFromRoot.size() > 1) path += kFolderSeparator;
   for (size_t i = textsFromRoot.size() - 1; i-- > 0;) {
     const std::string& text = textsFromRoot[i];
-    path.insert(0, text == root ? text : text + '/');
+    path.insert(0, text == root ? text : text + kFolderSeparator);
   }
   return path;
 }

@@ -33,8 +33,9 @@ class FolderTree {
 };
 
 // The full path of a node from the texts on the way down, root text first: the root
-// text (ending in "/") followed by each folder name and "/". An ancestor whose text
-// equals the root's is taken unchanged, as it already ends in the separator.
+// text (ending in a separator) followed by each folder name and the system's separator.
+// An ancestor whose text equals the root's is taken unchanged, as it already ends in
+// the separator.
 std::string NodeFolderPath(const std::vector<std::string>& textsFromRoot);
 std::string NodeFolderPath(const FolderTree& tree, int id);
 

@@ -258,13 +258,31 @@ std::string ChooseSettingsFolder(const std::string& programFolder, bool programF
   return withSlash(programFolder);  // nowhere better; writes will fail quietly
 }
 
+std::string ChooseSettingsFolderWindows(const std::string& programFolder, bool programFolderWritable,
+                                        const char* appData) {
+  auto withSeparator = [](std::string s) {
+    if (s.empty() || (s.back() != '\\' && s.back() != '/')) s += '\\';
+    return s;
+  };
+  const std::string_view root = appData != nullptr ? std::string_view(appData) : std::string_view();
+  const bool absolute = (root.size() >= 3 && root[1] == ':' && (root[2] == '\\' || root[2] == '/')) ||
+                        root.starts_with("\\\\");
+  if (!programFolderWritable && absolute) return withSeparator(std::string(root)) + "Pallimo\\";
+  return withSeparator(programFolder);  // nowhere better when APPDATA is unknown
+}
+
 std::string SettingsFolderFor(const std::string& programFolder) {
   // A folder the user does not own (an installed copy in /usr/bin, even when run as
   // root) is not a place for one user's settings.
   const bool writable = IsOwnedWritableFolder(PathFromUtf8(programFolder));
+#ifdef _WIN32
+  const std::optional<std::string> appData = EnvironmentValue("APPDATA");
+  std::string folder = ChooseSettingsFolderWindows(programFolder, writable, appData ? appData->c_str() : nullptr);
+#else
   const std::optional<std::string> xdg = EnvironmentValue("XDG_CONFIG_HOME"), home = EnvironmentValue("HOME");
   std::string folder =
       ChooseSettingsFolder(programFolder, writable, xdg ? xdg->c_str() : nullptr, home ? home->c_str() : nullptr);
+#endif
   if (folder != programFolder) CreateFolders(PathFromUtf8(folder));
   return folder;
 }

@@ -71,8 +71,14 @@ bool WritePreviewSettings(const std::filesystem::path& file, const PreviewSettin
 std::string ChooseSettingsFolder(const std::string& programFolder, bool programFolderWritable,
                                  const char* xdgConfigHome, const char* home);
 
-// ChooseSettingsFolder for this process: tests the program folder, reads the
-// environment and creates the configuration folder when it is chosen.
+// Windows: the program folder when it can be written, otherwise the folder Pallimo in
+// %APPDATA% (when APPDATA names an absolute folder). Every result ends in a separator.
+std::string ChooseSettingsFolderWindows(const std::string& programFolder, bool programFolderWritable,
+                                        const char* appData);
+
+// ChooseSettingsFolder (ChooseSettingsFolderWindows on Windows) for this process: tests
+// the program folder, reads the environment and creates the configuration folder when
+// it is chosen.
 std::string SettingsFolderFor(const std::string& programFolder);
 
 }  // namespace plm

@@ -96,65 +96,38 @@ bool FileListView::eventFilter(QObject* watched, QEvent* event) {
   return QTableView::eventFilter(watched, event);
 }
 
-void FileListView::Reset() {
-  shown_ = false;
-  model_->ReplaceAll(std::vector<FileTableModel::Row>(1));
-}
+void FileListView::Reset() { ResetFileList(*this, state_); }
 
 void FileListView::ListFiles(const std::string& folderPath) {
-  if (tree_.Searching() || listing_) return;
-  listing_ = true;
-  BlockedInput block(services_.InputGate);
-  listedFolder_ = folderPath;
-  Reset();
-  // ESC is asked before each file; the toolkit's answer runs pending repaints but
-  // swallows user input, so nothing else starts while the list fills.
-  ListFilesResult result = plm::ListFiles(services_.State, folderPath, fileType_.currentIndex(),
-                                          horizontalHeader()->sectionSize(kColSize),
-                                          [this] { return services_.Keys->EscapeHeld(); });
-  if (result.Rows.empty()) result.Rows.resize(1);
-  model_->ReplaceAll(std::move(result.Rows));
-  horizontalScrollBar()->setValue(0);  // a new list starts at its left edge
-  shown_ = result.FileListShown;
-  listing_ = false;
+  ListFolder(services_, services_.State, *this, state_, tree_.State(), folderPath);
 }
 
 void FileListView::RepadFileSizes() {
-  if (!shown_) return;
-  std::vector<FileRow> rows = model_->Rows();
-  RepadSizeColumn(rows, horizontalHeader()->sectionSize(kColSize),
-                  QFontMetrics(font()).horizontalAdvance(QLatin1Char('0')));
-  model_->UpdateRows(std::move(rows));
+  plm::RepadFileSizes(*this, state_, QFontMetrics(font()).horizontalAdvance(QLatin1Char('0')));
 }
 
 void FileListView::HeaderPressed(int column) {
-  if (!shown_ || column < 0) return;
-  if (column == kColAttr) {
-    if (const std::optional<std::string> folder = tree_.SelectedFolderPath()) ListFiles(*folder);
-    return;
-  }
-  std::vector<FileRow> rows = model_->Rows();
-  if (HeaderClickSort(rows, column, shown_, descending_) == HeaderClickAction::Sorted)
-    model_->UpdateRows(std::move(rows));  // the selection stays on the same row numbers
+  FileListHeaderPressed(services_, services_.State, *this, state_, tree_.State(), column, tree_.SelectedFolderPath());
 }
 
 void FileListView::OpenCurrentFile() {
-  if (!tree_.Ready()) {
-    services_.BoxAndStatus(texts::kSpecifySearchFolder);
-    return;
-  }
-  if (!shown_) {
-    services_.Boxes.Beep();
-    services_.SetStatus(texts::kSpecifyDrawingFolder);
-    return;
-  }
-  const QModelIndex current = currentIndex();
-  if (!current.isValid()) return;
-  const std::string& name = model_->Rows()[static_cast<size_t>(current.row())][kColName];
-  const std::optional<std::string> folder = tree_.SelectedFolderPath();
-  if (name.empty() || !folder) return;
-  if (OpenFile && !OpenFile(*folder + name)) services_.SetStatus(texts::kNoOpener);
+  const std::optional<std::string> path =
+      FileToOpen(services_, state_, tree_.State(), currentIndex().row(), Rows(), tree_.SelectedFolderPath());
+  if (path && OpenFile && !OpenFile(*path)) services_.SetStatus(texts::kNoOpener);
 }
+
+const std::vector<FileRow>& FileListView::Rows() const { return model_->Rows(); }
+
+void FileListView::ReplaceRows(std::vector<FileRow> rows) {
+  model_->ReplaceAll(std::move(rows));
+  horizontalScrollBar()->setValue(0);  // a new list starts at its left edge
+}
+
+void FileListView::ReorderRows(std::vector<FileRow> rows) { model_->UpdateRows(std::move(rows)); }
+
+int FileListView::ColumnWidth(int column) const { return horizontalHeader()->sectionSize(column); }
+
+int FileListView::FilterIndex() const { return fileType_.currentIndex(); }
 
 std::pair<int, int> FileListView::SelectedBlock() const {
   int top = -1, bottom = -1;

@@ -7,6 +7,9 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
+
+#include "shell/windowflows.h"
 
 class QComboBox;
 
@@ -16,7 +19,7 @@ class FileTableModel;
 class FolderTreePanel;
 struct WindowServices;
 
-class FileListView : public QTableView {
+class FileListView : public QTableView, public FileListControl {
   Q_OBJECT
  public:
   // `tree` gives the folder to list again and to open from, `fileType` the filter;
@@ -39,10 +42,18 @@ class FileListView : public QTableView {
 
   FileTableModel& Model() { return *model_; }
   const FileTableModel& Model() const { return *model_; }
-  const std::string& ListedFolder() const { return listedFolder_; }  // the rows' folder
-  bool Shown() const { return shown_; }
-  bool SortDescending() const { return descending_; }
-  void ClearFlags() { shown_ = descending_ = false; }
+  const std::string& ListedFolder() const { return state_.ListedFolder; }  // the rows' folder
+  bool Shown() const { return state_.Shown; }
+  bool SortDescending() const { return state_.Descending; }
+  void ClearFlags() { state_.Shown = state_.Descending = false; }
+  FileListState& State() { return state_; }
+
+  // FileListControl.
+  const std::vector<FileRow>& Rows() const override;
+  void ReplaceRows(std::vector<FileRow> rows) override;
+  void ReorderRows(std::vector<FileRow> rows) override;
+  int ColumnWidth(int column) const override;
+  int FilterIndex() const override;
 
   // Opens a file with the desktop's associated program; false when none could.
   // Replaceable for tests.
@@ -59,10 +70,7 @@ class FileListView : public QTableView {
   const FolderTreePanel& tree_;
   const QComboBox& fileType_;
   FileTableModel* model_ = nullptr;
-  std::string listedFolder_;
-  bool shown_ = false;
-  bool descending_ = false;
-  bool listing_ = false;
+  FileListState state_;
 };
 
 }  // namespace plm

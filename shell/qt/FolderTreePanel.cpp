@@ -12,8 +12,6 @@
 #include <functional>
 #include <vector>
 
-#include "platform/fsutil.h"
-#include "platform/keystate.h"
 #include "shell/foldertree.h"
 #include "shell/qt/WindowServices.h"
 #include "shell/texts.h"
@@ -110,57 +108,37 @@ bool FolderTreePanel::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void FolderTreePanel::ChooseSearchFolder() {
-  if (searching_) return;  // one search at a time
-  services_.SetStatus("");
-  const std::optional<std::string> folder =
-      services_.Boxes.ChooseFolder(texts::kSearchFolderTitle, searchFolder_, FolderUse::Search);
-  if (!folder) return;
-  searchFolder_ = *folder;
-  searchFolderBox_->setText(PathText(searchFolder_));
-  SearchFolderTree();
-}
+void FolderTreePanel::ChooseSearchFolder() { plm::ChooseSearchFolder(services_, *this, state_); }
 
-void FolderTreePanel::SearchFolderTree() {
-  if (searching_) return;
-  services_.SetStatus(texts::kSearchingFolders);
-  if (!IsExistingFolder(searchFolder_)) {
-    services_.Boxes.Beep();
-    services_.Boxes.MessageBox(BoxKind::Information, texts::kDriveNotReady, BoxButtons::Ok);
-    services_.SetStatus(texts::kSpecifySearchFolder);
-    return;
-  }
+void FolderTreePanel::SearchFolderTree() { plm::SearchFolderTree(services_, *this, state_); }
+
+void FolderTreePanel::ShowSearchFolder(const std::string& folder) { searchFolderBox_->setText(PathText(folder)); }
+
+void FolderTreePanel::SearchStarting() {
   emit SearchStarted();
-  ready_ = false;
-  aborted_ = false;
-  searching_ = true;
-  stopSearch_ = false;
   tree_->setEnabled(false);
   tree_->clear();
+  found_.clear();
+  collator_ = QCollator(QLocale());
+}
 
-  // The tree shows each folder as it is found; the window runs pending events after
-  // each directory entry, while the tree itself takes no input.
-  FolderTree tree;
-  std::vector<QTreeWidgetItem*> items;
-  FolderSearchHooks hooks;
-  hooks.ProcessEvents = [] { QCoreApplication::processEvents(); };
-  hooks.EscapeHeld = [this] { return stopSearch_ || services_.Keys->EscapeHeld(); };
-  hooks.NodeAdded = [&](int id) {
-    const FolderTreeNode& node = tree.Node(id);
-    QTreeWidgetItem* item = MakeFolderItem(node.Text);
-    if (node.Parent < 0) tree_->addTopLevelItem(item);
-    else items[static_cast<size_t>(node.Parent)]->addChild(item);
-    items.push_back(item);
-    if (node.Parent == 0) item->parent()->setExpanded(true);
-  };
-  aborted_ = plm::SearchFolderTree(tree, searchFolder_, hooks) == plm::SearchOutcome::Aborted;
+void FolderTreePanel::NodeAdded(const FolderTree& tree, int id) {
+  const FolderTreeNode& node = tree.Node(id);
+  QTreeWidgetItem* item = MakeFolderItem(node.Text);
+  if (node.Parent < 0) tree_->addTopLevelItem(item);
+  else found_[static_cast<size_t>(node.Parent)]->addChild(item);
+  found_.push_back(item);
+  if (node.Parent == 0) item->parent()->setExpanded(true);
+}
 
-  // Children in the locale's order of names, the tree built again in that order.
-  QCollator collator{QLocale()};
-  tree.SortChildren([&](const std::string& a, const std::string& b) {
-    return collator.compare(PathText(a), PathText(b)) < 0;
-  });
+// Children in the locale's order of names, the tree built again in that order.
+bool FolderTreePanel::NameBefore(const std::string& a, const std::string& b) {
+  return collator_.compare(PathText(a), PathText(b)) < 0;
+}
+
+void FolderTreePanel::SearchEnded(const FolderTree& tree) {
   tree_->clear();
+  found_.clear();
   std::vector<QTreeWidgetItem*> sorted(tree.Count(), nullptr);
   for (int id : tree.DepthFirst()) {
     const FolderTreeNode& node = tree.Node(id);
@@ -171,11 +149,7 @@ void FolderTreePanel::SearchFolderTree() {
   }
   if (tree_->topLevelItemCount() > 0) tree_->topLevelItem(0)->setExpanded(true);
   tree_->setCurrentItem(nullptr);
-
   tree_->setEnabled(true);
-  searching_ = false;
-  services_.SetStatus(aborted_ ? texts::kFolderSearchAborted : "");
-  if (tree_->topLevelItemCount() > 0) ready_ = true;
 }
 
 bool FolderTreePanel::HasSelectedNode() const { return tree_->currentItem() != nullptr; }

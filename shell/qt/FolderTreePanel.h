@@ -3,18 +3,23 @@
 // A click on the box chooses the search folder and searches it; the tree shows each
 // folder as it is found until ESC stops the search. Choosing a node (a click, a key
 // that moves to another node, Return) announces FolderChosen.
+#include <QCollator>
 #include <QWidget>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "shell/windowflows.h"
 
 class QLineEdit;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace plm {
 
 struct WindowServices;
 
-class FolderTreePanel : public QWidget {
+class FolderTreePanel : public QWidget, public FolderTreeControl {
   Q_OBJECT
  public:
   // `services` must outlive the panel.
@@ -28,15 +33,23 @@ class FolderTreePanel : public QWidget {
   std::optional<std::string> SelectedFolderPath() const;
   bool HasSelectedNode() const;
   // A running search stops at its next directory entry.
-  void StopSearch() { stopSearch_ = searching_; }
+  void StopSearch() { state_.StopRequested = state_.Searching; }
 
-  const std::string& SearchFolder() const { return searchFolder_; }  // ends in "/"
+  const std::string& SearchFolder() const { return state_.SearchFolder; }  // ends in "/"
   // The folder the next search starts from; the box keeps showing what it shows.
-  void SetSearchFolder(const std::string& folder) { searchFolder_ = folder; }
-  bool Ready() const { return ready_; }  // the last search found the folder
-  bool SearchAborted() const { return aborted_; }
-  bool Searching() const { return searching_; }
-  void ClearFlags() { ready_ = aborted_ = false; }
+  void SetSearchFolder(const std::string& folder) { state_.SearchFolder = folder; }
+  bool Ready() const { return state_.Ready; }  // the last search found the folder
+  bool SearchAborted() const { return state_.Aborted; }
+  bool Searching() const { return state_.Searching; }
+  void ClearFlags() { state_.Ready = state_.Aborted = false; }
+  const FolderPanelState& State() const { return state_; }
+
+  // FolderTreeControl.
+  void ShowSearchFolder(const std::string& folder) override;
+  void SearchStarting() override;
+  void NodeAdded(const FolderTree& tree, int id) override;
+  void SearchEnded(const FolderTree& sorted) override;
+  bool NameBefore(const std::string& a, const std::string& b) override;
 
  signals:
   // A search is about to empty the tree: what was listed from it goes too.
@@ -54,11 +67,9 @@ class FolderTreePanel : public QWidget {
   WindowServices& services_;
   QLineEdit* searchFolderBox_ = nullptr;
   QTreeWidget* tree_ = nullptr;
-  std::string searchFolder_;
-  bool ready_ = false;
-  bool aborted_ = false;
-  bool searching_ = false;
-  bool stopSearch_ = false;  // the window closes during a search
+  std::vector<QTreeWidgetItem*> found_;  // the items of a running search, by node id
+  FolderPanelState state_;
+  QCollator collator_;  // the locale's, taken when a search starts
 };
 
 }  // namespace plm

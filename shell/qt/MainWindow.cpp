@@ -70,7 +70,7 @@ QFont FormFont(int pixelSize) {
 MainWindow::MainWindow(Dialogs& dialogs, std::string programFolder, QWidget* parent)
     : QMainWindow(parent),
       ownKeys_(std::make_unique<QtKeyState>()),
-      services_{state_, dialogs, *ownKeys_, ownKeys_.get(), [this](const std::string& text) { SetStatusText(text); }},
+      services_(state_, dialogs, *ownKeys_, ownKeys_.get(), [this](const std::string& text) { SetStatusText(text); }),
       programFolderOverride_(std::move(programFolder)) {
   setObjectName(QStringLiteral("MainWindow"));
   setWindowTitle(ToQString(texts::kMainWindowCaption));
@@ -177,19 +177,11 @@ QWidget* MainWindow::CreatePreviewSplitter() {
 }
 
 void MainWindow::PreviewSelection() {
-  const QModelIndexList rows = fileList_->selectionModel()->selectedRows();
-  if (rows.size() > 1) {
-    preview_->ShowReason(previewtexts::kManyRows);
-    return;
-  }
-  const int row = rows.size() == 1 ? rows.front().row() : -1;
-  const std::vector<FileRow>& all = fileList_->Model().Rows();
-  if (row < 0 || static_cast<size_t>(row) >= all.size() || all[static_cast<size_t>(row)][kColName].empty() ||
-      fileList_->ListedFolder().empty()) {
-    preview_->ShowReason(previewtexts::kNoSelection);
-    return;
-  }
-  preview_->ShowFile(fileList_->ListedFolder() + all[static_cast<size_t>(row)][kColName]);
+  std::vector<int> selected;
+  for (const QModelIndex& index : fileList_->selectionModel()->selectedRows()) selected.push_back(index.row());
+  const PreviewChoice choice = ChoosePreview(selected, fileList_->Model().Rows(), fileList_->ListedFolder());
+  if (choice.Path.empty()) preview_->ShowReason(choice.Reason);
+  else preview_->ShowFile(choice.Path);
 }
 
 void MainWindow::ReadPreviewSettings() {
@@ -286,17 +278,16 @@ void MainWindow::Start() {
 
   // 3. Program folder and image folder. An installed copy cannot write beside the
   // program, so its settings and images move to the user's configuration folder.
-  ProgramFolder = programFolderOverride_;
-  if (ProgramFolder.empty()) ProgramFolder = LocalPathBytes(QCoreApplication::applicationDirPath());
-  if (ProgramFolder.empty() || ProgramFolder.back() != '/') ProgramFolder += '/';
-  SettingsFolder = SettingsFolderFor(ProgramFolder);
-  state_.Images.TempFolder = SettingsFolder + "TEMP/";
-  CreateFolderQuietly(state_.Images.TempFolder);
+  const WindowPlaces places = PrepareWindowPlaces(
+      programFolderOverride_.empty() ? LocalPathBytes(QCoreApplication::applicationDirPath()) : programFolderOverride_);
+  ProgramFolder = places.ProgramFolder;
+  SettingsFolder = places.SettingsFolder;
+  state_.Images.TempFolder = places.TempFolder;
 
   // 4. Folders and the settings file.
   folderTree_->SetSearchFolder(ProgramFolder);
   SaveFolder.clear();
-  IniFileName = SettingsFolder + "plmtool.ini";
+  IniFileName = places.IniFileName;
 
   // 5. Stored settings over the defaults.
   ShellSettings s;
@@ -366,7 +357,7 @@ void MainWindow::Finish() {
 }
 
 void MainWindow::ConfirmExit() {
-  if (services_.Boxes.MessageBox(BoxKind::Confirmation, texts::kExitQuestion, BoxButtons::YesNo) ==
+  if (services_.Boxes().MessageBox(BoxKind::Confirmation, texts::kExitQuestion, BoxButtons::YesNo) ==
       BoxAnswer::Yes)
     close();
 }
@@ -378,7 +369,7 @@ void MainWindow::OpenSwitchesDialog() {
 
 void MainWindow::ChooseSaveFolder() {
   const std::optional<std::string> folder =
-      services_.Boxes.ChooseFolder(texts::kSaveFolderTitle, SaveFolder, FolderUse::Save);
+      services_.Boxes().ChooseFolder(texts::kSaveFolderTitle, SaveFolder, FolderUse::Save);
   if (!folder) return;
   SaveFolder = *folder;
   saveFolderBox_->setText(PathText(SaveFolder));
@@ -391,12 +382,8 @@ void MainWindow::SearchFolderTree() { folderTree_->SearchFolderTree(); }
 std::optional<std::string> MainWindow::SelectedFolderPath() const { return folderTree_->SelectedFolderPath(); }
 
 void MainWindow::ListSelectedFolder() {
-  if (folderTree_->Searching()) return;  // no listing from inside a running search
-  if (!folderTree_->Ready()) {
-    services_.BoxAndStatus(texts::kSpecifySearchFolder);
-    return;
-  }
-  if (const std::optional<std::string> folder = folderTree_->SelectedFolderPath()) fileList_->ListFiles(*folder);
+  plm::ListSelectedFolder(services_, state_, *fileList_, fileList_->State(), folderTree_->State(),
+                          folderTree_->SelectedFolderPath());
 }
 
 void MainWindow::ListFiles(const std::string& folderPath) { fileList_->ListFiles(folderPath); }

@@ -1,49 +1,54 @@
 #pragma once
 // What the parts of the main window share: the core's state, the boxes and beeps, the
 // ESC key, the status line, and the gate that keeps user input out while a listing or
-// a batch runs.
+// a batch runs; as the window host of the shared flows (shell/windowflows.h).
+#include <QCoreApplication>
 #include <QString>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "text/cp932.h"
 #include "platform/dialogs.h"
 #include "shell/qt/KeyStateQt.h"
 #include "shell/shellstate.h"
+#include "shell/windowflows.h"
 
 namespace plm {
 
-struct WindowServices {
+class WindowServices final : public WindowHost {
+ public:
+  WindowServices(ShellState& state, Dialogs& dialogs, QtKeyState& inputGate, KeyState* keys,
+                 std::function<void(const std::string&)> setStatus)
+      : State(state), UserDialogs(dialogs), InputGate(inputGate), Keys(keys), StatusSink(std::move(setStatus)) {}
+
   ShellState& State;
-  Dialogs& Boxes;
+  Dialogs& UserDialogs;
   QtKeyState& InputGate;  // the toolkit's own key state, which also drops user input
   KeyState* Keys;         // answers "ESC held"; InputGate unless replaced
-  std::function<void(const std::string&)> SetStatus;  // repaints at once
+  std::function<void(const std::string&)> StatusSink;  // repaints at once
 
-  // An error box with a beep, its text left in the status line.
-  void BoxAndStatus(const std::string& text) {
-    Boxes.Beep();
-    Boxes.MessageBox(BoxKind::Error, text, BoxButtons::Ok);
-    SetStatus(text);
+  Dialogs& Boxes() override { return UserDialogs; }
+  bool EscapeHeld() override { return Keys->EscapeHeld(); }
+  void SetStatus(const std::string& text) override { StatusSink(text); }
+  // The outermost block ends by running what is still queued with input dropped.
+  void BlockInput(bool blocked) override {
+    if (blocked) {
+      if (depth_++ == 0) {
+        outer_ = InputGate.InputBlocked();
+        InputGate.SetInputBlocked(true);
+      }
+      return;
+    }
+    if (--depth_ > 0 || outer_) return;
+    InputGate.RunPendingEvents();
+    InputGate.SetInputBlocked(false);
   }
-};
-
-// Drops user input from its start to its end, including what is still queued at the
-// end, so that a click or key made meanwhile never runs afterwards. Repaints go on.
-class BlockedInput {
- public:
-  explicit BlockedInput(QtKeyState& gate) : gate_(gate), outer_(gate.InputBlocked()) { gate_.SetInputBlocked(true); }
-  ~BlockedInput() {
-    if (outer_) return;
-    gate_.RunPendingEvents();
-    gate_.SetInputBlocked(false);
-  }
-  BlockedInput(const BlockedInput&) = delete;
-  BlockedInput& operator=(const BlockedInput&) = delete;
+  void ProcessEvents() override { QCoreApplication::processEvents(); }
 
  private:
-  QtKeyState& gate_;
-  bool outer_;
+  int depth_ = 0;
+  bool outer_ = false;
 };
 
 // A path or name as the user reads it (ShownName: decoded, quoted when it holds a
