@@ -1,5 +1,9 @@
 #include "platform/process.h"
 
+#include <unistd.h>
+
+#include "platform/paths.h"
+
 namespace plm {
 
 // Arguments are bytes, passed on as they are; the streams need nothing.
@@ -8,5 +12,13 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
 }
 
 void PrepareStandardStreams() {}
+
+std::string RunningProgramFolder() {
+  std::string file(4096, '\0');
+  const ssize_t n = ::readlink("/proc/self/exe", file.data(), file.size());
+  if (n <= 0 || static_cast<size_t>(n) >= file.size()) return {};
+  file.resize(static_cast<size_t>(n));
+  return file.substr(0, file.rfind('/') + 1);
+}
 
 }  // namespace plm

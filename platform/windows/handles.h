@@ -18,6 +18,7 @@
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/native_handle.h"
+#include "platform/widetext.h"
 
 namespace plm {
 
@@ -58,10 +59,6 @@ void CloseNative(NativeHandle& handle);
 
 // Sets `*why` when it is given.
 void Say(std::string* why, std::string text);
-
-// UTF-16 of UTF-8 text and back; bytes that are not UTF-8 become U+FFFD.
-std::wstring WideFromUtf8(std::string_view utf8);
-std::string Utf8FromWide(std::wstring_view wide);
 
 // The form of `path` handed to the system's wide calls: made absolute, with '\'
 // separators, and prefixed with \\?\ (\\?\UNC\ for a share) so that no length

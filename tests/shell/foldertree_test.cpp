@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/paths.h"
 #include "tests/support/fake_keystate.h"
 #include "tests/support/bytes.h"
 #include "tests/support/shell_fixtures.h"
@@ -16,9 +17,11 @@ using plmtest::Slashed;
 using plmtest::TreePaths;
 
 TEST(FolderTreeTest, NodeFolderPath) {
+  // Names below the root are joined with the system's separator.
+  const std::string sep(1, kFolderSeparator);
   EXPECT_EQ(NodeFolderPath(std::vector<std::string>{"/w/"}), "/w/");
-  EXPECT_EQ(NodeFolderPath(std::vector<std::string>{"/w/", "A"}), "/w/A/");
-  EXPECT_EQ(NodeFolderPath(std::vector<std::string>{"/w/", "A", "B"}), "/w/A/B/");
+  EXPECT_EQ(NodeFolderPath(std::vector<std::string>{"/w/", "A"}), "/w/A" + sep);
+  EXPECT_EQ(NodeFolderPath(std::vector<std::string>{"/w/", "A", "B"}), "/w/A" + sep + "B" + sep);
   EXPECT_EQ(NodeFolderPath(std::vector<std::string>{}), "");
 
   FolderTree tree;
@@ -26,7 +29,7 @@ TEST(FolderTreeTest, NodeFolderPath) {
   const int a = tree.AddChild(root, "A");
   const int b = tree.AddChild(a, "B");
   tree.AddChild(root, "Z");
-  EXPECT_EQ(NodeFolderPath(tree, b), "C:/W/A/B/");
+  EXPECT_EQ(NodeFolderPath(tree, b), "C:/W/A" + sep + "B" + sep);
   EXPECT_EQ(NodeFolderPath(tree, root), "C:/W/");
 }
 

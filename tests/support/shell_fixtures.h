@@ -1,6 +1,7 @@
 #pragma once
 // Test-only fixtures the shell's tests share across folders: folder texts as the shell
 // spells them, folder-tree listings and a drawing with a memo.
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,7 +21,11 @@ inline std::string Slashed(const std::filesystem::path& p) { return plm::Utf8Fro
 inline std::vector<std::string> TreePaths(const plm::FolderTree& tree) {
   std::vector<std::string> out;
   const std::string root = tree.Node(0).Text;
-  for (int id : tree.DepthFirst()) out.push_back(plm::NodeFolderPath(tree, id).substr(root.size()));
+  for (int id : tree.DepthFirst()) {
+    std::string path = plm::NodeFolderPath(tree, id).substr(root.size());
+    std::replace(path.begin(), path.end(), plm::kFolderSeparator, '/');  // the same on every system
+    out.push_back(path);
+  }
   return out;
 }
 
