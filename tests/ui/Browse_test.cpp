@@ -254,6 +254,7 @@ class BrowseTest : public QObject {
     ChooseSearchFolder(s, dir.Path());
     ClickNode(s, Tree(s)->topLevelItem(0));
     const QStringList listed = Column(s, 0);
+    QCOMPARE(listed, (QStringList{"a.txt", "B.txt", "c.txt", "d.txt"}));  // name order from the start
 
     ClickHeader(s, 0);
     QCOMPARE(Column(s, 0), (QStringList{"a.txt", "B.txt", "c.txt", "d.txt"}));
@@ -262,7 +263,7 @@ class BrowseTest : public QObject {
     QCOMPARE(Column(s, 0), (QStringList{"d.txt", "c.txt", "B.txt", "a.txt"}));
     QVERIFY(!s.Form1->SortDescending());
     ClickHeader(s, 5);
-    QCOMPARE(Column(s, 0), listed);  // the file system's order again
+    QCOMPARE(Column(s, 0), listed);  // listed again, in name order
     QVERIFY(!s.Form1->SortDescending());
     QCOMPARE(Status(s), Q("4 Files  パス名「" + Slashed(dir.Path()) + "」"));
 
