@@ -72,7 +72,8 @@ QFont FormFont(int pixelSize) {
 MainWindow::MainWindow(Dialogs& dialogs, std::string programFolder, QWidget* parent)
     : QMainWindow(parent),
       ownKeys_(std::make_unique<QtKeyState>()),
-      services_{state_, dialogs, *ownKeys_, ownKeys_.get(), [this](const std::string& text) { SetStatusText(text); }},
+      services_{state_, dialogs, *ownKeys_, ownKeys_.get(), [this](const std::string& text) { SetStatusText(text); },
+                [this] { return StatusText().toStdString(); }},
       programFolderOverride_(std::move(programFolder)) {
   setObjectName(QStringLiteral("MainWindow"));
   setWindowTitle(ToQString(texts::kMainWindowCaption));

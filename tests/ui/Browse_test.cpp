@@ -124,8 +124,10 @@ class BrowseTest : public QObject {
     QCOMPARE(s.Form1->FileTable().rowCount(), 1);  // the list is reduced to one empty row
     QVERIFY(s.Dialogs.Boxes.empty());
 
-    // A cancelled chooser changes nothing.
+    // A cancelled chooser changes nothing, the status line included.
+    s.Form1->SetStatusText("検索フォルダを指定して下さい。");
     QTest::mouseClick(s.Find<QLineEdit>("Edit1"), Qt::LeftButton);
+    QCOMPARE(Status(s), QStringLiteral("検索フォルダを指定して下さい。"));
     QCOMPARE(Tree(s)->topLevelItemCount(), 1);
     QCOMPARE(s.Form1->SearchFolder(), Slashed(dir.Path()));
 
