@@ -24,10 +24,14 @@ void WindowHost::BoxAndStatus(const std::string& text) {
 
 void ChooseSearchFolder(WindowHost& host, FolderTreeControl& tree, FolderPanelState& state) {
   if (state.Searching) return;  // one search at a time
+  const std::string before = host.StatusText();
   host.SetStatus("");
   const std::optional<std::string> folder =
       host.Boxes().ChooseFolder(texts::kSearchFolderTitle, state.SearchFolder, FolderUse::Search);
-  if (!folder) return;
+  if (!folder) {
+    host.SetStatus(before);
+    return;
+  }
   state.SearchFolder = *folder;
   tree.ShowSearchFolder(state.SearchFolder);
   SearchFolderTree(host, tree, state);

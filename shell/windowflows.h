@@ -26,6 +26,8 @@ class WindowHost {
   virtual bool EscapeHeld() = 0;
   // Sets the status text and repaints it at once.
   virtual void SetStatus(const std::string& text) = 0;
+  // The status text shown now.
+  virtual std::string StatusText() = 0;
   // User input is dropped from BlockInput(true) to BlockInput(false), including what is
   // still queued at the end, so a click or key made meanwhile never runs afterwards.
   // Repaints go on. Calls nest.
@@ -75,7 +77,9 @@ struct FolderPanelState {
   bool StopRequested = false;  // the window closes during a search
 };
 
-// Asks for the search folder and searches it; nothing while a search runs.
+// Asks for the search folder and searches it; nothing while a search runs. The status
+// line is empty while the chooser is open and says again what it said when the choice
+// is cancelled.
 void ChooseSearchFolder(WindowHost& host, FolderTreeControl& tree, FolderPanelState& state);
 // Rebuilds the tree from state.SearchFolder; a missing folder is said in a box and
 // changes nothing else.

@@ -19,18 +19,25 @@ namespace plm {
 class WindowServices final : public WindowHost {
  public:
   WindowServices(ShellState& state, Dialogs& dialogs, QtKeyState& inputGate, KeyState* keys,
-                 std::function<void(const std::string&)> setStatus)
-      : State(state), UserDialogs(dialogs), InputGate(inputGate), Keys(keys), StatusSink(std::move(setStatus)) {}
+                 std::function<void(const std::string&)> setStatus, std::function<std::string()> status)
+      : State(state),
+        UserDialogs(dialogs),
+        InputGate(inputGate),
+        Keys(keys),
+        StatusSink(std::move(setStatus)),
+        StatusSource(std::move(status)) {}
 
   ShellState& State;
   Dialogs& UserDialogs;
   QtKeyState& InputGate;  // the toolkit's own key state, which also drops user input
   KeyState* Keys;         // answers "ESC held"; InputGate unless replaced
   std::function<void(const std::string&)> StatusSink;  // repaints at once
+  std::function<std::string()> StatusSource;          // the status text shown now
 
   Dialogs& Boxes() override { return UserDialogs; }
   bool EscapeHeld() override { return Keys->EscapeHeld(); }
   void SetStatus(const std::string& text) override { StatusSink(text); }
+  std::string StatusText() override { return StatusSource(); }
   // The outermost block ends by running what is still queued with input dropped.
   void BlockInput(bool blocked) override {
     if (blocked) {

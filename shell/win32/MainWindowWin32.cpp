@@ -75,6 +75,12 @@ RECT KeptOnScreen(RECT r) {
   return {x, y, x + w, y + h};
 }
 
+// A window rectangle (the whole window, frame included, as the design keeps the form's
+// place) in design pixels.
+WindowPlace PlaceOf(const RECT& r, Dpi dpi) {
+  return {dpi.Unscale(r.left), dpi.Unscale(r.top), dpi.Unscale(r.right - r.left), dpi.Unscale(r.bottom - r.top)};
+}
+
 }  // namespace
 
 MainWindowWin32::MainWindowWin32(Dialogs& dialogs, std::string programFolder)
@@ -511,6 +517,8 @@ void MainWindowWin32::Start() {
   const RECT placed = KeptOnScreen(stored);
   SetWindowPos(window_, nullptr, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
+  storedPlace_ = {s.F1_X, s.F1_Y, s.F1_W, s.F1_H};
+  fittedPlace_ = PlaceOf(placed, dpi_);
   if (const Dpi now = DpiOf(window_); now.Value != dpi_.Value) {  // placed on a screen of another DPI
     dpi_ = now;
     ApplyFonts();
@@ -555,10 +563,12 @@ void MainWindowWin32::Finish() {
   GetWindowRect(window_, &bounds);
   if (IsZoomed(window_) || IsIconic(window_)) bounds = placement.rcNormalPosition;
   ShellSettings s;
-  s.F1_X = dpi_.Unscale(bounds.left);
-  s.F1_Y = dpi_.Unscale(bounds.top);
-  s.F1_W = dpi_.Unscale(bounds.right - bounds.left);
-  s.F1_H = dpi_.Unscale(bounds.bottom - bounds.top);
+  // What only this session's screens changed is stored as it was read.
+  const WindowPlace place = PlaceToStore(PlaceOf(bounds, dpi_), storedPlace_, fittedPlace_);
+  s.F1_X = place.X;
+  s.F1_Y = place.Y;
+  s.F1_W = place.W;
+  s.F1_H = place.H;
   s.F2_X = switchesPlace_.Position.x;
   s.F2_Y = switchesPlace_.Position.y;
   s.F1P1 = panelWidth_;

@@ -54,7 +54,6 @@ class MainWindowWin32 final : public WindowHost {
   FolderTreeWin32& FolderTree() { return tree_; }
   FileListWin32& FileList() { return list_; }
   PreviewPaneWin32& Preview() { return preview_; }
-  const std::string& StatusText() const { return status_; }
   const BatchResults& LastBatch() const { return lastBatch_; }
   const WindowPlaces& Places() const { return places_; }
   const std::string& SaveFolder() const { return saveFolder_; }
@@ -82,6 +81,7 @@ class MainWindowWin32 final : public WindowHost {
   Dialogs& Boxes() override { return dialogs_; }
   bool EscapeHeld() override;
   void SetStatus(const std::string& text) override;
+  std::string StatusText() override { return status_; }
   void BlockInput(bool blocked) override;
   void ProcessEvents() override;
 
@@ -113,6 +113,8 @@ class MainWindowWin32 final : public WindowHost {
   std::optional<std::string> statusLog_;  // the check's log of status texts
   BatchResults lastBatch_;
   SwitchesDialogPlace switchesPlace_;
+  // Where the settings put the window, and where it opened on this session's screens.
+  WindowPlace storedPlace_, fittedPlace_;
 
   HWND window_ = nullptr;
   HWND fileType_ = nullptr, button1_ = nullptr, saveBox_ = nullptr, button3_ = nullptr, button4_ = nullptr;

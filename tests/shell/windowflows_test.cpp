@@ -23,6 +23,7 @@ class RecordingHost : public WindowHost {
   Dialogs& Boxes() override { return Scripted; }
   bool EscapeHeld() override { return Keys.EscapeHeld(); }
   void SetStatus(const std::string& text) override { Status.push_back(text); }
+  std::string StatusText() override { return Status.empty() ? std::string() : Status.back(); }
   void BlockInput(bool blocked) override {
     Depth += blocked ? 1 : -1;
     Blocks.push_back(blocked ? "block" : "unblock");
