@@ -82,8 +82,8 @@ void ListFolder(WindowHost& host, ShellState& shell, FileListControl& list, File
   ResetFileList(list, state);
   // ESC is asked before each file; the window's answer runs pending repaints but drops
   // user input, so nothing else starts while the list fills.
-  ListFilesResult result = ListFiles(shell, folder, list.FilterIndex(), list.ColumnWidth(kColSize),
-                                     [&host] { return host.EscapeHeld(); });
+  ListFilesResult result =
+      ListFiles(shell, folder, list.FilterIndex(), list.ColumnWidth(kColSize), [&host] { return host.EscapeHeld(); });
   if (result.Rows.empty()) result.Rows.resize(1);
   list.ReplaceRows(std::move(result.Rows));
   state.Shown = result.FileListShown;

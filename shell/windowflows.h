@@ -119,8 +119,7 @@ void ListSelectedFolder(WindowHost& host, ShellState& shell, FileListControl& li
 // A mouse button went down on the header over `column` (-1: on none or on a border):
 // sorts, or lists the selected folder again for the attribute column.
 void FileListHeaderPressed(WindowHost& host, ShellState& shell, FileListControl& list, FileListState& state,
-                           const FolderPanelState& panel, int column,
-                           const std::optional<std::string>& selectedFolder);
+                           const FolderPanelState& panel, int column, const std::optional<std::string>& selectedFolder);
 // Re-pads the size column for its current width and the font's digit width.
 void RepadFileSizes(FileListControl& list, const FileListState& state, int digitWidthPx);
 // A double click (or Return) on the list: the path of the current row's file to open
@@ -137,7 +136,7 @@ struct BatchRequest {
   std::string SaveFolder;    // as the save folder box shows it
   std::string SourceFolder;  // of the selected tree node; empty without one
   const std::vector<FileRow>* Rows = nullptr;
-  int Top = 0, Bottom = 0;   // the selected block
+  int Top = 0, Bottom = 0;  // the selected block
 };
 
 // The checks with their boxes, the question, then the rows with "(i/n) " before each

@@ -30,9 +30,12 @@ LRESULT CALLBACK RenameBoxButtons(int code, WPARAM wParam, LPARAM lParam) {
 
 UINT IconOf(BoxKind kind, BoxButtons buttons) {
   switch (kind) {
-    case BoxKind::Error: return MB_ICONERROR;
-    case BoxKind::Information: return MB_ICONINFORMATION;
-    case BoxKind::Confirmation: return buttons == BoxButtons::YesNo ? MB_ICONQUESTION : MB_ICONINFORMATION;
+    case BoxKind::Error:
+      return MB_ICONERROR;
+    case BoxKind::Information:
+      return MB_ICONINFORMATION;
+    case BoxKind::Confirmation:
+      return buttons == BoxButtons::YesNo ? MB_ICONQUESTION : MB_ICONINFORMATION;
   }
   return 0;
 }
@@ -112,8 +115,8 @@ HWND MakeControl(HWND parent, const wchar_t* windowClass, std::string_view text,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
 }
 
-SIZE FrameSize(HWND window, int designWidth, int designHeight, Dpi dpi) {
-  RECT frame{0, 0, dpi(designWidth), dpi(designHeight)};
+SIZE FrameSize(HWND window, int width96, int height96, Dpi dpi) {
+  RECT frame{0, 0, dpi(width96), dpi(height96)};
   AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
                            static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)), static_cast<UINT>(dpi.Value));
   return {frame.right - frame.left, frame.bottom - frame.top};
@@ -182,7 +185,7 @@ struct ResultsDialog {
     }
     ListView_SetColumnWidth(list, 0, LVSCW_AUTOSIZE_USEHEADER);
     ListView_SetColumnWidth(list, 1, LVSCW_AUTOSIZE_USEHEADER);
-    // 640 by 320 design pixels, centred on the owner.
+    // 640 by 320 device-independent pixels, centred on the owner.
     const SIZE frame = FrameSize(dialog, 640, 320, dpi);
     RECT owner{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     if (Owner != nullptr) GetWindowRect(Owner, &owner);
@@ -211,7 +214,8 @@ INT_PTR CALLBACK ResultsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
       auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(lParam);
       if (draw->nmcd.hdr.idFrom != kResultsList || draw->nmcd.hdr.code != NM_CUSTOMDRAW) return FALSE;
       LRESULT result = CDRF_DODEFAULT;
-      if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) result = CDRF_NOTIFYITEMDRAW;
+      if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
+        result = CDRF_NOTIFYITEMDRAW;
       else if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && draw->nmcd.lItemlParam != 0)
         draw->clrText = RGB(190, 0, 0);  // a failed file
       SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result);

@@ -30,13 +30,13 @@ class Win32Dialogs : public Dialogs {
 // controls on WM_INITDIALOG (lParam is `param`) and places the dialog itself.
 INT_PTR RunModalDialog(HWND owner, DWORD style, DLGPROC proc, LPARAM param);
 
-// A child control with a design-pixel rectangle at `dpi`.
-HWND MakeControl(HWND parent, const wchar_t* windowClass, std::string_view text, DWORD style, int id, RECT designRect,
+// A child control with a rectangle of device-independent pixels, placed at `dpi`.
+HWND MakeControl(HWND parent, const wchar_t* windowClass, std::string_view text, DWORD style, int id, RECT rect96,
                  Dpi dpi, DWORD exStyle = 0);
 
-// The size of `window`'s frame around a client area of `designWidth` x `designHeight`
-// design pixels at `dpi`.
-SIZE FrameSize(HWND window, int designWidth, int designHeight, Dpi dpi);
+// The size of `window`'s frame around a client area of `width96` x `height96`
+// device-independent pixels at `dpi`.
+SIZE FrameSize(HWND window, int width96, int height96, Dpi dpi);
 
 // The results dialog: `summary` above a list of name, result and content (failed lines
 // in red), and OK. Modal; returns when it is closed.

@@ -12,10 +12,10 @@ constexpr int kInitialEmptyRows = 4;  // the grid starts as header and four empt
 }  // namespace
 
 void FileListWin32::Create(HWND parent, int id) {
-  list_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS, 0, 0,
-                          10, 10, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
-                          nullptr);
+  list_ =
+      CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS, 0, 0, 10, 10,
+                      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
   dpi_ = DpiOf(list_);
   for (int c = 0; c < kFileListColumns; ++c) {
@@ -54,8 +54,7 @@ int FileListWin32::FilterIndex() const {
 }
 
 void FileListWin32::FillCell(NMLVDISPINFOW& info) {
-  if ((info.item.mask & LVIF_TEXT) == 0 || info.item.iItem < 0 ||
-      static_cast<size_t>(info.item.iItem) >= rows_.size())
+  if ((info.item.mask & LVIF_TEXT) == 0 || info.item.iItem < 0 || static_cast<size_t>(info.item.iItem) >= rows_.size())
     return;
   cell_ = Wide(CellDisplayText(rows_[static_cast<size_t>(info.item.iItem)], info.item.iSubItem));
   // The size column is right-aligned in the text itself; the list shows it as it is.
@@ -99,7 +98,8 @@ void FileListWin32::ReorderRows(std::vector<FileRow> rows) {
 
 std::vector<int> FileListWin32::SelectedRows() const {
   std::vector<int> selected;
-  for (int i = ListView_GetNextItem(list_, -1, LVNI_SELECTED); i >= 0; i = ListView_GetNextItem(list_, i, LVNI_SELECTED))
+  for (int i = ListView_GetNextItem(list_, -1, LVNI_SELECTED); i >= 0;
+       i = ListView_GetNextItem(list_, i, LVNI_SELECTED))
     selected.push_back(i);
   return selected;
 }

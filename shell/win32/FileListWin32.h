@@ -19,7 +19,7 @@ class FileListWin32 : public FileListControl {
   HWND Handle() const { return list_; }
   // The type filter box whose index chooses the pattern.
   void SetFilterBox(HWND combo) { filter_ = combo; }
-  // Column widths in design pixels; the list shows them at its DPI.
+  // Column widths in device-independent pixels; the list shows them at its DPI.
   void SetColumnWidths(const std::array<int, kFileListColumns>& widths);
   std::array<int, kFileListColumns> ColumnWidths() const;
   // The column titles' and cells' DPI changed: widths are shown at `dpi`.

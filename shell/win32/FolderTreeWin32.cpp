@@ -12,11 +12,11 @@ void FolderTreeWin32::Create(HWND parent, int boxId, int treeId) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   box_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL, 0, 0, 10,
                          10, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(boxId)), instance, nullptr);
-  tree_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
-                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT |
-                              TVS_SHOWSELALWAYS | TVS_INFOTIP,
-                          0, 0, 10, 10, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(treeId)), instance,
-                          nullptr);
+  tree_ =
+      CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
+                      WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT |
+                          TVS_SHOWSELALWAYS | TVS_INFOTIP,
+                      0, 0, 10, 10, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(treeId)), instance, nullptr);
   TreeView_SetIndent(tree_, 19);
 }
 
@@ -31,7 +31,8 @@ void FolderTreeWin32::SetImages(Dpi dpi) {
     HGDIOBJ old = SelectObject(dc, bitmap);
     RECT all{0, 0, size, size};
     FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
-    HPEN pen = CreatePen(PS_SOLID, 1, RGB(GetRValue(fill) * 10 / 17, GetGValue(fill) * 10 / 17, GetBValue(fill) * 10 / 17));
+    HPEN pen =
+        CreatePen(PS_SOLID, 1, RGB(GetRValue(fill) * 10 / 17, GetGValue(fill) * 10 / 17, GetBValue(fill) * 10 / 17));
     HBRUSH tab = CreateSolidBrush(RGB(GetRValue(fill) * 20 / 23, GetGValue(fill) * 20 / 23, GetBValue(fill) * 20 / 23));
     HBRUSH body = CreateSolidBrush(fill);
     SelectObject(dc, pen);

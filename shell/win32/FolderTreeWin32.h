@@ -44,8 +44,8 @@ class FolderTreeWin32 : public FolderTreeControl {
   HWND tree_ = nullptr;
   HIMAGELIST images_ = nullptr;
   FolderPanelState state_;
-  std::vector<std::string> names_;     // by the lParam of a node
-  std::vector<HTREEITEM> found_;       // the items of a running search, by node id
+  std::vector<std::string> names_;  // by the lParam of a node
+  std::vector<HTREEITEM> found_;    // the items of a running search, by node id
 };
 
 }  // namespace plm::win32

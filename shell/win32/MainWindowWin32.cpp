@@ -25,7 +25,7 @@ constexpr UINT kListSelected = WM_APP + 10;  // a click on the tree: list once t
 constexpr UINT kSelectionChanged = WM_APP + 11;
 constexpr UINT kRepad = WM_APP + 12;
 constexpr UINT kChooseSearch = WM_APP + 13;
-constexpr int kSplitter = 3;      // design pixels between the panel and the right side
+constexpr int kSplitter = 3;      // device-independent pixels between the panel and the right side
 constexpr int kStripHeight = 48;  // the top strip
 constexpr int kBoxHeight = 19;    // the search folder box
 constexpr int kMinListHeight = 40;
@@ -66,7 +66,8 @@ RECT KeptOnScreen(RECT r) {
   info.cbSize = sizeof info;
   GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info);
   const RECT work = info.rcWork;
-  const LONG w = std::min(r.right - r.left, work.right - work.left), h = std::min(r.bottom - r.top, work.bottom - work.top);
+  const LONG w = std::min(r.right - r.left, work.right - work.left),
+             h = std::min(r.bottom - r.top, work.bottom - work.top);
   RECT title{r.left, r.top, r.right, r.top + 20}, common;
   if (IntersectRect(&common, &title, &work) && common.right - common.left >= std::min<LONG>(100, w) &&
       w == r.right - r.left && h == r.bottom - r.top)
@@ -75,8 +76,8 @@ RECT KeptOnScreen(RECT r) {
   return {x, y, x + w, y + h};
 }
 
-// A window rectangle (the whole window, frame included, as the design keeps the form's
-// place) in design pixels.
+// A window rectangle (the whole window, frame included, as the form's place is kept)
+// in device-independent pixels.
 WindowPlace PlaceOf(const RECT& r, Dpi dpi) {
   return {dpi.Unscale(r.left), dpi.Unscale(r.top), dpi.Unscale(r.right - r.left), dpi.Unscale(r.bottom - r.top)};
 }
@@ -271,8 +272,7 @@ LRESULT MainWindowWin32::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_SETFOCUS:
-      if (lastFocus_ != nullptr && IsWindow(lastFocus_) && IsChild(window_, lastFocus_) &&
-          IsWindowEnabled(lastFocus_))
+      if (lastFocus_ != nullptr && IsWindow(lastFocus_) && IsChild(window_, lastFocus_) && IsWindowEnabled(lastFocus_))
         SetFocus(lastFocus_);
       return 0;
     case WM_COMMAND:
@@ -288,14 +288,14 @@ LRESULT MainWindowWin32::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case kRepad:
       RepadFileSizes(list_, list_.State(), std::max(1, dpi_.Unscale([&] {
-        HDC dc = GetDC(list_.Handle());
-        const HGDIOBJ old = SelectObject(dc, gridFont_);
-        SIZE digit{};
-        GetTextExtentPoint32W(dc, L"0", 1, &digit);
-        SelectObject(dc, old);
-        ReleaseDC(list_.Handle(), dc);
-        return static_cast<int>(digit.cx);
-      }())));
+                       HDC dc = GetDC(list_.Handle());
+                       const HGDIOBJ old = SelectObject(dc, gridFont_);
+                       SIZE digit{};
+                       GetTextExtentPoint32W(dc, L"0", 1, &digit);
+                       SelectObject(dc, old);
+                       ReleaseDC(list_.Handle(), dc);
+                       return static_cast<int>(digit.cx);
+                     }())));
       return 0;
     case kChooseSearch:
       ChooseSearchFolder();
@@ -357,10 +357,18 @@ LRESULT MainWindowWin32::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void MainWindowWin32::OnCommand(int id, int code) {
   switch (id) {
-    case kMnuFileSFolder: ChooseSearchFolder(); break;
-    case kMnuFileHFolder: ChooseSaveFolder(); break;
-    case kMnuExit: ConfirmExit(); break;
-    case kMnuSetConvert: OpenSwitchesDialog(); break;
+    case kMnuFileSFolder:
+      ChooseSearchFolder();
+      break;
+    case kMnuFileHFolder:
+      ChooseSaveFolder();
+      break;
+    case kMnuExit:
+      ConfirmExit();
+      break;
+    case kMnuSetConvert:
+      OpenSwitchesDialog();
+      break;
     case kButton1:
       if (code == BN_CLICKED) OpenSwitchesDialog();
       break;
@@ -508,7 +516,7 @@ void MainWindowWin32::Start() {
   tree_.State().SearchFolder = places_.ProgramFolder;
   saveFolder_.clear();
 
-  // 5. Stored settings over the defaults, in design pixels, shown at the window's DPI.
+  // 5. Stored settings over the defaults, device-independent, shown at the window's DPI.
   ShellSettings s;
   s.FLD1 = tree_.State().SearchFolder;
   ReadShellSettings(PathFromUtf8(places_.IniFileName), s);
@@ -553,7 +561,7 @@ void MainWindowWin32::Finish() {
   RemoveEmptyFolderQuietly(state_.Images.TempFolder);
   // 2.
   ClearTempImageFiles(state_.Images);
-  // 3. Settings in design pixels, written in one safe replacement of the file; failures
+  // 3. Settings in device-independent pixels, written in one safe replacement of the file; failures
   // are ignored.
   if (places_.IniFileName.empty()) return;
   WINDOWPLACEMENT placement{};
@@ -602,7 +610,8 @@ void MainWindowWin32::SelectFileType(int index) {
 }
 
 void MainWindowWin32::ChooseSaveFolder() {
-  const std::optional<std::string> folder = dialogs_.ChooseFolder(texts::kSaveFolderTitle, saveFolder_, FolderUse::Save);
+  const std::optional<std::string> folder =
+      dialogs_.ChooseFolder(texts::kSaveFolderTitle, saveFolder_, FolderUse::Save);
   if (!folder) return;
   saveFolder_ = *folder;
   SetWindowTextUtf8(saveBox_, ShownName(saveFolder_));
@@ -629,8 +638,8 @@ void MainWindowWin32::ConvertSelected() {
 }
 
 void MainWindowWin32::OpenCurrentFile() {
-  const std::optional<std::string> path = FileToOpen(*this, list_.State(), tree_.State(), list_.CurrentRow(),
-                                                     list_.Rows(), tree_.SelectedFolderPath());
+  const std::optional<std::string> path =
+      FileToOpen(*this, list_.State(), tree_.State(), list_.CurrentRow(), list_.Rows(), tree_.SelectedFolderPath());
   if (path && OpenFile && !OpenFile(*path)) SetStatus(texts::kNoOpener);
 }
 
@@ -641,8 +650,10 @@ void MainWindowWin32::ConfirmExit() {
 
 void MainWindowWin32::PreviewSelection() {
   const PreviewChoice choice = ChoosePreview(list_.SelectedRows(), list_.Rows(), list_.State().ListedFolder);
-  if (choice.Path.empty()) preview_.ShowReason(choice.Reason);
-  else preview_.ShowFile(choice.Path);
+  if (choice.Path.empty())
+    preview_.ShowReason(choice.Reason);
+  else
+    preview_.ShowFile(choice.Path);
 }
 
 }  // namespace plm::win32

@@ -24,11 +24,25 @@
 
 namespace plm::win32 {
 
-// Control and menu ids, named after the controls and items of the design.
+// Control and menu ids, named after the controls and menu items they stand for.
 enum ControlId : int {
-  kEdit1 = 1001, kTreeView1, kComboBox1, kButton1, kEdit2, kButton3, kButton4, kStringGrid1, kPreviewPane,
-  kStatusBar1, kFileTypeLabel, kSaveFolderLabel,
-  kMnuFileSFolder = 2001, kMnuFileHFolder, kMnuExit, kMnuSetConvert, kMnuFileType0 = 2010,
+  kEdit1 = 1001,
+  kTreeView1,
+  kComboBox1,
+  kButton1,
+  kEdit2,
+  kButton3,
+  kButton4,
+  kStringGrid1,
+  kPreviewPane,
+  kStatusBar1,
+  kFileTypeLabel,
+  kSaveFolderLabel,
+  kMnuFileSFolder = 2001,
+  kMnuFileHFolder,
+  kMnuExit,
+  kMnuSetConvert,
+  kMnuFileType0 = 2010,
 };
 
 class MainWindowWin32 final : public WindowHost {
@@ -58,7 +72,7 @@ class MainWindowWin32 final : public WindowHost {
   const WindowPlaces& Places() const { return places_; }
   const std::string& SaveFolder() const { return saveFolder_; }
   Dpi CurrentDpi() const { return dpi_; }
-  // The folder panel's and the preview's extents in design pixels.
+  // The folder panel's and the preview's extents in device-independent pixels.
   int PanelWidth() const { return panelWidth_; }
   int PreviewSize() const { return previewSize_; }
 
@@ -125,11 +139,11 @@ class MainWindowWin32 final : public WindowHost {
   PreviewPaneWin32 preview_;
   HFONT formFont_ = nullptr, gridFont_ = nullptr, convertFont_ = nullptr;
   Dpi dpi_;
-  int panelWidth_ = 160;   // design pixels
-  int previewSize_ = 150;  // design pixels; 0 folds the pane away
+  int panelWidth_ = 160;   // device-independent pixels
+  int previewSize_ = 150;  // device-independent; 0 folds the pane away
   int dragging_ = 0;       // the splitter being dragged
   int blockDepth_ = 0;
-  bool running_ = false;   // a batch runs
+  bool running_ = false;  // a batch runs
   bool closePending_ = false;
   bool finished_ = false;
 };

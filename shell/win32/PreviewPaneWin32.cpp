@@ -56,15 +56,15 @@ void PreviewPaneWin32::Create(HWND parent, int id) {
                           parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
   SetWindowLongPtrW(pane_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(pane_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PaneProc));
-  count_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS |
-                                                SS_CENTERIMAGE, 0, 0, 10, 10, pane_,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCountId)), instance, nullptr);
+  count_ = CreateWindowExW(0, L"STATIC", L"",
+                           WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS | SS_CENTERIMAGE, 0, 0, 10,
+                           10, pane_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCountId)), instance, nullptr);
   current_ = CreateWindowExW(0, L"BUTTON", L"現在の図面",
                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON | BS_PUSHLIKE, 0, 0, 10,
                              10, pane_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCurrentId)), instance, nullptr);
-  writtenButton_ = CreateWindowExW(0, L"BUTTON", L"変換後", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON | BS_PUSHLIKE, 0,
-                                   0, 10, 10, pane_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kWrittenId)),
-                                   instance, nullptr);
+  writtenButton_ =
+      CreateWindowExW(0, L"BUTTON", L"変換後", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON | BS_PUSHLIKE, 0, 0, 10, 10,
+                      pane_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kWrittenId)), instance, nullptr);
   SendMessageW(current_, BM_SETCHECK, BST_CHECKED, 0);
   EnableWindow(current_, FALSE);
   EnableWindow(writtenButton_, FALSE);
@@ -142,8 +142,8 @@ LRESULT PreviewPaneWin32::OnCanvas(UINT message, WPARAM wParam, LPARAM lParam) {
       POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       ScreenToClient(canvas_, &at);
       const double steps = GET_WHEEL_DELTA_WPARAM(wParam) / static_cast<double>(WHEEL_DELTA);
-      if (const auto zoomed = ZoomedView(view_, fitScale_, steps, {static_cast<double>(at.x), static_cast<double>(at.y)},
-                                         r.right, r.bottom)) {
+      if (const auto zoomed = ZoomedView(view_, fitScale_, steps,
+                                         {static_cast<double>(at.x), static_cast<double>(at.y)}, r.right, r.bottom)) {
         view_ = *zoomed;
         fitted_ = false;
         InvalidateRect(canvas_, nullptr, FALSE);

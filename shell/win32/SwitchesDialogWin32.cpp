@@ -28,8 +28,8 @@ struct SwitchesDialog {
     const std::array<RECT, 4> boxes = {RECT{8, 24, 620, 44}, RECT{8, 48, 620, 68}, RECT{32, 72, 620, 92},
                                        RECT{32, 96, 620, 116}};
     auto checkBox = [&](int n) {
-      MakeControl(dialog, L"BUTTON", texts::kCheckBoxCaptions[static_cast<size_t>(n - 1)],
-                  BS_AUTOCHECKBOX | WS_TABSTOP, kSwitchBoxId + n, boxes[static_cast<size_t>(n - 1)], dpi);
+      MakeControl(dialog, L"BUTTON", texts::kCheckBoxCaptions[static_cast<size_t>(n - 1)], BS_AUTOCHECKBOX | WS_TABSTOP,
+                  kSwitchBoxId + n, boxes[static_cast<size_t>(n - 1)], dpi);
     };
     checkBox(3);
     checkBox(4);
@@ -53,7 +53,7 @@ struct SwitchesDialog {
       CheckDlgButton(dialog, kSwitchBoxId + n,
                      Options.*kSwitchOrder[static_cast<size_t>(n - 1)] ? BST_CHECKED : BST_UNCHECKED);
 
-    // Client area of the design size at the stored place; not resizable.
+    // A fixed client area at the stored place; not resizable.
     const SIZE frame = FrameSize(dialog, kClientWidth, kClientHeight, dpi);
     SetWindowPos(dialog, nullptr, dpi(Place.Position.x), dpi(Place.Position.y), frame.cx, frame.cy, SWP_NOZORDER);
     SetFocus(GetDlgItem(dialog, kSwitchBoxId + 3));

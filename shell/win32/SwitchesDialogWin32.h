@@ -11,7 +11,8 @@ namespace plm::win32 {
 inline constexpr int kSwitchBoxId = 200;
 
 struct SwitchesDialogPlace {
-  // The dialog's top-left corner in design pixels, as the settings keep it; updated
+  // The dialog's top-left corner in device-independent pixels, as the settings keep it;
+  // updated
   // when the dialog closes.
   POINT Position{192, 111};
 };

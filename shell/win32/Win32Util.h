@@ -29,18 +29,18 @@ inline std::string Utf8(std::wstring_view wide) { return Utf8FromWide(wide); }
 std::string WindowText(HWND window);
 void SetWindowTextUtf8(HWND window, std::string_view text);
 
-// Sizes are designed in pixels at 96 dots per inch and scaled by the DPI of the
-// window they are used in; settings keep them unscaled.
+// Sizes are given in device-independent pixels (pixels at 96 dots per inch) and
+// scaled by the DPI of the window they are used in; settings keep them unscaled.
 struct Dpi {
   int Value = USER_DEFAULT_SCREEN_DPI;
-  int operator()(int designPx) const { return MulDiv(designPx, Value, USER_DEFAULT_SCREEN_DPI); }
-  // A device size back in design pixels, rounded to the nearest.
+  int operator()(int px96) const { return MulDiv(px96, Value, USER_DEFAULT_SCREEN_DPI); }
+  // A device size back in device-independent pixels, rounded to the nearest.
   int Unscale(int devicePx) const { return MulDiv(devicePx, USER_DEFAULT_SCREEN_DPI, Value); }
 };
 // The DPI of a window (of the system when it has none yet).
 Dpi DpiOf(HWND window);
 
-// A font of `pixelSize` design pixels at `dpi`, of the first face of `faces` (separated
+// A font of `pixelSize` device-independent pixels at `dpi`, of the first face of `faces` (separated
 // by '|') the system has, else the system's Japanese user-interface font.
 HFONT MakeFont(const wchar_t* faces, int pixelSize, Dpi dpi, int weight = FW_NORMAL);
 // The faces of the main window, and of the settings dialog and the file list.

@@ -229,14 +229,19 @@ TEST(FileListTest, CodePage932NamesKeepTheirBytesAndShowDecoded) {
 TEST(FileListTest, ListingComesInNameOrder) {
   ScopedTempFolder dir("plm-order-");
   ASSERT_TRUE(dir.Ok());
-  for (const char* name : {"熙.jww", "b.jww", "ｱ.jww", "Z.jww", "図面.jww", "a.JWW", "あ.jww", "A.jww"})
-    plmtest::WriteFileBytes(dir.Path() / PathFromUtf8(name), {'x'});
+  std::vector<std::string> made = {"熙.jww", "b.jww", "ｱ.jww", "Z.jww", "図面.jww", "a.JWW", "あ.jww"};
+  std::vector<std::string> expected = {"a.JWW", "b.jww", "Z.jww", "あ.jww", "図面.jww", "ｱ.jww", "熙.jww"};
+#ifndef _WIN32
+  // Names equal but for letter case are two files only where names are bytes.
+  made.push_back("A.jww");
+  expected.insert(expected.begin(), "A.jww");
+#endif
+  for (const std::string& name : made) plmtest::WriteFileBytes(dir.Path() / PathFromUtf8(name), {'x'});
   ShellState state;
   const ListFilesResult listed = ListFiles(state, Utf8FromPath(dir.Path()) + "/", 0, kDefaultColumnWidth);
   std::vector<std::string> names;
   for (const FileRow& row : listed.Rows) names.push_back(row[kColName]);
-  EXPECT_EQ(names, (std::vector<std::string>{"A.jww", "a.JWW", "b.jww", "Z.jww", "あ.jww", "図面.jww", "ｱ.jww",
-                                             "熙.jww"}));
+  EXPECT_EQ(names, expected);
 }
 
 TEST(FileListTest, SearchPatternsMatchAsTheDesktopSearchDoes) {

@@ -203,16 +203,25 @@ TEST(WindowFlowsTest, TheSearchShowsItsFolderTreeOrSaysTheFolderIsMissing) {
     bool ready;
   };
   const Case cases[] = {
-      {"a folder with a sub-folder", folder, -1,
+      {"a folder with a sub-folder",
+       folder,
+       -1,
        {"shown " + folder, "starting", "node " + folder, "node a", "ended 2"},
-       {"", texts::kSearchingFolders, ""}, true},
+       {"", texts::kSearchingFolders, ""},
+       true},
       {"the choice cancelled: the status text comes back", std::nullopt, -1, {}, {"", "before"}, false},
-      {"a folder that is gone", folder + "gone/", -1,
+      {"a folder that is gone",
+       folder + "gone/",
+       -1,
        {"shown " + folder + "gone/"},
-       {"", texts::kSearchingFolders, texts::kSpecifySearchFolder}, false},
-      {"ESC held", folder, 0,
+       {"", texts::kSearchingFolders, texts::kSpecifySearchFolder},
+       false},
+      {"ESC held",
+       folder,
+       0,
        {"shown " + folder, "starting", "node " + folder, "node a", "ended 2"},
-       {"", texts::kSearchingFolders, texts::kFolderSearchAborted}, true},
+       {"", texts::kSearchingFolders, texts::kFolderSearchAborted},
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -260,10 +269,10 @@ TEST(WindowFlowsTest, TheListFillsWithInputKeptOutAndTheHeaderSortsOrListsAgain)
     int replaced, reordered;
   };
   const Click clicks[] = {
-      {kColName, {"a.txt", "b.txt", "c.txt"}, 2, 1},   // ascending first
-      {kColName, {"c.txt", "b.txt", "a.txt"}, 2, 2},   // then descending
-      {-1, {"c.txt", "b.txt", "a.txt"}, 2, 2},         // on a border: nothing
-      {kColAttr, {"a.txt", "b.txt", "c.txt"}, 4, 2},   // listed again (reset, then the rows)
+      {kColName, {"a.txt", "b.txt", "c.txt"}, 2, 1},  // ascending first
+      {kColName, {"c.txt", "b.txt", "a.txt"}, 2, 2},  // then descending
+      {-1, {"c.txt", "b.txt", "a.txt"}, 2, 2},        // on a border: nothing
+      {kColAttr, {"a.txt", "b.txt", "c.txt"}, 4, 2},  // listed again (reset, then the rows)
   };
   for (const Click& c : clicks) {
     SCOPED_TRACE(c.column);

@@ -90,7 +90,7 @@ TEST(FileListWin32Test, ABatchTakesTheSelectedBlockOrTheCurrentRow) {
   }
 }
 
-TEST(FileListWin32Test, ColumnWidthsStayDesignPixelsAtAnyDpi) {
+TEST(FileListWin32Test, ColumnWidthsStayDeviceIndependentAtAnyDpi) {
   ListWindow w;
   w.List.SetColumnWidths({100, 64, 40, 250, 130, 0});
   const std::array<int, plm::kFileListColumns> before = w.List.ColumnWidths();

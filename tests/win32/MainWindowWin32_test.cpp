@@ -1,6 +1,6 @@
 // The Win32 window's own routing and scaling, on a real window under the system's (or
 // wine's) window manager: keys reach the command they stand for, and sizes kept in the
-// settings stay design pixels whatever the DPI.
+// settings stay device-independent pixels whatever the DPI.
 #include "shell/win32/MainWindowWin32.h"
 
 #include <gtest/gtest.h>
@@ -55,7 +55,8 @@ struct Session {
 
   void Start() {
     std::filesystem::create_directories(plm::PathFromUtf8(SearchFolder()));
-    for (const char* name : {"a.jww", "b.txt", "c.jws"}) std::ofstream(plm::PathFromUtf8(SearchFolder() + name)) << name;
+    for (const char* name : {"a.jww", "b.txt", "c.jws"})
+      std::ofstream(plm::PathFromUtf8(SearchFolder() + name)) << name;
     Window = std::make_unique<MainWindowWin32>(Dialogs, ProgramFolder());
     Window->SetKeyState(&Keys);
     Window->OpenFile = [this](const std::string& path) {
@@ -102,7 +103,7 @@ TEST(MainWindowWin32Test, KeysReachTheirCommandsAndNoDefaultButton) {
   EXPECT_EQ(s.Opened[0], s.SearchFolder() + s.Window->FileList().Rows()[2][plm::kColName]);
   EXPECT_TRUE(s.Dialogs.Boxes.empty());
 
-  // Tab moves on in the design's order and Shift+Tab back; the list is followed by the
+  // Tab moves on in the controls' order and Shift+Tab back; the list is followed by the
   // preview, whose buttons are disabled without a drawing, so Tab wraps to the tree.
   struct Step {
     HWND from;
@@ -135,7 +136,7 @@ TEST(MainWindowWin32Test, KeysReachTheirCommandsAndNoDefaultButton) {
   }
 }
 
-TEST(MainWindowWin32Test, SizesAreKeptInDesignPixelsAtAnyDpi) {
+TEST(MainWindowWin32Test, SizesAreKeptInDeviceIndependentPixelsAtAnyDpi) {
   Session s;
   std::ofstream(s.Ini()) << "[Comp]\nF1P1=150\nF1S0=100\n";
   ASSERT_NO_FATAL_FAILURE(s.Start());
@@ -145,7 +146,7 @@ TEST(MainWindowWin32Test, SizesAreKeptInDesignPixelsAtAnyDpi) {
   EXPECT_EQ(ListView_GetColumnWidth(list, 0), MulDiv(100, dpi, 96));
 
   // To twice the DPI, as when the window moves to another screen: device sizes double,
-  // the design sizes stay.
+  // the stored sizes stay.
   RECT r;
   GetWindowRect(w.Handle(), &r);
   RECT twice{r.left, r.top, r.left + 2 * (r.right - r.left), r.top + 2 * (r.bottom - r.top)};
