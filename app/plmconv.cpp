@@ -84,7 +84,7 @@ constexpr char kConvertSummary[] =
 
 constexpr char kListSummary[] =
     "list     Prints the file list of FOLDER as the window shows it: a header row, then\n"
-    "         one row per file in the order the file system returns them, six\n"
+    "         one row per file in name order (as code page 932 bytes), six\n"
     "         tab-separated cells (name, size, extension, memo, last-write time,\n"
     "         attributes). Folders and names starting with a dot are not listed; the\n"
     "         attribute R marks a file its owner may not write (A is never shown). The\n"

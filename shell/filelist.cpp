@@ -113,6 +113,27 @@ std::string CellDisplayText(const FileRow& row, int column) {
   return row[static_cast<size_t>(column)];
 }
 
+namespace {
+
+// Rows in name order: code page 932 bytes upper-cased, as a click on the name header
+// sorts them, so a listing reads the same on every file system.
+void SortByName(std::vector<FileRow>& rows) {
+  std::vector<std::pair<std::string, size_t>> keys;
+  keys.reserve(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) keys.emplace_back(SortKey(rows[i], kColName), i);
+  // Names equal but for letter case keep a fixed order: their own bytes decide.
+  std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+    if (a.first != b.first) return a.first < b.first;  // unsigned bytes, a prefix first
+    return rows[a.second][kColName] < rows[b.second][kColName];
+  });
+  std::vector<FileRow> sorted;
+  sorted.reserve(rows.size());
+  for (const auto& key : keys) sorted.push_back(std::move(rows[key.second]));
+  rows = std::move(sorted);
+}
+
+}  // namespace
+
 ListFilesResult ListFiles(ShellState& state, const std::string& folderPath, int filterIndex, int sizeColumnWidthPx,
                           const std::function<bool()>& abortRequested) {
   ListFilesResult result;
@@ -131,6 +152,7 @@ ListFilesResult ListFiles(ShellState& state, const std::string& folderPath, int 
   }
   result.Error = search.Error();
   search.Close();
+  SortByName(result.Rows);
   SetStatus(state, result.Aborted ? std::string(texts::kListingAborted)
                                   : std::to_string(result.Rows.size()) + texts::kListedFiles +
                                         ShownName(folderPath) + texts::kListedEnd);

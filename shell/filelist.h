@@ -74,8 +74,8 @@ struct ListFilesResult {
   std::string Error;           // why the folder could not be read; empty otherwise
 };
 
-// Lists the files of folderPath (ending in a separator) that match the filter, in the
-// order the file system returns them, and reports through state.Status. abortRequested
+// Lists the files of folderPath (ending in a separator) that match the filter, in name
+// order (the order a click on the name header gives), and reports through state.Status. abortRequested
 // is asked before each file (the window passes "ESC held"); it may be empty.
 ListFilesResult ListFiles(ShellState& state, const std::string& folderPath, int filterIndex, int sizeColumnWidthPx,
                           const std::function<bool()>& abortRequested = {});
@@ -94,7 +94,7 @@ void SortFileRows(std::vector<FileRow>& rows, int column, bool descending);
 
 enum class HeaderClickAction { None, Relist, Sorted };
 // A click on the header of `column`: columns 0 to 4 sort and flip sortDescending;
-// column 5 asks the caller to list the folder again (the file system's order).
+// column 5 asks the caller to list the folder again (in name order).
 HeaderClickAction HeaderClickSort(std::vector<FileRow>& rows, int column, bool fileListShown, bool& sortDescending);
 
 }  // namespace plm

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "jww/bytesink.h"
 #include "text/cp932.h"
@@ -17,6 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr size_t kMaxReasonBytes = 160;
+// How the count line ends for a file the batch converts.
+constexpr std::string_view kZeroedNote = "（変換で 0 に）";
 
 // A reader's reason as one short line of valid UTF-8 (it may quote file bytes).
 std::string Brief(std::string reason) {
@@ -52,7 +55,12 @@ PreviewResult Build(const RenderSource& before, const WrittenCopy& written, cons
   r.Written = BuildDisplayList(written.Drawing->Source(), &written.Marks);
   r.Marks = written.Marks;
   r.Lines = LegendLines(r.Marks, r.Current);
-  if (!ConvertedByName(path) && !r.Lines.empty()) r.Lines[0] += previewtexts::kNotConverted;
+  if (!ConvertedByName(path) && !r.Lines.empty()) {
+    // A file the batch never converts: its count says so instead of promising a change.
+    std::string& count = r.Lines[0];
+    if (count.ends_with(kZeroedNote)) count.resize(count.size() - kZeroedNote.size());
+    count += previewtexts::kNotConverted;
+  }
   const RenderStats& s = r.Current.Stats;
   const bool notDrawn =
       s.Skipped || s.MissingBlocks || s.CycleSkips || s.DepthSkips || s.TruncatedTexts || s.LimitReached;

@@ -195,6 +195,13 @@ bool IniWriteString(const fs::path& file, std::string_view section, std::string_
   return ini.Save(file);
 }
 
+WindowPlace PlaceToStore(const WindowPlace& now, const WindowPlace& stored, const WindowPlace& fitted) {
+  WindowPlace place = now;
+  if (now.X == fitted.X && now.Y == fitted.Y) place.X = stored.X, place.Y = stored.Y;
+  if (now.W == fitted.W && now.H == fitted.H) place.W = stored.W, place.H = stored.H;
+  return place;
+}
+
 void ReadShellSettings(const fs::path& file, ShellSettings& s) {
   const IniText ini = IniText::Load(file);
   auto read = [&](const char* section, const char* key, std::size_t size) -> std::optional<std::string> {

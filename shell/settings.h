@@ -35,7 +35,8 @@ bool IniWriteString(const std::filesystem::path& file, std::string_view section,
                     std::string_view key, std::string_view value);
 
 // Everything the main window keeps between runs, with the defaults of a first run.
-// The search folder defaults to the program folder, which the caller fills in.
+// The search folder defaults to the program folder, which the caller fills in. Places
+// and widths are device-independent pixels, so they mean the same at every scale.
 struct ShellSettings {
   int F1_X = 192, F1_Y = 107, F1_W = 696, F1_H = 478;  // main window
   int F2_X = 192, F2_Y = 111;                          // settings dialog
@@ -46,6 +47,20 @@ struct ShellSettings {
   int FTYP = 0;                                        // file type filter index
   ConversionSwitches Options;                              // C1..C4
 };
+
+// A window's place as the settings keep it: the area inside its frame, in
+// device-independent pixels (pixels at 100 % scale, whatever the screen's scale).
+struct WindowPlace {
+  int X = 0, Y = 0, W = 0, H = 0;
+  bool operator==(const WindowPlace&) const = default;
+};
+
+// What to store at exit for a window that opened at `fitted` because its stored place
+// did not suit this session's screens: a position and a size still as fitted are
+// stored as they were read, so a window shrunk or moved only to fit a smaller screen
+// or a larger scale comes back as the user left it; what the user changed is stored
+// as it is now.
+WindowPlace PlaceToStore(const WindowPlace& now, const WindowPlace& stored, const WindowPlace& fitted);
 
 // Applies every key found in the file over `settings`; missing or empty keys leave
 // the field as it is. Numbers go through IniToInt (invalid text gives 0).

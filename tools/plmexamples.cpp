@@ -56,14 +56,40 @@ void AddText(JwwDocument& d, const Text& m) {
   d.EntityOrder.push_back({kKindText, static_cast<int32_t>(d.TextList.size() - 1)});
 }
 
+// A 48 x 24 picture as a 24-bit BMP file: a blue frame around a sky-to-green
+// gradient with a red sun, so a viewer that shows it can be told from one that does not.
+std::string LogoBmp() {
+  constexpr int kWidth = 48, kHeight = 24, kRow = kWidth * 3;  // 144 bytes: no padding
+  std::string b;
+  const auto u16 = [&](uint32_t v) { b += static_cast<char>(v & 0xFF), b += static_cast<char>(v >> 8 & 0xFF); };
+  const auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+  b += "BM";
+  u32(54 + kRow * kHeight), u32(0), u32(54);                    // file header
+  u32(40), u32(kWidth), u32(kHeight), u16(1), u16(24), u32(0);  // info header
+  u32(kRow * kHeight), u32(2835), u32(2835), u32(0), u32(0);
+  for (int y = 0; y < kHeight; ++y) {  // bottom row first
+    for (int x = 0; x < kWidth; ++x) {
+      const bool frame = x == 0 || y == 0 || x == kWidth - 1 || y == kHeight - 1;
+      const bool sun = (x - 34) * (x - 34) + (y - 15) * (y - 15) <= 20;
+      uint8_t r = static_cast<uint8_t>(60 + y * 6), g = static_cast<uint8_t>(140 + y * 4), bl = 200;
+      if (y < 8) r = 70, g = 150, bl = 60;  // the ground
+      if (sun) r = 220, g = 40, bl = 30;
+      if (frame) r = 20, g = 40, bl = 160;
+      b += static_cast<char>(bl), b += static_cast<char>(g), b += static_cast<char>(r);
+    }
+  }
+  return b;
+}
+
 // The image a drawing refers to, made in a private folder for the writer to pack.
 struct ScopedImageFolder {
   explicit ScopedImageFolder(const fs::path& beside) {
     Images.TempFolder = beside / ".images";
     std::error_code ec;
     fs::create_directories(Images.TempFolder, ec);
-    std::ofstream(Images.TempFolder / "logo.bmp", std::ios::binary) << std::string("BM") + std::string(62, '\x01');
-    Images.TempImageFiles.push_back({"logo.bmp", 64, false});
+    const std::string logo = LogoBmp();
+    std::ofstream(Images.TempFolder / "logo.bmp", std::ios::binary) << logo;
+    Images.TempImageFiles.push_back({"logo.bmp", static_cast<int32_t>(logo.size()), false});
   }
   ~ScopedImageFolder() {
     std::error_code ec;

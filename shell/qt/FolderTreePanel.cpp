@@ -112,10 +112,16 @@ bool FolderTreePanel::eventFilter(QObject* watched, QEvent* event) {
 
 void FolderTreePanel::ChooseSearchFolder() {
   if (searching_) return;  // one search at a time
+  // The status line is cleared while the chooser is open and comes back when it is
+  // cancelled, so what it said is not lost.
+  const std::string before = services_.Status ? services_.Status() : std::string();
   services_.SetStatus("");
   const std::optional<std::string> folder =
       services_.Boxes.ChooseFolder(texts::kSearchFolderTitle, searchFolder_, FolderUse::Search);
-  if (!folder) return;
+  if (!folder) {
+    services_.SetStatus(before);
+    return;
+  }
   searchFolder_ = *folder;
   searchFolderBox_->setText(PathText(searchFolder_));
   SearchFolderTree();

@@ -57,6 +57,8 @@ QList<QRect> AvailableScreenAreas() {
   return areas;
 }
 
+WindowPlace PlaceOf(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
+
 }  // namespace
 
 QFont FormFont(int pixelSize) {
@@ -70,7 +72,8 @@ QFont FormFont(int pixelSize) {
 MainWindow::MainWindow(Dialogs& dialogs, std::string programFolder, QWidget* parent)
     : QMainWindow(parent),
       ownKeys_(std::make_unique<QtKeyState>()),
-      services_{state_, dialogs, *ownKeys_, ownKeys_.get(), [this](const std::string& text) { SetStatusText(text); }},
+      services_{state_, dialogs, *ownKeys_, ownKeys_.get(), [this](const std::string& text) { SetStatusText(text); },
+                [this] { return StatusText().toStdString(); }},
       programFolderOverride_(std::move(programFolder)) {
   setObjectName(QStringLiteral("MainWindow"));
   setWindowTitle(ToQString(texts::kMainWindowCaption));
@@ -306,11 +309,18 @@ void MainWindow::Start() {
   // Read and written as the area inside the frame, so the values stay put from run to
   // run; a stored place off every screen, or a window larger than its screen, is
   // brought back where the user can reach it.
-  setGeometry(FitOnScreens(QRect(s.F1_X, s.F1_Y, s.F1_W, s.F1_H), AvailableScreenAreas(), minimumSize(),
-                           kAssumedFrame));
-  if (switchesDialog_ != nullptr)
-    switchesDialog_->setGeometry(FitOnScreens(QRect(QPoint(s.F2_X, s.F2_Y), switchesDialog_->size()), AvailableScreenAreas(),
-                                     switchesDialog_->minimumSize(), kAssumedFrame));
+  storedPlace_ = {s.F1_X, s.F1_Y, s.F1_W, s.F1_H};
+  const QRect fitted = FitOnScreens(QRect(s.F1_X, s.F1_Y, s.F1_W, s.F1_H), AvailableScreenAreas(), minimumSize(),
+                                    kAssumedFrame);
+  setGeometry(fitted);
+  fittedPlace_ = PlaceOf(fitted);
+  if (switchesDialog_ != nullptr) {
+    storedDialogPlace_ = {s.F2_X, s.F2_Y, 0, 0};
+    const QRect dialog = FitOnScreens(QRect(QPoint(s.F2_X, s.F2_Y), switchesDialog_->size()), AvailableScreenAreas(),
+                                      switchesDialog_->minimumSize(), kAssumedFrame);
+    switchesDialog_->setGeometry(dialog);
+    fittedDialogPlace_ = {dialog.x(), dialog.y(), 0, 0};
+  }
   layout()->activate();  // the splitter takes its final width before the panel is sized
   splitter_->setSizes({s.F1P1, std::max(0, splitter_->width() - s.F1P1 - splitter_->handleWidth())});
   for (int c = 0; c < FileTableModel::kColumns; ++c)
@@ -345,14 +355,17 @@ void MainWindow::Finish() {
   if (IniFileName.empty()) return;  // never shown: nothing was read, nothing to keep
   ShellSettings s;
   const bool normal = !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
-  const QRect bounds = normal ? geometry() : normalGeometry();
-  s.F1_X = bounds.x();
-  s.F1_Y = bounds.y();
-  s.F1_W = bounds.width();
-  s.F1_H = bounds.height();
+  // What only this session's screens changed is stored as it was read.
+  const WindowPlace place = PlaceToStore(PlaceOf(normal ? geometry() : normalGeometry()), storedPlace_, fittedPlace_);
+  s.F1_X = place.X;
+  s.F1_Y = place.Y;
+  s.F1_W = place.W;
+  s.F1_H = place.H;
   if (switchesDialog_ != nullptr) {
-    s.F2_X = switchesDialog_->geometry().x();
-    s.F2_Y = switchesDialog_->geometry().y();
+    const QRect dialog = switchesDialog_->geometry();
+    const WindowPlace at = PlaceToStore({dialog.x(), dialog.y(), 0, 0}, storedDialogPlace_, fittedDialogPlace_);
+    s.F2_X = at.X;
+    s.F2_Y = at.Y;
   }
   s.F1P1 = folderTree_->width();
   for (int c = 0; c < FileTableModel::kColumns; ++c)

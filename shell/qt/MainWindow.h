@@ -10,6 +10,7 @@
 
 #include "shell/batch.h"
 #include "shell/qt/WindowServices.h"
+#include "shell/settings.h"
 #include "shell/shellstate.h"
 
 class QComboBox;
@@ -107,6 +108,8 @@ class MainWindow : public QMainWindow {
   WindowServices services_;
   std::string programFolderOverride_;
   SwitchesDialog* switchesDialog_ = nullptr;
+  // Where the settings put the windows, and where they opened on this session's screens.
+  WindowPlace storedPlace_, fittedPlace_, storedDialogPlace_, fittedDialogPlace_;
   bool shown_ = false;
   bool closed_ = false;
 

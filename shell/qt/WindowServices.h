@@ -19,6 +19,7 @@ struct WindowServices {
   QtKeyState& InputGate;  // the toolkit's own key state, which also drops user input
   KeyState* Keys;         // answers "ESC held"; InputGate unless replaced
   std::function<void(const std::string&)> SetStatus;  // repaints at once
+  std::function<std::string()> Status;                // the status text shown now
 
   // An error box with a beep, its text left in the status line.
   void BoxAndStatus(const std::string& text) {

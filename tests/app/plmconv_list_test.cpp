@@ -118,16 +118,21 @@ std::vector<Listed> MakeFolder(const fs::path& dir) {
   return files;
 }
 
-// The expected output: the rows of `wanted` in the order the file system returns them.
-std::string Expected(const fs::path& dir, const std::vector<Listed>& files, const std::vector<std::string>& wanted) {
+// The expected output: the rows of `wanted` in name order (the names here are ASCII:
+// upper-cased, then their own bytes).
+std::string Expected(const std::vector<Listed>& files, std::vector<std::string> wanted) {
   std::map<std::string, const Listed*> byName;
   for (const Listed& f : files) byName[f.name] = &f;
+  const auto upper = [](std::string s) {
+    for (char& c : s)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+  };
+  std::sort(wanted.begin(), wanted.end(), [&](const std::string& a, const std::string& b) {
+    return upper(a) != upper(b) ? upper(a) < upper(b) : a < b;
+  });
   std::string text = kHeader;
-  for (const auto& e : fs::directory_iterator(dir)) {
-    const std::string name = e.path().filename().string();
-    if (byName.count(name) && std::find(wanted.begin(), wanted.end(), name) != wanted.end())
-      text += Row(*byName[name]) + "\n";
-  }
+  for (const std::string& name : wanted) text += Row(*byName.at(name)) + "\n";
   return text;
 }
 
@@ -137,13 +142,13 @@ std::vector<std::string> NamesOf(const std::vector<Listed>& files) {
   return names;
 }
 
-TEST(PlmconvListTest, ListsEveryFileWithItsMemoInFileSystemOrder) {
+TEST(PlmconvListTest, ListsEveryFileWithItsMemoInNameOrder) {
   UtcZone utc;
   plmtest::TempDir dir;
   const std::vector<Listed> files = MakeFolder(dir.path());
   const CliRun r = Plmconv({"list", dir.path().string()});
   EXPECT_EQ(r.code, kExitOk);
-  EXPECT_EQ(r.out, Expected(dir.path(), files, NamesOf(files)));
+  EXPECT_EQ(r.out, Expected(files, NamesOf(files)));
   EXPECT_EQ(r.err, std::to_string(files.size()) + " Files  パス名「" + dir.path().string() + "/」\n");
 }
 
@@ -166,7 +171,7 @@ TEST(PlmconvListTest, TypeFiltersIgnoreLetterCase) {
     SCOPED_TRACE(c.type);
     const CliRun r = Plmconv({"list", "--type", c.type, dir.path().string() + "/"});
     EXPECT_EQ(r.code, kExitOk);
-    EXPECT_EQ(r.out, Expected(dir.path(), files, c.names));
+    EXPECT_EQ(r.out, Expected(files, c.names));
     const size_t count = c.names.size() - (!real && std::string(c.type) != "0" && std::string(c.type) != "3");
     EXPECT_EQ(r.err, std::to_string(count) + " Files  パス名「" + dir.path().string() + "/」\n");
   }

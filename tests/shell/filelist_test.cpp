@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "platform/fsutil.h"
 #include "platform/paths.h"
 #include "shell/formats.h"
 #include "tests/support/bytes.h"
@@ -221,6 +222,21 @@ TEST(FileListTest, CodePage932NamesKeepTheirBytesAndShowDecoded) {
   std::vector<std::string> names;
   for (const FileRow& r : rows) names.push_back(r[kColName]);
   EXPECT_EQ(names, (std::vector<std::string>{"b.jww", "旧.jww", sjis, "\xB1.jww"}));
+}
+
+// A folder lists in name order by code page 932 bytes, upper-cased, whatever order the
+// file system keeps: 熙 (EA A4) comes after ｱ (B1) there, though not in Unicode.
+TEST(FileListTest, ListingComesInNameOrder) {
+  ScopedTempFolder dir("plm-order-");
+  ASSERT_TRUE(dir.Ok());
+  for (const char* name : {"熙.jww", "b.jww", "ｱ.jww", "Z.jww", "図面.jww", "a.JWW", "あ.jww", "A.jww"})
+    plmtest::WriteFileBytes(dir.Path() / PathFromUtf8(name), {'x'});
+  ShellState state;
+  const ListFilesResult listed = ListFiles(state, Utf8FromPath(dir.Path()) + "/", 0, kDefaultColumnWidth);
+  std::vector<std::string> names;
+  for (const FileRow& row : listed.Rows) names.push_back(row[kColName]);
+  EXPECT_EQ(names, (std::vector<std::string>{"A.jww", "a.JWW", "b.jww", "Z.jww", "あ.jww", "図面.jww", "ｱ.jww",
+                                             "熙.jww"}));
 }
 
 TEST(FileListTest, SearchPatternsMatchAsTheDesktopSearchDoes) {

@@ -50,7 +50,7 @@ TEST(PreviewTest, SummaryCountsWhatTheSwitchesChangeAndNamesUnconvertedNames) {
   const Case cases[] = {
       {"a.JWW", FreeSpacing(), "負の文字間隔: 1 件（変換で 0 に）"},
       {"a.JWW", {}, "負の文字間隔: 0 件（変換で 0 に）"},
-      {"a.BAK", FreeSpacing(), "負の文字間隔: 1 件（変換で 0 に）" + note},
+      {"a.BAK", FreeSpacing(), "負の文字間隔: 1 件" + note},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

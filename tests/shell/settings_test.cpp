@@ -161,5 +161,25 @@ TEST(SettingsTest, IniToIntTakesOnlyWholeDecimalText) {
   }
 }
 
+// Stored 50,40 1400x900; a 200 % session on a small screen opened it at 4,30 792x466.
+TEST(SettingsTest, APlaceFittedToTheScreensIsStoredAsItWasRead) {
+  const WindowPlace stored{50, 40, 1400, 900}, fitted{4, 30, 792, 466};
+  struct Case {
+    const char* what;
+    WindowPlace now, expected;
+  } cases[] = {
+      {"left as fitted", fitted, stored},
+      {"moved by the user", {100, 80, 792, 466}, {100, 80, 1400, 900}},
+      {"resized by the user", {4, 30, 700, 400}, {50, 40, 700, 400}},
+      {"moved and resized", {9, 9, 600, 300}, {9, 9, 600, 300}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(PlaceToStore(c.now, stored, fitted), c.expected);
+  }
+  // A place that needed no fitting is stored as it is now.
+  EXPECT_EQ(PlaceToStore({7, 8, 640, 400}, {7, 8, 640, 400}, {7, 8, 640, 400}), (WindowPlace{7, 8, 640, 400}));
+}
+
 }  // namespace
 }  // namespace plm

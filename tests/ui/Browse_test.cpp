@@ -124,8 +124,10 @@ class BrowseTest : public QObject {
     QCOMPARE(s.Form1->FileTable().rowCount(), 1);  // the list is reduced to one empty row
     QVERIFY(s.Dialogs.Boxes.empty());
 
-    // A cancelled chooser changes nothing.
+    // A cancelled chooser changes nothing, the status line included.
+    s.Form1->SetStatusText("検索フォルダを指定して下さい。");
     QTest::mouseClick(s.Find<QLineEdit>("Edit1"), Qt::LeftButton);
+    QCOMPARE(Status(s), QStringLiteral("検索フォルダを指定して下さい。"));
     QCOMPARE(Tree(s)->topLevelItemCount(), 1);
     QCOMPARE(s.Form1->SearchFolder(), Slashed(dir.Path()));
 
@@ -254,6 +256,7 @@ class BrowseTest : public QObject {
     ChooseSearchFolder(s, dir.Path());
     ClickNode(s, Tree(s)->topLevelItem(0));
     const QStringList listed = Column(s, 0);
+    QCOMPARE(listed, (QStringList{"a.txt", "B.txt", "c.txt", "d.txt"}));  // name order from the start
 
     ClickHeader(s, 0);
     QCOMPARE(Column(s, 0), (QStringList{"a.txt", "B.txt", "c.txt", "d.txt"}));
@@ -262,7 +265,7 @@ class BrowseTest : public QObject {
     QCOMPARE(Column(s, 0), (QStringList{"d.txt", "c.txt", "B.txt", "a.txt"}));
     QVERIFY(!s.Form1->SortDescending());
     ClickHeader(s, 5);
-    QCOMPARE(Column(s, 0), listed);  // the file system's order again
+    QCOMPARE(Column(s, 0), listed);  // listed again, in name order
     QVERIFY(!s.Form1->SortDescending());
     QCOMPARE(Status(s), Q("4 Files  パス名「" + Slashed(dir.Path()) + "」"));
 

@@ -209,6 +209,10 @@ class DesktopTest : public QObject {
         auto* w = s.Find<QWidget>(name);
         QVERIFY2(screen.contains(QRect(w->mapToGlobal(QPoint(0, 0)), w->size())), name);
       }
+      // Moved and shrunk only for this screen, the windows are stored as they were.
+      s.Form1->close();
+      if (c.dialogOff) QCOMPARE(IniValue(s, "Form", "F2_X"), std::string("9000"));
+      if (!c.dialogOff) QCOMPARE(IniValue(s, "Form", "F1_W") + "x" + IniValue(s, "Form", "F1_H"), std::string("5000x4000"));
     }
   }
 
