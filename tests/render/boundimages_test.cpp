@@ -65,7 +65,7 @@ TEST(DisplayListImagesTest, TextsSelectImagesAsTheWriterDoes) {
   };
   const Case cases[] = {
       {"control: a reference in other letter case", ImageText("^@BM%temp%a.png,1"), {{"A.PNG", png}}, 1, "A.PNG", png},
-      {"a block definition inserted twice", Insert(1, 0, 0), {{"A.PNG", png}}, 2, "A.PNG", png},
+      {"an insertion of a definition that holds one", Insert(1, 0, 0), {{"A.PNG", png}}, 1, "A.PNG", png},
       {"an entry that holds no bytes", ImageText("^@BM%temp%z.png,1"), {{"Z.PNG", nullptr}, {"Z.PNGX", png}}, 1, "Z.PNG"},
       {"no entry of that name", ImageText("^@BM%temp%gone.png,1"), {{"A.PNG", png}}, 1, "gone.png"},
       {"an empty name selects nothing", ImageText("^@BM%temp%,1"), {{"", png}}, 1, ""},

@@ -18,7 +18,7 @@ inline std::vector<uint8_t> Bmp(int32_t width, int32_t height, uint32_t infoSize
   Bytes b;
   b.raw("BM").u32(14 + infoSize).u32(0).u32(14 + infoSize).u32(infoSize);
   if (infoSize == 12) b.u16(static_cast<uint16_t>(width)).u16(static_cast<uint16_t>(height)).u16(1).u16(24);
-  else b.i32(width).i32(height).u16(1).u16(24).zeros(infoSize - 16);
+  else b.i32(width).i32(height).u16(1).u16(24).zeros(infoSize > 16 ? infoSize - 16 : 0);
   return b.data();
 }
 
