@@ -110,13 +110,14 @@ constexpr char kRenderHelp[] =
     "                      [--all] [--view current|written|both] [--no-cells] FILE -o OUT.svg\n"
     "\n"
     "render   Writes a picture of the JWW drawing or JWS figure FILE as SVG: lines, arcs,\n"
-    "         points, solids, texts with their character cells, dimensions and block\n"
-    "         insertions. Texts whose negative spacing the switches (as for convert)\n"
-    "         would set to zero are highlighted, and a legend gives their counts.\n"
+    "         points, solids, texts, bound images, dimensions and block insertions.\n"
+    "         Texts whose negative spacing the switches (as for convert) would set to\n"
+    "         zero are highlighted with their character cells, and a legend gives\n"
+    "         their counts.\n"
     "  --view current      the drawing as it is (the default)\n"
     "  --view written      the drawing as convert would write it\n"
     "  --view both         both, side by side\n"
-    "  --no-cells          do not outline the character cells\n"
+    "  --no-cells          do not highlight the character cells\n"
     "  -o, --output FILE   the picture; its name must end in .svg\n";
 
 constexpr KnownOption kConvertOptions[] = {

@@ -121,7 +121,7 @@ int RunRender(const ParsedArgs& parsed, const CommandIo& io) {
       return kExitFailed;
     }
     const LoadResult loaded =
-        handler.Load(LoadRequest{input, std::nullopt, imageFolder ? imageFolder->Path() : fs::path()});
+        handler.Load(LoadRequest{input, std::nullopt, imageFolder ? imageFolder->Path() : fs::path(), true});
     if (!loaded.Ok()) {
       err << "plmconv: " << ShownName(ShownPath(input)) << ": failed (" << ShownName(loaded.Failure.Reason) << ")\n";
       return kExitFailed;

@@ -1,7 +1,8 @@
 // Benchmarks of the drawing preview on synthetic drawings of about 1 and 10 MB (made
 // in memory, so no data folder is needed): the marks (a copy of the document with the
 // rule applied), the display list, the SVG text, and all of it after a load from bytes
-// as the preview pane does it. Each reports the drawing's bytes per second.
+// as the preview pane does it. Each reports the drawing's bytes per second. Also the
+// choice of bound images for many texts that name them.
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -9,6 +10,7 @@
 #include <streambuf>
 
 #include "bench/synth.h"
+#include "jww/bytesink.h"
 #include "jww/jwwdocument.h"
 #include "render/displaylist.h"
 #include "render/marks.h"
@@ -113,6 +115,57 @@ void LoadAndPreview(benchmark::State& state) {
   Finish(state, d);
 }
 
+// n texts, each naming its own image among n bound images listed in reverse order
+// (as a hostile drawing may hold them): choosing each text's image, in the display
+// list and in the writer's image section (whose files are absent, so only the choice
+// is measured).
+struct ManyImages {
+  JwwDocument Doc;
+  TempImages Files;
+  std::vector<BoundImageBytes> Images;
+};
+
+ManyImages& ManyImagesOf(int n) {
+  static std::map<int, ManyImages> made;
+  auto [it, added] = made.try_emplace(n);
+  ManyImages& m = it->second;
+  if (!added) return m;
+  m.Doc.Header.Version = 700;
+  m.Files.TempFolder = "/nonexistent-plm-bench-images/";
+  for (int i = 0; i < n; ++i) {
+    Text t;
+    t.SizeX = t.SizeY = 2;
+    t.EndX = 10;
+    t.Text = "^@BM%temp%image-" + std::to_string(i) + ".bmp,1,1";
+    m.Doc.TextList.push_back(t);
+    m.Doc.EntityOrder.push_back({kKindText, i});
+    const std::string name = "IMAGE-" + std::to_string(n - 1 - i) + ".BMP";
+    m.Files.TempImageFiles.push_back({name, 1, false});
+    m.Images.push_back({name, nullptr});
+  }
+  return m;
+}
+
+void ImageChoiceDisplayList(benchmark::State& state) {
+  const ManyImages& m = ManyImagesOf(static_cast<int>(state.range(0)));
+  RenderSource source = SourceOf(m.Doc);
+  source.Images = m.Images;
+  for (auto _ : state) benchmark::DoNotOptimize(BuildDisplayList(source).Images.size());
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void ImageChoiceWriter(benchmark::State& state) {
+  ManyImages& m = ManyImagesOf(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    ByteSink out;
+    WriteJwwBody(out, m.Doc, m.Files, 700);
+    benchmark::DoNotOptimize(out.Written());
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+BENCHMARK(ImageChoiceDisplayList)->Arg(1000)->Arg(20000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ImageChoiceWriter)->Arg(1000)->Arg(20000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(Marks)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(DisplayListOnly)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(Svg)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -4,6 +4,10 @@
 // JWW bound-image section.
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "jww/drawingbody.h"
@@ -59,10 +63,40 @@ EntityAttributes ReadEntAttr(ByteCursor& in, int32_t version);
 // or "..". The empty name is handled apart (it never names a file).
 bool IsSafeImageName(const std::string& name);
 
+constexpr char kImagePrefix[] = "^@BM%temp%";
+constexpr size_t kImagePrefixLength = 10;
+
+// A text of the image reference form: at least 11 bytes, starting exactly with
+// kImagePrefix and holding a comma. Name is the bytes between the prefix and the first
+// comma, as written (it may be empty); Rest is what follows that comma.
+struct ImageReferenceParts {
+  std::string_view Name;
+  std::string_view Rest;
+};
+std::optional<ImageReferenceParts> ImageReferencePartsOf(std::string_view text);
+
 // The image name a text refers to, upper-cased; empty when the text refers to none.
 std::string ImageReferenceOf(const std::string& text);
 
-constexpr char kImagePrefix[] = "^@BM%temp%";
-constexpr size_t kImagePrefixLength = 10;
+// Which bound image a reference name (from ImageReferenceOf) selects, as the writer
+// selects it: the first entry, in list order, whose upper-cased name begins with the
+// reference; an empty reference selects none. Built once per image list, so that each
+// selection stays logarithmic however many images and texts a drawing holds.
+class ImageSelector {
+ public:
+  template <class Images, class NameOf>
+  ImageSelector(const Images& images, NameOf nameOf) {
+    for (const auto& image : images) Add(nameOf(image));
+    Finish();
+  }
+  // The position of the selected entry in the list, or none.
+  std::optional<size_t> Select(std::string_view reference) const;
+
+ private:
+  void Add(std::string_view name);
+  void Finish();
+  std::vector<std::pair<std::string, size_t>> sorted_;  // upper-cased names and positions, by name
+  std::vector<size_t> least_;  // a segment tree over sorted_: the least position of each range
+};
 
 }  // namespace plm

@@ -27,11 +27,45 @@ bool IsSafeImageName(const std::string& name) {
   return true;
 }
 
-std::string ImageReferenceOf(const std::string& text) {
-  if (text.size() < kImagePrefixLength + 1 || text.compare(0, kImagePrefixLength, kImagePrefix) != 0) return {};
+std::optional<ImageReferenceParts> ImageReferencePartsOf(std::string_view text) {
+  if (text.size() < kImagePrefixLength + 1 || !text.starts_with(kImagePrefix)) return std::nullopt;
   const size_t comma = text.find(',', kImagePrefixLength);
-  if (comma == std::string::npos) return {};
-  return AnsiUpper(std::string_view(text).substr(kImagePrefixLength, comma - kImagePrefixLength));
+  if (comma == std::string_view::npos) return std::nullopt;
+  return ImageReferenceParts{text.substr(kImagePrefixLength, comma - kImagePrefixLength), text.substr(comma + 1)};
+}
+
+std::string ImageReferenceOf(const std::string& text) {
+  const std::optional<ImageReferenceParts> parts = ImageReferencePartsOf(text);
+  return parts ? AnsiUpper(parts->Name) : std::string();
+}
+
+void ImageSelector::Add(std::string_view name) { sorted_.emplace_back(AnsiUpper(name), sorted_.size()); }
+
+void ImageSelector::Finish() {
+  std::sort(sorted_.begin(), sorted_.end());
+  const size_t n = sorted_.size();
+  least_.assign(2 * n, 0);
+  for (size_t i = 0; i < n; ++i) least_[n + i] = sorted_[i].second;
+  for (size_t i = n; i-- > 1;) least_[i] = std::min(least_[2 * i], least_[2 * i + 1]);
+}
+
+std::optional<size_t> ImageSelector::Select(std::string_view reference) const {
+  if (reference.empty()) return std::nullopt;
+  // The names that begin with the reference lie together, from the first one not
+  // below it.
+  const auto begins = [&](const std::pair<std::string, size_t>& e) { return e.first.starts_with(reference); };
+  const auto first = std::lower_bound(sorted_.begin(), sorted_.end(), reference,
+                                      [](const std::pair<std::string, size_t>& e, std::string_view r) { return e.first < r; });
+  const auto last = std::partition_point(first, sorted_.end(), begins);
+  if (first == last) return std::nullopt;
+  const size_t n = sorted_.size();
+  size_t least = SIZE_MAX;
+  for (size_t lo = static_cast<size_t>(first - sorted_.begin()) + n, hi = static_cast<size_t>(last - sorted_.begin()) + n;
+       lo < hi; lo /= 2, hi /= 2) {
+    if (lo & 1) least = std::min(least, least_[lo++]);
+    if (hi & 1) least = std::min(least, least_[--hi]);
+  }
+  return least;
 }
 
 void ClearTempImageFiles(TempImages& images) { images.TempImageFiles.clear(); }
@@ -96,17 +130,9 @@ bool ReadImageSection(ByteCursor& in, TempImages& images) {
 
 namespace {
 
-void MarkUsed(const std::vector<Text>& texts, std::vector<BoundImageFile>& files) {
-  for (const Text& m : texts) {
-    const std::string ref = ImageReferenceOf(m.Text);
-    if (ref.empty()) continue;
-    for (BoundImageFile& image : files) {
-      if (AnsiUpper(image.Name).starts_with(ref)) {
-        image.Used = true;
-        break;
-      }
-    }
-  }
+void MarkUsed(const std::vector<Text>& texts, const ImageSelector& selector, std::vector<BoundImageFile>& files) {
+  for (const Text& m : texts)
+    if (const std::optional<size_t> image = selector.Select(ImageReferenceOf(m.Text))) files[*image].Used = true;
 }
 
 }  // namespace
@@ -114,8 +140,9 @@ void MarkUsed(const std::vector<Text>& texts, std::vector<BoundImageFile>& files
 void WriteImageSection(ByteSink& out, const DrawingBody& body, TempImages& images) {
   auto& files = images.TempImageFiles;
   for (BoundImageFile& image : files) image.Used = false;
-  MarkUsed(body.TextList, files);
-  for (const BlockDefinition& d : body.BlockDefinitionList) MarkUsed(d.TextList, files);
+  const ImageSelector selector(files, [](const BoundImageFile& image) -> std::string_view { return image.Name; });
+  MarkUsed(body.TextList, selector, files);
+  for (const BlockDefinition& d : body.BlockDefinitionList) MarkUsed(d.TextList, selector, files);
   // Each image is read whole before the count is written, so the count always
   // matches the images that follow.
   std::vector<std::vector<uint8_t>> data;

@@ -1,13 +1,18 @@
 #include "render/displaylist.h"
 
 #include <algorithm>
-#include <initializer_list>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <optional>
+#include <tuple>
 #include <unordered_map>
+#include <utility>
 
+#include "jww/jwwbody.h"
 #include "jww/jwwdocument.h"
+#include "render/pictureheader.h"
 #include "text/cp932.h"
 
 namespace plm {
@@ -29,10 +34,66 @@ struct Affine {
 
 bool IsLeadByte(uint8_t b) { return (b >= 0x80 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFD); }
 
+// A field of an image reference as a finite positive number (spaces around allowed).
+std::optional<double> PositiveNumber(std::string_view field) {
+  while (!field.empty() && field.front() == ' ') field.remove_prefix(1);
+  while (!field.empty() && field.back() == ' ') field.remove_suffix(1);
+  double v = 0;
+  const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), v);
+  if (ec != std::errc() || end != field.data() + field.size() || !std::isfinite(v) || !(v > 0)) return std::nullopt;
+  return v;
+}
+
+// The width and height an image reference states in its first two fields after the
+// name, when both are finite positive numbers.
+std::optional<std::pair<double, double>> StatedSize(std::string_view rest) {
+  const size_t comma = rest.find(',');
+  const std::string_view first = rest.substr(0, comma);
+  const std::string_view second = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+  const std::optional<double> w = PositiveNumber(first), h = PositiveNumber(second.substr(0, second.find(',')));
+  if (!w || !h) return std::nullopt;
+  return std::make_pair(*w, *h);
+}
+
+// The longest start of a code page 932 name of at most kMaxImageNameBytes that ends on
+// a character boundary.
+std::string_view CutName(std::string_view name) {
+  size_t n = 0;
+  while (n < name.size()) {
+    const size_t step = IsCp932LeadByte(static_cast<unsigned char>(name[n])) && n + 1 < name.size() ? 2 : 1;
+    if (n + step > kMaxImageNameBytes) break;
+    n += step;
+  }
+  return name.substr(0, n);
+}
+
+// What a text that names a bound image shows, the same for every insertion of it: the
+// frame in the text's own units (x from X0 to X1, y from 0 to Height) and the picture.
+struct ImageText {
+  bool Drawable = false;
+  double X0 = 0, X1 = 0, Height = 0;
+  std::string Name;  // UTF-8
+  std::shared_ptr<const std::vector<uint8_t>> Bytes;
+  ImageFormat Format = ImageFormat::Unknown;
+};
+
+// What a bound image's header says, read once however many texts name it.
+struct PictureInfo {
+  bool Read = false;
+  ImageFormat Format = ImageFormat::Unknown;
+  std::optional<PixelSize> Size;
+};
+
 class Builder {
  public:
   Builder(const RenderSource& src, const SpacingMarks* marks, const RenderLimits& limits, DisplayList& out)
-      : src_(src), marks_(marks), lim_(limits), out_(out), active_(src.BlockDefs.size(), 0) {
+      : src_(src),
+        marks_(marks),
+        lim_(limits),
+        out_(out),
+        active_(src.BlockDefs.size(), 0),
+        selector_(src.Images, [](const BoundImageBytes& image) -> std::string_view { return image.Name; }),
+        pictures_(src.Images.size()) {
     defByNumber_.reserve(src.BlockDefs.size());
     for (size_t i = 0; i < src.BlockDefs.size(); ++i) defByNumber_.try_emplace(src.BlockDefs[i].Number, i);
     uint64_t stored = StoredItems(*src.Main);
@@ -87,7 +148,10 @@ class Builder {
           if (i < v.PointList.size()) DrawPoint(v.PointList[i], m);
           break;
         case kKindText:
-          if (i < v.TextList.size())
+          if (i >= v.TextList.size()) break;
+          if (const ImageText* image = ImageTextOf(v.TextList[i]))
+            DrawImage(v.TextList[i], *image, m);
+          else
             DrawText(v.TextList[i], m, inBlock ? TextSite::BlockText : TextSite::Text, Marked(marks ? &marks->Texts : nullptr, i));
           break;
         case kKindDimension:
@@ -191,33 +255,29 @@ class Builder {
     ++emitted_;
   }
 
-  void DrawText(const Text& e, const Affine& m, TextSite site, bool marked) {
-    if (e.Text.empty()) return;
-    // A not-a-number spacing is laid out as 0: such texts are what the rule zeroes, so
-    // they must stay visible. An infinite or absurd one cannot be laid out.
-    const double spacing = std::isnan(e.Spacing) ? 0.0 : e.Spacing;
-    if (!(e.SizeX > 0) || !(e.SizeY > 0) || !Fits(e.SizeX) || !Fits(e.SizeY) || !Fits(spacing) ||
-        !std::isfinite(e.Angle)) {
-      ++out_.Stats.Skipped;
-      return;
-    }
-    TextRun t;
+  // The text's frame: its start point and the axes of its angle, placed by `m`.
+  static void PlaceFrame(TextRun& t, const Text& e, const Affine& m) {
     const double rad = e.Angle * std::numbers::pi / 180.0;
     const double c = std::cos(rad), s = std::sin(rad);
     t.Origin = m.Map(e.StartX, e.StartY);
     t.AxisX = m.MapVec(c, s);
     t.AxisY = m.MapVec(-s, c);
-    t.SizeX = e.SizeX;
-    t.SizeY = e.SizeY;
-    t.Spacing = e.Spacing;
-    t.S = StrokeOf(e.Attr);
-    t.Site = site;
-    t.Marked = marked;
+  }
+
+  // The text's character cells along its baseline, in text units; false when its
+  // sizes or angle cannot be laid out. `truncated` is set when MaxCharsPerText cut it.
+  bool LayOutCells(const Text& e, std::vector<CharCell>& cells, bool& truncated) const {
+    // A not-a-number spacing is laid out as 0: such texts are what the rule zeroes, so
+    // they must stay visible. An infinite or absurd one cannot be laid out.
+    const double spacing = std::isnan(e.Spacing) ? 0.0 : e.Spacing;
+    if (!(e.SizeX > 0) || !(e.SizeY > 0) || !Fits(e.SizeX) || !Fits(e.SizeY) || !Fits(spacing) ||
+        !std::isfinite(e.Angle))
+      return false;
     const std::string& bytes = e.Text;
     double x = 0;
     for (size_t i = 0; i < bytes.size();) {
-      if (t.Cells.size() >= lim_.MaxCharsPerText) {
-        ++out_.Stats.TruncatedTexts;
+      if (cells.size() >= lim_.MaxCharsPerText) {
+        truncated = true;
         break;
       }
       const uint8_t b = static_cast<uint8_t>(bytes[i]);
@@ -233,9 +293,28 @@ class Builder {
       cell.X = x;
       cell.Width = cell.DoubleByte ? e.SizeX : e.SizeX / 2;
       x += cell.Width + (cell.DoubleByte ? spacing : spacing / 2);
-      t.Cells.push_back(std::move(cell));
+      cells.push_back(std::move(cell));
       i += n;
     }
+    return true;
+  }
+
+  void DrawText(const Text& e, const Affine& m, TextSite site, bool marked) {
+    if (e.Text.empty()) return;
+    TextRun t;
+    bool truncated = false;
+    if (!LayOutCells(e, t.Cells, truncated)) {
+      ++out_.Stats.Skipped;
+      return;
+    }
+    if (truncated) ++out_.Stats.TruncatedTexts;
+    PlaceFrame(t, e, m);
+    t.SizeX = e.SizeX;
+    t.SizeY = e.SizeY;
+    t.Spacing = e.Spacing;
+    t.S = StrokeOf(e.Attr);
+    t.Site = site;
+    t.Marked = marked;
     Box box;
     for (size_t i = 0; i < t.Cells.size(); ++i) {
       for (const Vec2& corner : t.CellCorners(i)) {
@@ -250,6 +329,90 @@ class Builder {
     out_.Bounds.Add({box.MaxX, box.MaxY});
     emitted_ += 1 + t.Cells.size();
     out_.Texts.push_back(std::move(t));
+  }
+
+  // The bound image a text stands for, resolved on its first visit; null for a text
+  // that is drawn as characters.
+  const ImageText* ImageTextOf(const Text& e) {
+    if (!src_.TextsNameImages || !e.Text.starts_with(kImagePrefix)) return nullptr;
+    auto [it, added] = imageTexts_.try_emplace(&e);
+    if (added) it->second = ResolveImageText(e);
+    return it->second ? &*it->second : nullptr;
+  }
+
+  std::optional<ImageText> ResolveImageText(const Text& e) {
+    const std::optional<ImageReferenceParts> parts = ImageReferencePartsOf(e.Text);
+    if (!parts) return std::nullopt;
+    ImageText r;
+    std::string_view name = parts->Name;
+    std::optional<PixelSize> pixels;
+    if (const std::optional<size_t> index = selector_.Select(ImageReferenceOf(e.Text))) {
+      const BoundImageBytes& image = src_.Images[*index];
+      name = image.Name;
+      r.Bytes = image.Bytes;
+      const PictureInfo& info = PictureOf(*index);
+      r.Format = info.Format;
+      pixels = info.Size;
+    }
+    r.Name = Cp932ToUtf8(CutName(name));
+    if (!std::isfinite(e.Angle)) return r;
+    double width = 0, height = 0;
+    const double run = std::hypot(e.EndX - e.StartX, e.EndY - e.StartY);
+    if (const auto stated = StatedSize(parts->Rest)) {
+      std::tie(width, height) = *stated;
+    } else if (run > 0 && std::isfinite(run)) {
+      width = run;
+      height = pixels ? run * pixels->Height / pixels->Width : run;
+    } else {
+      std::vector<CharCell> cells;
+      bool truncated = false;
+      if (!LayOutCells(e, cells, truncated) || cells.empty()) return r;
+      r.X0 = r.X1 = cells.front().X;
+      for (const CharCell& c : cells) r.X0 = std::min(r.X0, c.X), r.X1 = std::max(r.X1, c.X + c.Width);
+      r.Height = e.SizeY;
+      r.Drawable = Fits(r.X0) && Fits(r.X1);
+      return r;
+    }
+    r.X1 = width;
+    r.Height = height;
+    r.Drawable = Fits(width) && Fits(height);
+    return r;
+  }
+
+  const PictureInfo& PictureOf(size_t index) {
+    PictureInfo& info = pictures_[index];
+    if (!info.Read && src_.Images[index].Bytes) {
+      const std::vector<uint8_t>& bytes = *src_.Images[index].Bytes;
+      info.Format = ImageFormatOf(bytes);
+      info.Size = PictureSizeOf(bytes);
+    }
+    info.Read = true;
+    return info;
+  }
+
+  void DrawImage(const Text& e, const ImageText& image, const Affine& m) {
+    if (!image.Drawable) {
+      ++out_.Stats.Skipped;
+      return;
+    }
+    TextRun frame;
+    PlaceFrame(frame, e, m);
+    ImagePrim p;
+    p.Corners = {frame.At(image.X0, 0), frame.At(image.X1, 0), frame.At(image.X1, image.Height),
+                 frame.At(image.X0, image.Height)};
+    for (const Vec2& c : p.Corners) {
+      if (!Fits(c)) {
+        ++out_.Stats.Skipped;
+        return;
+      }
+    }
+    for (const Vec2& c : p.Corners) out_.Bounds.Add(c);
+    p.Name = image.Name;
+    p.Bytes = image.Bytes;
+    p.Format = image.Format;
+    p.S = StrokeOf(e.Attr);
+    out_.Images.push_back(std::move(p));
+    ++emitted_;
   }
 
   void DrawDimension(const Dimension& e, const Affine& m, bool inBlock, bool marked) {
@@ -296,6 +459,9 @@ class Builder {
   DisplayList& out_;
   std::vector<uint8_t> active_;
   std::unordered_map<int32_t, size_t> defByNumber_;
+  ImageSelector selector_;
+  std::vector<PictureInfo> pictures_;  // parallel to src_.Images
+  std::unordered_map<const Text*, std::optional<ImageText>> imageTexts_;
   uint64_t emitted_ = 0;
   uint64_t visits_ = 0;
   uint64_t workBudget_ = 0;
@@ -314,16 +480,6 @@ void Box::Add(Vec2 p) {
   MaxX = std::max(MaxX, p.X);
   MinY = std::min(MinY, p.Y);
   MaxY = std::max(MaxY, p.Y);
-}
-
-ImageFormat ImageFormatOf(std::span<const uint8_t> b) {
-  const auto starts = [&](std::initializer_list<uint8_t> sig) {
-    return b.size() >= sig.size() && std::equal(sig.begin(), sig.end(), b.begin());
-  };
-  if (starts({'B', 'M'})) return ImageFormat::Bmp;
-  if (starts({0xFF, 0xD8, 0xFF})) return ImageFormat::Jpeg;
-  if (starts({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A})) return ImageFormat::Png;
-  return ImageFormat::Unknown;
 }
 
 Vec2 ArcPrim::At(double t) const {

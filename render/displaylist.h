@@ -18,6 +18,16 @@
 //   Spacing / 2 (the stored end points of the drawings agree with this to the last
 //   digit). Negative spacing makes neighbouring cells overlap.
 // - Coded points: Angle is radians (drawn as points only).
+// - Bound images (JWW): a text, not a dimension value, of the image reference form
+//   stands for the bound image its name selects (as the writer selects it) and is not
+//   drawn as characters. The picture's lower left corner is the text's start point and
+//   its bottom edge runs along the text's angle. Its width and height are the first
+//   two comma-separated fields after the name when both are finite positive numbers
+//   (drawing units); otherwise the width is the distance from the start point to the
+//   stored end point when that is positive and finite, and the height follows the
+//   picture's own aspect ratio (from its header), or equals the width when the header
+//   does not read; with no width either way, the frame is the box of the text's
+//   character cells.
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -106,7 +116,10 @@ ImageFormat ImageFormatOf(std::span<const uint8_t> bytes);
 // Corners (lower left, lower right, upper right, upper left, in drawing coordinates),
 // upright when the lower left corner is drawn at the bottom. Bytes is the image file
 // as the drawing stores it, null when the drawing holds no image of that name; a
-// painter that cannot show the picture draws the frame with the name instead.
+// painter that cannot show the picture draws the frame with the name instead. Name is
+// the selected image's name, or the text's when none is selected, cut to
+// kMaxImageNameBytes.
+inline constexpr size_t kMaxImageNameBytes = 255;
 struct ImagePrim {
   std::array<Vec2, 4> Corners;
   std::string Name;  // UTF-8
@@ -118,7 +131,7 @@ struct ImagePrim {
 // Limits that keep hostile drawings bounded in time and memory.
 struct RenderLimits {
   int MaxDepth = 16;                    // nesting of block insertions
-  uint64_t MaxPrimitives = 1'000'000;   // everything emitted, characters included
+  uint64_t MaxPrimitives = 1'000'000;   // everything emitted, characters and images included
   uint64_t MaxVisits = 8'000'000;       // entities walked, expansions included
   // Work (entities walked plus primitives emitted) allowed for each entity or text byte
   // the drawing stores, but never less than MinWork: block insertions may repeat what a

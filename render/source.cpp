@@ -18,6 +18,7 @@ void FillBody(RenderSource& s, const Doc& d) {
 RenderSource SourceOf(const JwwDocument& doc) {
   RenderSource s;
   s.Version = doc.Header.Version;
+  s.TextsNameImages = true;
   FillBody(s, doc);
   if (doc.Header.Version >= kVerExtTables) s.ExtColors = doc.ExtColors;
   s.TextTypes = doc.TextTypeSettings;

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <tuple>
 
@@ -92,27 +93,20 @@ void Polygon(std::string& out, const std::array<Vec2, 4>& c, const PageMap& map)
   out += 'Z';
 }
 
+// Only the texts the rule changes show their cells: the marks stand out, and the
+// glyphs of the others are not buried under boxes.
 void WriteTexts(std::ostream& out, const DisplayList& list, const PageMap& map, bool cells) {
   if (cells) {
-    out << "<g id=\"cells\" fill=\"none\" stroke=\"#6fa8dc\" stroke-width=\"0.5\">\n";
+    out << "<g id=\"marked\" fill=\"#ff8c00\" fill-opacity=\"0.28\" stroke=\"#e00000\" stroke-width=\"1\">\n";
     std::string d;
     for (const TextRun& t : list.Texts) {
-      if (t.Marked) continue;
+      if (!t.Marked) continue;
       d.clear();
       for (size_t i = 0; i < t.Cells.size(); ++i) Polygon(d, t.CellCorners(i), map);
       out << "<path d=\"" << d << "\"/>\n";
     }
     out << "</g>\n";
   }
-  out << "<g id=\"marked\" fill=\"#ff8c00\" fill-opacity=\"0.28\" stroke=\"#e00000\" stroke-width=\"1\">\n";
-  std::string d;
-  for (const TextRun& t : list.Texts) {
-    if (!t.Marked) continue;
-    d.clear();
-    for (size_t i = 0; i < t.Cells.size(); ++i) Polygon(d, t.CellCorners(i), map);
-    out << "<path d=\"" << d << "\"/>\n";
-  }
-  out << "</g>\n";
   // Spaces are kept, so every character keeps the x position of its cell.
   out << "<g id=\"texts\" xml:space=\"preserve\" font-family=\"" << kFontFamily << "\">\n";
   for (const TextRun& t : list.Texts) {
@@ -130,8 +124,111 @@ void WriteTexts(std::ostream& out, const DisplayList& list, const PageMap& map, 
   out << "</g>\n";
 }
 
+// The pictures of the bound images, each embedded once however often it is placed.
+class Pictures {
+ public:
+  explicit Pictures(std::span<const SvgPanel> panels) {
+    for (const SvgPanel& p : panels)
+      if (p.List)
+        for (const ImagePrim& image : p.List->Images)
+          if (image.Bytes && MimeType(image.Format) && ids_.try_emplace(image.Bytes.get(), ids_.size()).second)
+            order_.push_back(&image);
+  }
+
+  // A picture of 1 x 1 units that <use> places, for each embedded image.
+  void WriteDefinitions(std::ostream& out) const {
+    if (order_.empty()) return;
+    out << "<defs>\n";
+    for (const ImagePrim* image : order_) {
+      out << "<image id=\"picture-" << ids_.at(image->Bytes.get())
+          << "\" width=\"1\" height=\"1\" preserveAspectRatio=\"none\" xlink:href=\"data:" << MimeType(image->Format)
+          << ";base64,";
+      Base64(out, *image->Bytes);
+      out << "\"/>\n";
+    }
+    out << "</defs>\n";
+  }
+
+  // The id of the image's picture, or none when it is drawn as a frame.
+  std::optional<size_t> IdOf(const ImagePrim& image) const {
+    const auto found = image.Bytes ? ids_.find(image.Bytes.get()) : ids_.end();
+    if (found == ids_.end()) return std::nullopt;
+    return found->second;
+  }
+
+ private:
+  static const char* MimeType(ImageFormat f) {
+    switch (f) {
+      case ImageFormat::Bmp: return "image/bmp";
+      case ImageFormat::Jpeg: return "image/jpeg";
+      case ImageFormat::Png: return "image/png";
+      case ImageFormat::Unknown: break;
+    }
+    return nullptr;
+  }
+
+  static void Base64(std::ostream& out, const std::vector<uint8_t>& bytes) {
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string chunk;
+    chunk.reserve(4096);
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+      const size_t n = std::min<size_t>(3, bytes.size() - i);
+      const uint32_t v = uint32_t{bytes[i]} << 16 | (n > 1 ? uint32_t{bytes[i + 1]} << 8 : 0) | (n > 2 ? uint32_t{bytes[i + 2]} : 0);
+      chunk += digits[v >> 18];
+      chunk += digits[(v >> 12) & 63];
+      chunk += n > 1 ? digits[(v >> 6) & 63] : '=';
+      chunk += n > 2 ? digits[v & 63] : '=';
+      if (chunk.size() >= 4000) {
+        out << chunk;
+        chunk.clear();
+      }
+    }
+    out << chunk;
+  }
+
+  std::map<const std::vector<uint8_t>*, size_t> ids_;
+  std::vector<const ImagePrim*> order_;
+};
+
+// Each picture mapped onto its corners: the unit square's top left corner to the upper
+// left one, its x axis along the top edge, its y axis down the left edge. An image
+// that cannot be shown is its frame with the name inside, along the bottom edge.
+void WriteImages(std::ostream& out, const DisplayList& list, const PageMap& map, const Pictures& pictures) {
+  if (list.Images.empty()) return;
+  out << "<g id=\"images\">\n";
+  for (const ImagePrim& image : list.Images) {
+    const Vec2 ll = map(image.Corners[0]), lr = map(image.Corners[1]), ul = map(image.Corners[3]);
+    const Vec2 ex{lr.X - ll.X, lr.Y - ll.Y}, ey{ll.X - ul.X, ll.Y - ul.Y};
+    if (const std::optional<size_t> id = pictures.IdOf(image)) {
+      out << "<use xlink:href=\"#picture-" << *id << "\" transform=\"matrix(" << General(ex.X) << " " << General(ex.Y)
+          << " " << General(ey.X) << " " << General(ey.Y) << " " << Num(ul.X) << " " << Num(ul.Y) << ")\"/>\n";
+      continue;
+    }
+    std::string d;
+    Polygon(d, image.Corners, map);
+    out << "<path fill=\"none\" stroke=\"" << Hex(image.S.Color) << "\" stroke-width=\"1\" d=\"" << d << "\"/>\n";
+    // The name, centred and turned with the bottom edge, as large as fits the frame
+    // (a single-byte character taken as 0.6 em wide, any other as 1 em).
+    const double width = std::hypot(ex.X, ex.Y);
+    const double height = width > 0 ? std::fabs(ex.X * ey.Y - ex.Y * ey.X) / width : 0;
+    double ems = 0;
+    for (unsigned char c : image.Name) ems += c < 0x80 ? 0.6 : (c >= 0xC0 ? 1.0 : 0.0);
+    const double size = std::min(0.4 * height, 0.9 * width / std::max(ems, 1.0));
+    if (!(size >= 0.5) || !std::isfinite(size)) continue;
+    const Vec2 centre{(ul.X + lr.X) / 2, (ul.Y + lr.Y) / 2};
+    const double ux = ex.X / width, uy = ex.Y / width;
+    out << "<text transform=\"matrix(" << General(ux) << " " << General(uy) << " " << General(-uy) << " "
+        << General(ux) << " " << Num(centre.X) << " " << Num(centre.Y) << ")\" y=\"" << General(0.35 * size)
+        << "\" font-size=\"" << General(size) << "\" text-anchor=\"middle\" font-family=\"" << kFontFamily
+        << "\" fill=\"" << Hex(image.S.Color) << "\">";
+    Escaped(out, image.Name);
+    out << "</text>\n";
+  }
+  out << "</g>\n";
+}
+
 void WritePanel(std::ostream& out, const DisplayList& list, const std::string& caption, const PageMap& map,
-                double left, const SvgOptions& options) {
+                double left, const SvgOptions& options, const Pictures& pictures) {
   out << "<g class=\"panel\">\n";
   out << "<text x=\"" << Num(left + kMarginPx) << "\" y=\"" << Num(kCaptionPx - 8)
       << "\" font-size=\"16\" font-family=\"" << kFontFamily << "\" fill=\"#333\">";
@@ -174,6 +271,7 @@ void WritePanel(std::ostream& out, const DisplayList& list, const std::string& c
   out << "</g>\n";
 
   WriteTexts(out, list, map, options.CharCells);
+  WriteImages(out, list, map, pictures);
   out << "</g>\n";
 }
 
@@ -230,15 +328,18 @@ void WriteSvg(std::ostream& out, std::span<const SvgPanel> panels, const std::ve
   const double width = panelWidth * static_cast<double>(n);
 
   out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << Num(width) << "\" height=\"" << Num(height)
-      << "\" viewBox=\"0 0 " << Num(width) << " " << Num(height) << "\">\n"
-      << "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
+      << "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\""
+      << Num(width) << "\" height=\"" << Num(height) << "\" viewBox=\"0 0 " << Num(width) << " " << Num(height)
+      << "\">\n";
+  const Pictures pictures(panels);
+  pictures.WriteDefinitions(out);
+  out << "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
   for (size_t i = 0; i < panels.size(); ++i) {
     if (!panels[i].List) continue;
     const double left = panelWidth * static_cast<double>(i);
     PageMap map{scale, bounds.MinX, bounds.MaxY, left + kMarginPx + (panelWidth - 2 * kMarginPx - bw * scale) / 2,
                 kCaptionPx + kMarginPx};
-    WritePanel(out, *panels[i].List, panels[i].Caption, map, left, options);
+    WritePanel(out, *panels[i].List, panels[i].Caption, map, left, options, pictures);
     if (i) out << "<path d=\"M" << Num(left) << " 0V" << Num(legendTop) << "\" stroke=\"#999\" stroke-width=\"1\"/>\n";
   }
 
@@ -248,9 +349,6 @@ void WriteSvg(std::ostream& out, std::span<const SvgPanel> panels, const std::ve
   out << "<rect x=\"" << Num(kMarginPx) << "\" y=\"" << Num(y - 13) << "\" width=\"28\" height=\"16\" fill=\"#ff8c00\" "
       << "fill-opacity=\"0.28\" stroke=\"#e00000\"/>\n";
   out << "<text x=\"" << Num(kMarginPx + 36) << "\" y=\"" << Num(y) << "\">変換で文字間隔が変わる文字</text>\n";
-  out << "<rect x=\"" << Num(kMarginPx + 300) << "\" y=\"" << Num(y - 13)
-      << "\" width=\"28\" height=\"16\" fill=\"none\" stroke=\"#6fa8dc\"/>\n";
-  out << "<text x=\"" << Num(kMarginPx + 336) << "\" y=\"" << Num(y) << "\">文字の枠</text>\n";
   for (const std::string& line : legend) {
     y += kLegendLinePx;
     out << "<text x=\"" << Num(kMarginPx) << "\" y=\"" << Num(y) << "\" xml:space=\"preserve\">";

@@ -1,7 +1,8 @@
 #pragma once
 // The preview as an SVG file any browser shows: solids, lines, arcs and points as
-// paths, texts as text elements in a Japanese font with their character cells, texts
-// the spacing rule changes highlighted, and a legend with the counts.
+// paths, texts as text elements in a Japanese font, the character cells of the texts
+// the spacing rule changes highlighted, bound images embedded (or their frames with
+// their names), and a legend with the counts.
 #include <iosfwd>
 #include <span>
 #include <string>
@@ -19,7 +20,7 @@ struct SvgPanel {
 
 struct SvgOptions {
   double WidthPx = 1600;    // of the whole picture
-  bool CharCells = true;    // outline every character cell
+  bool CharCells = true;    // highlight the character cells of the texts the rule changes
 };
 
 // Legend lines (UTF-8): the marks counted by where they stand, and what could not be

@@ -1,6 +1,8 @@
 #include "shell/formats.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -8,6 +10,7 @@
 #include "jww/jwwdocument.h"
 #include "legacy/jwcmemo.h"
 #include "legacy/jwkmemo.h"
+#include "platform/files.h"
 #include "platform/fsutil.h"
 #include "platform/paths.h"
 #include "text/textfilters.h"
@@ -48,15 +51,40 @@ namespace {
 
 // --- JWW drawings
 
+using ImageBytesList = std::vector<BoundImageBytes>;
+
+// Each listed image with the bytes the writer would read back for it from the image
+// folder; entries of one name share one copy, and an entry without a file has none.
+// The extracted files hold no more than the drawing does.
+std::shared_ptr<const ImageBytesList> ReadImageBytes(const TempImages& images) {
+  auto list = std::make_shared<ImageBytesList>();
+  std::map<std::string, std::shared_ptr<const std::vector<uint8_t>>> byName;
+  for (const BoundImageFile& image : images.TempImageFiles) {
+    std::shared_ptr<const std::vector<uint8_t>> bytes;
+    if (!image.Name.empty()) {
+      auto [it, added] = byName.try_emplace(image.Name);
+      const std::filesystem::path file = PathOfStoredName(images.TempFolder, image.Name);
+      if (added && IsExistingFile(file))
+        if (auto read = ReadWholeFile(file, nullptr, static_cast<uint64_t>(INT32_MAX)))
+          it->second = std::make_shared<const std::vector<uint8_t>>(std::move(*read));
+      bytes = it->second;
+    }
+    list->push_back({image.Name, std::move(bytes)});
+  }
+  return list;
+}
+
 class JwwDrawing final : public LoadedDrawing {
  public:
   explicit JwwDrawing(const std::filesystem::path& imageFolder) : LoadedDrawing(imageFolder) {}
-  JwwDrawing(JwwDocument&& doc, const std::filesystem::path& imageFolder)
-      : LoadedDrawing(imageFolder), doc_(std::move(doc)) {}
+  JwwDrawing(JwwDocument&& doc, std::shared_ptr<const ImageBytesList> imageBytes)
+      : LoadedDrawing(std::filesystem::path()), doc_(std::move(doc)), imageBytes_(std::move(imageBytes)) {}
 
   bool Load(const LoadRequest& request, ReadFailure* failure) {
-    return request.Bytes ? LoadJwwBytes(doc_, images_, *request.Bytes, failure)
-                         : LoadJwwFile(doc_, images_, request.Path, failure);
+    const bool ok = request.Bytes ? LoadJwwBytes(doc_, images_, *request.Bytes, failure)
+                                  : LoadJwwFile(doc_, images_, request.Path, failure);
+    if (ok && request.KeepImageBytes) imageBytes_ = ReadImageBytes(images_);
+    return ok;
   }
   TempImages TakeImages() {
     TempImages taken = images_;
@@ -90,14 +118,19 @@ class JwwDrawing final : public LoadedDrawing {
     auto copy = std::make_unique<JwwDocument>();
     return LoadJwwBytes(*copy, images, bytes, &why);
   }
-  RenderSource Source() const override { return SourceOf(doc_); }
+  RenderSource Source() const override {
+    RenderSource s = SourceOf(doc_);
+    if (imageBytes_) s.Images = *imageBytes_;
+    return s;
+  }
   WrittenCopy CopyAsWritten(const ConversionSwitches& options) const override {
     WrittenJww written = WrittenCopyOf(doc_, options);
-    return {std::make_unique<JwwDrawing>(std::move(written.Doc), std::filesystem::path()), std::move(written.Marks)};
+    return {std::make_unique<JwwDrawing>(std::move(written.Doc), imageBytes_), std::move(written.Marks)};
   }
 
  private:
   JwwDocument doc_;
+  std::shared_ptr<const ImageBytesList> imageBytes_;  // null unless the load kept them
 };
 
 class JwwHandler final : public FormatHandler {

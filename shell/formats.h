@@ -24,6 +24,9 @@ struct LoadRequest {
   std::filesystem::path Path;                     // read from here unless Bytes is given
   std::optional<std::span<const uint8_t>> Bytes;  // the whole file, read by the caller
   std::filesystem::path ImageFolder;
+  // Reads the extracted bound images back into memory for the drawing's pictures
+  // (Source()), so they outlive the image folder.
+  bool KeepImageBytes = false;
 };
 
 // The version and the memo stored in a file's header.
@@ -60,7 +63,8 @@ class LoadedDrawing {
   // The images stay where they are when the drawing goes: their folder's owner
   // removes them.
   void LeaveImages() { images_.TempImageFiles.clear(); }
-  // What a picture of the drawing draws from; valid while the drawing lives.
+  // What a picture of the drawing draws from; valid while the drawing lives. Its
+  // bound images are there when the load kept their bytes.
   virtual RenderSource Source() const = 0;
   // The drawing as a conversion with `options` would write it, and which texts change.
   virtual WrittenCopy CopyAsWritten(const ConversionSwitches& options) const = 0;
@@ -71,7 +75,7 @@ class LoadedDrawing {
 };
 
 struct WrittenCopy {
-  std::unique_ptr<LoadedDrawing> Drawing;  // extracted no images of its own
+  std::unique_ptr<LoadedDrawing> Drawing;  // extracted no images of its own; shares the kept bytes
   SpacingMarks Marks;
 };
 

@@ -84,7 +84,8 @@ bool LoadPreviewDocument(const std::string& path, PreviewDocument& doc, std::str
   const DrawingFormat* format = FormatBySignature(file);
   if (format && format->Handler->CanRender()) {
     const FormatHandler& handler = *format->Handler;
-    // Bound images go to a private folder that is removed with everything in it.
+    // Bound images go to a private folder that is removed with everything in it; the
+    // drawing keeps their bytes for its pictures.
     std::optional<ScopedTempFolder> imageFolder;
     if (handler.ExtractsImages()) {
       imageFolder.emplace("plmtool-preview-");
@@ -93,7 +94,8 @@ bool LoadPreviewDocument(const std::string& path, PreviewDocument& doc, std::str
         return false;
       }
     }
-    LoadResult loaded = handler.Load(LoadRequest{file, std::nullopt, imageFolder ? imageFolder->Path() : fs::path()});
+    LoadResult loaded =
+        handler.Load(LoadRequest{file, std::nullopt, imageFolder ? imageFolder->Path() : fs::path(), true});
     if (!loaded.Ok()) {
       reason = previewtexts::kCannotRead + Brief(loaded.Failure.Reason);
       return false;

@@ -262,4 +262,28 @@ TEST(JwwImagesTest, ImageReferenceOfFollowsTheTextForm) {
   EXPECT_EQ(plm::ImageReferenceOf("^@BM%temp%abc.bmp,0"), "ABC.BMP");
 }
 
+// The selector against the writer's rule walked in list order, over names with shared
+// starts, repeats, empty names and double-byte characters whose trail byte is a letter.
+TEST(JwwImagesTest, ImageSelectorPicksTheFirstEntryWhoseNameBeginsWithTheReference) {
+  const std::vector<std::string> names = {"ABC.BMPX", "b.png", "", "ABC.BMP", "\x83\x61z.jpg", "B.PNG", "abd",
+                                          "\x83\x41Z.JPG", "ab"};
+  const plm::ImageSelector selector(names, [](const std::string& n) -> std::string_view { return n; });
+  const auto model = [&](const std::string& ref) -> std::optional<size_t> {
+    if (ref.empty()) return std::nullopt;
+    for (size_t i = 0; i < names.size(); ++i)
+      if (plmtest::UpperAnsiModel(names[i]).starts_with(ref)) return i;
+    return std::nullopt;
+  };
+  const std::string refs[] = {"ABC.BMP", "A", "AB", "ABC.BMPX", "ABC.BMPXY", "B.PNG", "B", "\x83\x61Z", "\x83\x41Z",
+                              "\x83", "ABD", "", "Z", "\xFF"};
+  for (const std::string& ref : refs) {
+    SCOPED_TRACE(ref);
+    EXPECT_EQ(selector.Select(ref), model(ref));
+  }
+  EXPECT_EQ(selector.Select("ABC.BMP"), 0u);
+  EXPECT_EQ(selector.Select("B.PNG"), 1u);
+  const plm::ImageSelector none(std::vector<std::string>{}, [](const std::string& n) -> std::string_view { return n; });
+  EXPECT_EQ(none.Select("A"), std::nullopt);
+}
+
 }  // namespace

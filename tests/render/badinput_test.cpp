@@ -38,7 +38,7 @@ struct Case {
   Body body;
   uint64_t skipped = 0, missing = 0, cycles = 0, depth = 0;
   bool limit = false;
-  size_t drawn = 0;  // segments + arcs + texts + points + solids
+  size_t drawn = 0;  // segments + arcs + texts + points + solids + images
 };
 
 std::vector<Case> Cases() {
@@ -75,6 +75,15 @@ std::vector<Case> Cases() {
                        Text("x", 0, 0, kNaN, 2, 0), Insert(1, 0, 0, 0, 1), Line(0, 0, 1, 1)};
     c.body.BlockDefs.push_back(Def(1, {Line(0, 0, 1, 1)}));
     c.skipped = 6;
+    c.drawn = 1;
+    cases.push_back(c);
+  }
+  {
+    Case c;
+    c.name = "image texts of absurd size, angle or place";
+    c.body.Entities = {Text("^@BM%temp%p.bmp,1e300,1", 0, 0, 2, 2, 0), Text("^@BM%temp%p.bmp,1,1", 0, 0, 2, 2, 0, kNaN),
+                       Text("^@BM%temp%p.bmp,1,1", kNaN, 0, 2, 2, 0), Text("^@BM%temp%p.bmp,1,1", 0, 0, 2, 2, 0)};
+    c.skipped = 3;
     c.drawn = 1;
     cases.push_back(c);
   }
@@ -157,7 +166,8 @@ TEST(RenderBadInputTest, SkipsWhatCannotBeDrawnAndStaysBounded) {
     const plm::RenderLimits limits;
     const plm::DisplayList list = plm::BuildDisplayList(plm::SourceOf(doc), nullptr, limits);
     const size_t drawn =
-        list.Segments.size() + list.Arcs.size() + list.Texts.size() + list.Points.size() + list.Solids.size();
+        list.Segments.size() + list.Arcs.size() + list.Texts.size() + list.Points.size() + list.Solids.size() +
+        list.Images.size();
     EXPECT_EQ(list.Stats.LimitReached, c.limit);
     if (c.limit) {
       EXPECT_LE(drawn, limits.MinWork);  // a small file expands only as far as its size allows

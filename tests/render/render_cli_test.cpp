@@ -105,6 +105,24 @@ TEST(RenderCliTest, FailuresLeaveNoPicture) {
   EXPECT_NE(run.err.find("cannot create"), std::string::npos) << run.err;
 }
 
+TEST(RenderCliTest, BoundImagesAreEmbeddedFromTheDrawing) {
+  plmtest::TempDir dir;
+  const fs::path in = dir / "A.JWW", out = dir / "a.svg";
+  Body body;
+  body.Entities = {Line(0, 0, 100, 50), Text("^@BM%temp%pic.png,40,30", 10, 10, 5, 5, 0)};
+  body.Images = {{"PIC.PNG", 8, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}}};
+  plmtest::Bytes bytes = plmtest::JwwHeaderBytes(700);
+  bytes.append(plmtest::EncodeBody(body, 700, true));
+  plmtest::WriteFileBytes(in, bytes.data());
+  const plmtest::CliRun run =
+      Plmconv({"render", "--view", "both", plm::Utf8FromPath(in), "-o", plm::Utf8FromPath(out)});
+  ASSERT_EQ(run.code, plm::kExitOk) << run.err;
+  const std::string svg = ReadText(out);
+  EXPECT_EQ(Occurrences(svg, "xlink:href=\"data:image/png;base64,iVBORw0KGgo=\""), 1u);
+  EXPECT_EQ(Occurrences(svg, "<use xlink:href=\"#picture-0\""), 2u);  // in both views
+  EXPECT_EQ(svg.find("^@BM"), std::string::npos);
+}
+
 TEST(RenderCliTest, EveryCorpusDrawingRenders) {
   const fs::path folder = plmtest::CorpusFolder();
   if (folder.empty()) GTEST_SKIP() << "no corpus folder";

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,33 @@ TEST(FormatsTest, ALoadedDrawingTakesItsExtractedImagesWithIt) {
     loaded.Drawing.reset();
     EXPECT_EQ(fs::exists(image), leave);
   }
+}
+
+// A drawing loaded for pictures keeps each image's bytes as the writer would read them
+// back, once per name, after its image folder is gone; its written copy shares them.
+TEST(FormatsTest, KeptImageBytesOutliveTheImageFolder) {
+  plmtest::Body body;
+  body.Entities.push_back(plmtest::SampleMoji(1, plmtest::MakeAttr(1, 2), 0, -1.0, "^@BM%temp%PIC.BMP,1,2"));
+  body.Images = {{"PIC.BMP", 3, {1, 2, 3}}, {"", 0, {}}, {"ZERO.BMP", 0, {}}, {"PIC.BMP", 2, {7, 8}}};
+  plmtest::Bytes bytes = plmtest::JwwHeaderBytes(700);
+  bytes.append(plmtest::EncodeBody(body, 700, true));
+  const std::vector<uint8_t> file = bytes.data();
+  std::unique_ptr<LoadedDrawing> drawing;
+  {
+    plmtest::TempDir dir;
+    LoadResult loaded = JwwFormat().Handler->Load({dir / "in", std::span<const uint8_t>(file), dir.path(), true});
+    ASSERT_TRUE(loaded.Ok()) << loaded.Failure.Reason;
+    drawing = std::move(loaded.Drawing);
+    drawing->LeaveImages();
+  }
+  const RenderSource source = drawing->Source();
+  ASSERT_EQ(source.Images.size(), 4u);
+  EXPECT_EQ(source.Images[0].Name, "PIC.BMP");
+  ASSERT_TRUE(source.Images[0].Bytes);
+  EXPECT_EQ(*source.Images[0].Bytes, (std::vector<uint8_t>{7, 8}));  // the later PIC.BMP replaced the file
+  EXPECT_EQ(source.Images[3].Bytes, source.Images[0].Bytes);
+  EXPECT_FALSE(source.Images[1].Bytes || source.Images[2].Bytes);
+  EXPECT_EQ(drawing->CopyAsWritten(ConversionSwitches::All()).Drawing->Source().Images[3].Bytes, source.Images[0].Bytes);
 }
 
 }  // namespace
